@@ -1,0 +1,51 @@
+# Every target installs what it needs first (scripts/install-deps.sh is idempotent).
+# Builds go to build/ (tests and the program), build-sanitize/, build-thread/ and build-fuzz/.
+
+JOBS          ?= $(shell nproc)
+BUILD_TYPE    ?= RelWithDebInfo
+FUZZ_SECONDS  ?= 60
+CMAKE_FLAGS   ?=
+CTEST_FLAGS   ?= --output-on-failure -j $(JOBS) --timeout 600
+
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+                LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+                TSAN_OPTIONS=suppressions=$(CURDIR)/scripts/tsan.supp:halt_on_error=1:second_deadlock_stack=1
+
+.PHONY: all deps build test run check-sanitize check-thread fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+test: build
+	ctest --test-dir build $(CTEST_FLAGS)
+
+run: build
+	@scripts/run.sh build
+
+check-sanitize: deps
+	cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	    -DTESSELON_SANITIZE=address,undefined -DTESSELON_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-sanitize -j $(JOBS)
+	$(SANITIZER_ENV) ctest --test-dir build-sanitize $(CTEST_FLAGS)
+
+check-thread: deps
+	cmake -S . -B build-thread -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	    -DTESSELON_SANITIZE=thread -DTESSELON_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-thread -j $(JOBS)
+	$(SANITIZER_ENV) ctest --test-dir build-thread $(CTEST_FLAGS)
+
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_COMPILER=clang++ -DTESSELON_CODEC_ONLY=ON -DTESSELON_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build build-sanitize build-thread build-fuzz
