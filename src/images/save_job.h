@@ -1,0 +1,24 @@
+// One image to write as a JPEG file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace tesselon::images {
+
+// Made on the user-interface thread and owned by the saving worker from the
+// moment the worker starts. The pixels are borrowed: the image list or the
+// composite buffer keeps them alive, unchanged, while the worker runs.
+struct SaveJob {
+    // Pixels per row.
+    std::uint16_t width = 0;
+    // Rows to write (240, 256 or 512 in the system).
+    std::uint16_t height = 0;
+    // width × height pixels of 4 bytes (blue, green, red, unused), top row
+    // first, row stride width × 4 bytes.
+    const std::uint8_t* pixels = nullptr;
+    // Full target path; only its file name part was upper-cased.
+    std::filesystem::path path;
+};
+
+} // namespace tesselon::images
