@@ -1,0 +1,56 @@
+// The writer's output layer: entropy-coded bits with 0xFF stuffing, and the
+// bytes, words and markers of the header segments. Byte stuffing happens here
+// and nowhere else.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+
+namespace tesselon::jpeg {
+
+// Owned by one writer and used by one thread at a time. Every byte, word,
+// block or marker write first completes a partial byte of entropy-coded data
+// with 0-bits, so segments always start on a byte boundary. The stream's error
+// state is never looked at.
+class BitOutput {
+public:
+    BitOutput() = default;
+    explicit BitOutput(std::ostream& stream) { Start(stream); }
+
+    // Binds the stream that every later write goes to (not owned) and drops
+    // any pending bits. Called at the start of every encode.
+    void Start(std::ostream& stream);
+
+    // Appends the low `count` bits of `value`, most significant first; every
+    // completed 0xFF byte is followed by a stuffed 0x00 (ISO/IEC 10918-1 F.1.2.3).
+    // A count of 0 throws EJpegFatal "Internal Error - Invalid Bit Count"; a
+    // count above 32 writes leading 0-bits.
+    void WriteBits(std::uint32_t value, std::uint32_t count);
+
+    // Completes a partial byte with 0-bits and writes it (never stuffed: it
+    // ends in a 0-bit, so it cannot be 0xFF). Writes nothing on a byte boundary.
+    void FlushBits();
+
+    void WriteByte(std::uint8_t value);
+    // The low 16 bits, high byte first.
+    void WriteWord(std::uint32_t value);
+    // The bytes 0xFF and `code`.
+    void WriteMarker(std::uint8_t code);
+    // `size` bytes in one write (the APP0 body, a COM text).
+    void WriteBlock(const std::uint8_t* data, std::size_t size);
+
+    // Bits waiting in the pending byte, 0 to 7.
+    std::uint32_t PendingBitCount() const { return pendingBitCount_; }
+    // The pending bits sit in the low PendingBitCount() bits.
+    std::uint8_t PendingByte() const { return pendingByte_; }
+
+private:
+    void Put(const std::uint8_t* bytes, std::size_t size);
+
+    std::ostream* stream_ = nullptr;
+    std::uint32_t pendingBitCount_ = 0;
+    std::uint8_t pendingByte_ = 0;
+};
+
+} // namespace tesselon::jpeg

@@ -1,0 +1,264 @@
+#include "jpeg/huffman.h"
+
+#include "jpeg/errors.h"
+
+#include <numeric>
+
+namespace tesselon::jpeg {
+
+namespace {
+
+// A code size can reach 256 with 257 symbols, so lengths are held up to
+// there before they are limited to 16 bits.
+constexpr std::uint32_t kLongestPossibleCode = HuffmanCodeTable::kSymbolCount;
+using LengthCounts = std::array<std::uint32_t, kLongestPossibleCode + 1>;
+
+// Figure K.3: moves codes longer than 16 bits up the tree, two at a time.
+void LimitCodeLengths(LengthCounts& lengthCounts) {
+    for (std::uint32_t length = kLongestPossibleCode; length > 16; --length) {
+        while (lengthCounts[length] > 0) {
+            std::uint32_t shorter = length - 2;
+            while (shorter > 0 && lengthCounts[shorter] == 0) {
+                --shorter;
+            }
+            if (shorter == 0) {
+                throw EJpegFatal("INTERNAL ERROR - Invalid Huffman Range");
+            }
+            lengthCounts[length] -= 2;
+            lengthCounts[length - 1] += 1;
+            lengthCounts[shorter + 1] += 2;
+            lengthCounts[shorter] -= 1;
+        }
+    }
+}
+
+} // namespace
+
+void HuffmanCodeTable::ResetCounts() {
+    counts_.fill(0);
+    counts_[kReservedSymbol] = 1;
+    built_ = false;
+}
+
+void HuffmanCodeTable::CountSymbol(std::uint32_t symbol) {
+    if (built_) {
+        throw EJpegFatal("INTERNAL ERROR - Huffman Code sizes already found");
+    }
+    if (symbol >= kSymbolCount) {
+        throw EJpegIndexOutOfRange();
+    }
+    ++counts_[symbol];
+}
+
+HuffmanCode HuffmanCodeTable::LookupCode(std::uint32_t symbol) const {
+    if (symbol >= kSymbolCount) {
+        throw EJpegIndexOutOfRange();
+    }
+    if (codeLengths_[symbol] == 0) {
+        throw EJpegFatal("INTERNAL ERROR - Missing Huffman Code");
+    }
+    return {codes_[symbol], codeLengths_[symbol]};
+}
+
+std::uint32_t HuffmanCodeTable::ValueCount() const {
+    return std::accumulate(lengthCounts_.begin(), lengthCounts_.end(), std::uint32_t{0});
+}
+
+std::uint32_t HuffmanCodeTable::TableBodySize() const {
+    return 17 + ValueCount();
+}
+
+void HuffmanCodeTable::WriteTableBody(BitOutput& output) const {
+    for (const std::uint8_t count : lengthCounts_) {
+        output.WriteByte(count);
+    }
+    for (const std::uint8_t value : Values()) {
+        output.WriteByte(value);
+    }
+}
+
+// Figure K.1. The merge works on a copy of the counts, widened so that the
+// sums cannot wrap.
+void HuffmanCodeTable::FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>& codeSizes) {
+    constexpr std::int32_t kNone = -1;
+    std::array<std::uint64_t, kSymbolCount + 1> frequencies;
+    std::copy(counts_.begin(), counts_.end(), frequencies.begin());
+    std::array<std::int32_t, kSymbolCount + 1> next;
+    next.fill(kNone);
+    codeSizes.fill(0);
+
+    for (;;) {
+        // The two smallest nonzero counts; on equal counts the higher symbol wins.
+        std::int32_t least = kNone;
+        std::int32_t second = kNone;
+        for (std::int32_t symbol = 0; symbol <= static_cast<std::int32_t>(kReservedSymbol);
+             ++symbol) {
+            if (frequencies[symbol] == 0) {
+                continue;
+            }
+            if (least == kNone || frequencies[symbol] <= frequencies[least]) {
+                second = least;
+                least = symbol;
+            } else if (second == kNone || frequencies[symbol] <= frequencies[second]) {
+                second = symbol;
+            }
+        }
+        if (second == kNone) {
+            return;
+        }
+        frequencies[least] += frequencies[second];
+        frequencies[second] = 0;
+        std::int32_t symbol = least;
+        ++codeSizes[symbol];
+        for (; next[symbol] != kNone; symbol = next[symbol]) {
+            ++codeSizes[next[symbol]];
+        }
+        next[symbol] = second;
+        for (symbol = second, ++codeSizes[symbol]; next[symbol] != kNone; symbol = next[symbol]) {
+            ++codeSizes[next[symbol]];
+        }
+    }
+}
+
+void HuffmanCodeTable::BuildCodes() {
+    if (built_) {
+        return;
+    }
+    std::array<std::uint32_t, kSymbolCount> keptCounts;
+    std::copy(counts_.begin(), counts_.begin() + kSymbolCount, keptCounts.begin());
+
+    std::array<std::uint32_t, kSymbolCount + 1> codeSizes;
+    FindCodeSizes(codeSizes);
+
+    // Figure K.2.
+    LengthCounts lengthCounts{};
+    for (const std::uint32_t size : codeSizes) {
+        if (size != 0) {
+            ++lengthCounts[size];
+        }
+    }
+    LimitCodeLengths(lengthCounts);
+    // The reserved symbol holds one of the longest codes; dropping that code
+    // leaves no code made only of 1-bits (K.2).
+    for (std::uint32_t length = kMaximumCodeLength; length >= 1; --length) {
+        if (lengthCounts[length] > 0) {
+            --lengthCounts[length];
+            break;
+        }
+    }
+    std::uint32_t codeCount = 0;
+    for (std::uint32_t length = 1; length <= kMaximumCodeLength; ++length) {
+        codeCount += lengthCounts[length];
+    }
+    if (codeCount >= kSymbolCount) {
+        throw EJpegFatal("INTERNAL ERROR - Too many codes defined");
+    }
+    for (std::uint32_t length = 1; length <= kMaximumCodeLength; ++length) {
+        lengthCounts_[length - 1] = static_cast<std::uint8_t>(lengthCounts[length]);
+    }
+
+    // Figure K.4: symbols by their code size before limiting, then by value;
+    // the reserved symbol is never listed.
+    values_.fill(0);
+    std::uint32_t valueCount = 0;
+    for (std::uint32_t size = 1; size <= kLongestPossibleCode; ++size) {
+        for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
+            if (codeSizes[symbol] == size && valueCount < kSymbolCount) {
+                values_[valueCount++] = static_cast<std::uint8_t>(symbol);
+            }
+        }
+    }
+
+    // Figures C.1 and C.2: the size list, ended by a 0, and canonical codes.
+    std::array<std::uint8_t, kSymbolCount + 1> sizeList{};
+    std::array<std::uint16_t, kSymbolCount> codeList{};
+    std::uint32_t entry = 0;
+    for (std::uint32_t length = 1; length <= kMaximumCodeLength; ++length) {
+        for (std::uint32_t i = 0; i < lengthCounts[length]; ++i) {
+            sizeList[entry++] = static_cast<std::uint8_t>(length);
+        }
+    }
+    std::uint32_t code = 0;
+    std::uint32_t size = sizeList[0];
+    for (entry = 0; sizeList[entry] != 0;) {
+        for (; sizeList[entry] == size; ++entry) {
+            codeList[entry] = static_cast<std::uint16_t>(code++);
+        }
+        code <<= 1;
+        ++size;
+    }
+
+    // Figure C.3.
+    codes_.fill(0);
+    codeLengths_.fill(0);
+    for (entry = 0; sizeList[entry] != 0; ++entry) {
+        codes_[values_[entry]] = codeList[entry];
+        codeLengths_[values_[entry]] = sizeList[entry];
+    }
+
+    CheckCodes(keptCounts, {sizeList.data(), codeCount});
+    built_ = true;
+}
+
+void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>& keptCounts,
+                                  std::span<const std::uint8_t> sizeList) const {
+    for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
+        if (keptCounts[symbol] == 0) {
+            continue;
+        }
+        if (codeLengths_[symbol] == 0) {
+            throw EJpegFatal("INTERNAL ERROR - Missing Huffman Code Size");
+        }
+        std::uint32_t listed = 0;
+        for (std::size_t entry = 0; entry < sizeList.size(); ++entry) {
+            listed += values_[entry] == symbol && sizeList[entry] != 0 ? 1 : 0;
+        }
+        if (listed > 1) {
+            throw EJpegFatal("INTERNAL ERROR - Duplicate Huffman Value");
+        }
+        if (listed == 0) {
+            throw EJpegFatal("INTERNAL ERROR - Missing Huffman Value");
+        }
+    }
+    for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
+        if (codeLengths_[symbol] == 0) {
+            continue;
+        }
+        if (codeLengths_[symbol] > kMaximumCodeLength) {
+            throw EJpegFatal("INTERNAL ERROR - Invalid Huffman Range");
+        }
+        for (std::uint32_t later = symbol + 1; later < kSymbolCount; ++later) {
+            if (codeLengths_[later] != 0 && codes_[later] == codes_[symbol]) {
+                throw EJpegFatal("INTERNAL ERROR - Duplicate Huffman Code");
+            }
+        }
+    }
+}
+
+void SymbolCounter::Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
+    component.DcTable()->CountSymbol(size);
+}
+
+void SymbolCounter::Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t,
+                       std::uint32_t) const {
+    component.AcTable()->CountSymbol(symbol);
+}
+
+void SymbolWriter::Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
+    const HuffmanCode code = component.DcTable()->LookupCode(size);
+    output_.WriteBits(code.code, code.length);
+    if (size != 0) {
+        output_.WriteBits(bits, size);
+    }
+}
+
+void SymbolWriter::Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
+                      std::uint32_t size) const {
+    const HuffmanCode code = component.AcTable()->LookupCode(symbol);
+    output_.WriteBits(code.code, code.length);
+    if (size != 0) {
+        output_.WriteBits(bits, size);
+    }
+}
+
+} // namespace tesselon::jpeg

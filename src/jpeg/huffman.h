@@ -1,0 +1,154 @@
+// Huffman coding of the writer: code tables built from one scan's symbol
+// counts (ISO/IEC 10918-1 Annex K.2, limited to 16 bits) and the coding of one
+// coefficient unit into DC and AC symbols with their extra bits (F.1.2).
+#pragma once
+
+#include "jpeg/bit_output.h"
+#include "jpeg/jpeg_component.h"
+#include "jpeg/tables.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <span>
+
+namespace tesselon::jpeg {
+
+// A code, right-aligned in `code`, of `length` bits (1 to 16).
+struct HuffmanCode {
+    std::uint16_t code = 0;
+    std::uint8_t length = 0;
+};
+
+// One DC or AC table. Per scan: ResetCounts, CountSymbol during the
+// statistics pass, BuildCodes, WriteTableBody in the DHT segment, then
+// LookupCode during the output pass. Fixed-size members only, no allocation.
+class HuffmanCodeTable {
+public:
+    static constexpr std::uint32_t kSymbolCount = 256;
+    // Counted once so that no code of the built table consists only of 1-bits.
+    static constexpr std::uint32_t kReservedSymbol = 256;
+    static constexpr std::uint32_t kMaximumCodeLength = 16;
+
+    HuffmanCodeTable() { ResetCounts(); }
+
+    // Counts of symbols 0 to 255 become 0, the reserved symbol's 1; clears built.
+    void ResetCounts();
+    // Throws EJpegFatal "INTERNAL ERROR - Huffman Code sizes already found"
+    // after BuildCodes, EJpegIndexOutOfRange for a symbol above 255.
+    void CountSymbol(std::uint32_t symbol);
+    // Builds the canonical codes from the counts; does nothing once built.
+    // Inconsistencies throw EJpegFatal with an "INTERNAL ERROR - ..." message.
+    void BuildCodes();
+    // Throws EJpegIndexOutOfRange for a symbol above 255 and EJpegFatal
+    // "INTERNAL ERROR - Missing Huffman Code" for a symbol without a code.
+    HuffmanCode LookupCode(std::uint32_t symbol) const;
+
+    // 17 + number of values: the class-and-number byte, 16 length counts and
+    // the value list of the DHT segment (B.2.4.2).
+    std::uint32_t TableBodySize() const;
+    // The 16 length counts, then the values, each with WriteByte.
+    void WriteTableBody(BitOutput& output) const;
+
+    bool IsBuilt() const { return built_; }
+    // Occurrences counted since ResetCounts (consumed by BuildCodes).
+    std::uint32_t SymbolCount(std::uint32_t symbol) const { return counts_.at(symbol); }
+    // Number of codes of `length` (1 to 16) once built.
+    std::uint8_t LengthCount(std::uint32_t length) const { return lengthCounts_.at(length - 1); }
+    // The DHT value list: symbols in code order.
+    std::span<const std::uint8_t> Values() const { return {values_.data(), ValueCount()}; }
+
+private:
+    std::uint32_t ValueCount() const;
+    void FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>& codeSizes);
+    void CheckCodes(const std::array<std::uint32_t, kSymbolCount>& keptCounts,
+                    std::span<const std::uint8_t> sizeList) const;
+
+    std::array<std::uint32_t, kSymbolCount + 1> counts_{};
+    std::array<std::uint8_t, kMaximumCodeLength> lengthCounts_{};
+    std::array<std::uint8_t, kSymbolCount> values_{};
+    std::array<std::uint8_t, kSymbolCount + 1> codeLengths_{};
+    std::array<std::uint16_t, kSymbolCount + 1> codes_{};
+    bool built_ = false;
+};
+
+// Size category of a value: the number of significant bits of its magnitude.
+constexpr std::uint32_t ValueSize(std::int32_t value) {
+    const std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    return static_cast<std::uint32_t>(std::bit_width(magnitude));
+}
+
+// Extra bits of a value of size `size` (below 32): its low bits, or those of
+// value − 1 when negative (the ones' complement of the magnitude).
+constexpr std::uint32_t ValueBits(std::int32_t value, std::uint32_t size) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(value < 0 ? value - 1 : value);
+    return bits & ((std::uint32_t{1} << size) - 1);
+}
+
+inline constexpr std::uint32_t kEndOfBlock = 0x00;
+inline constexpr std::uint32_t kZeroRun = 0xF0;
+
+// The two actions EncodeDataUnit hands its symbols to. Any type with the same
+// two operations works; the scan writes its traversal once and passes
+// SymbolCounter in the statistics pass and SymbolWriter in the output pass.
+// Dc(component, size, bits); Ac(component, symbol, bits, size), where size
+// is the number of extra bits (0 for EOB and ZRL).
+
+// Statistics pass: counts each symbol in the component's DC or AC table.
+class SymbolCounter {
+public:
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const;
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
+            std::uint32_t size) const;
+};
+
+// Output pass: writes each symbol's code, then its extra bits.
+class SymbolWriter {
+public:
+    explicit SymbolWriter(BitOutput& output)
+        : output_(output) {}
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const;
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
+            std::uint32_t size) const;
+
+private:
+    BitOutput& output_;
+};
+
+// Codes the unit at (row, column) of the component (F.1.2.1 and F.1.2.2):
+// the DC difference from the component's last DC value, which becomes this
+// unit's DC, then the AC coefficients in zigzag order as run/size symbols,
+// ZRL for each full 16 zeros before a nonzero coefficient and EOB after a
+// trailing run of zeros. A (row, column) past the component's grid codes the
+// nearest edge unit (JpegComponent::ClampedUnit), so interleaved coding units
+// that reach past the grid never read outside the stored coefficients.
+template <typename Action>
+void EncodeDataUnit(JpegComponent& component, std::uint32_t row, std::uint32_t column,
+                    const Action& action) {
+    const CoefficientUnit& unit = component.ClampedUnit(row, column);
+    const std::int32_t difference = unit[0] - component.LastDc();
+    component.SetLastDc(unit[0]);
+    const std::uint32_t dcSize = ValueSize(difference);
+    action.Dc(component, dcSize, ValueBits(difference, dcSize));
+
+    std::uint32_t run = 0;
+    for (std::uint32_t zigzag = 1; zigzag < 64; ++zigzag) {
+        const std::int32_t value = unit[kZigzagToNatural[zigzag]];
+        if (value == 0) {
+            ++run;
+            continue;
+        }
+        for (; run >= 16; run -= 16) {
+            action.Ac(component, kZeroRun, 0, 0);
+        }
+        const std::uint32_t size = ValueSize(value);
+        action.Ac(component, run * 16 + size, ValueBits(value, size), size);
+        run = 0;
+    }
+    if (run > 0) {
+        action.Ac(component, kEndOfBlock, 0, 0);
+    }
+}
+
+} // namespace tesselon::jpeg

@@ -1,0 +1,65 @@
+// From pixels to quantized coefficients: the quantization tables for a
+// quality, the colour conversion, the per-component sampling pass and the
+// forward DCT with quantization of one 8 × 8 block.
+#pragma once
+
+#include "jpeg/jpeg_component.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace tesselon::jpeg {
+
+class RasterImage;
+
+// 64 samples, row-major.
+using SampleBlock = std::array<std::uint8_t, 64>;
+
+// Which colour function a component pass uses: component 1 is Y, 2 is Cb, 3 is Cr.
+enum class ColourChannel { Y, Cb, Cr };
+
+// Progress of a sampling pass: called with the percent done (0 to 100) after
+// every row of data units; returns true to stop, and the pass then throws
+// EJpegAbort "JPEG Aborted". An empty function means no reporting. The writer
+// plugs in its progress function with its current pass and pass count, e.g.
+//   [this](std::int32_t percent) { return ReportProgress(currentPass_, passCount_, percent); }
+using PercentReporter = std::function<bool(std::int32_t percent)>;
+
+// Scales Tables K.1 (into `luminance`) and K.2 (into `chrominance`) by
+// 2^((50 − quality) × 6 × 0.02), truncated, kept within 1 to 255, stored in
+// zigzag order. A quality below 1 or above 100 throws EJpegValueOutOfRange
+// and leaves both tables unchanged.
+void BuildQuantTables(std::uint32_t quality, QuantTable& luminance, QuantTable& chrominance);
+
+// Integer colour conversion with 12-bit weights, clamped to 0 to 255.
+std::uint8_t ToY(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+std::uint8_t ToCb(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+std::uint8_t ToCr(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+// Sizes the component's coefficient array for the image and the maximum
+// factors (⌈width × H ÷ (8 × Hm)⌉ columns, ⌈height × V ÷ (8 × Vm)⌉ rows),
+// records the ratios Hm ÷ H and Vm ÷ V, and fills every unit in unit order:
+// full-resolution blocks when the component has the maximum factors, blocks
+// averaged over ratio × ratio pixels (rounded up) otherwise. Blocks reaching
+// past the image repeat its last row and column. Uses the component's
+// quantization table, which must be set. A maximum factor below the
+// component's own throws EJpegValueOutOfRange. Reports progress after each
+// row of data units (no final 100).
+void SampleComponent(JpegComponent& component, ColourChannel channel, const RasterImage& image,
+                     std::uint32_t maximumHorizontal, std::uint32_t maximumVertical,
+                     const PercentReporter& report);
+
+// Forward DCT (the matrix form F = C × S × Cᵀ of A.3.3 on samples − 128, each
+// product summed over k = 0..7 in increasing order in double precision) and
+// quantization by the zigzag-ordered table, halves rounded away from zero.
+// Every value is identical to TransformBlockReference; only faster.
+void TransformBlock(const SampleBlock& samples, const QuantTable& table,
+                    CoefficientUnit& destination);
+
+// The plain form of TransformBlock, written as the definition reads; kept to
+// prove the fast form equal to it.
+void TransformBlockReference(const SampleBlock& samples, const QuantTable& table,
+                             CoefficientUnit& destination);
+
+} // namespace tesselon::jpeg
