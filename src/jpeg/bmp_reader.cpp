@@ -161,11 +161,14 @@ void CheckVariantAndSize(const BmpHeader& header) {
     }
 }
 
+// Entries the stream cannot deliver stay black; the offset check that
+// follows, or the pixel data that is then missing too, reports the damage.
 std::uint64_t ReadColourTable(std::istream& stream, const BmpHeader& header, RasterImage& image) {
     const std::size_t entryBytes = header.coreHeader ? 3 : 4;
-    std::array<std::uint8_t, 4> entry{};
     for (std::uint32_t index = 0; index < header.ColourCount(); ++index) {
-        ReadExactly(stream, entry.data(), entryBytes);
+        std::array<std::uint8_t, 4> entry{};
+        stream.read(reinterpret_cast<char*>(entry.data()),
+                    static_cast<std::streamsize>(entryBytes));
         PaletteColour& colour = image.PaletteEntry(index);
         colour.blue = entry[0];
         colour.green = entry[1];
