@@ -1,0 +1,43 @@
+#include "platform/decoder.h"
+
+namespace platform {
+
+Decoder::Decoder(const AVStream& stream)
+    : frame_(MakeFrame()) {
+    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
+    if (!codec)
+        return;
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
+        return;
+    context->pkt_timebase = stream.time_base;
+    // 0 lets FFmpeg pick one thread per core.
+    context->thread_count = 0;
+    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return;
+    context_ = std::move(context);
+}
+
+bool Decoder::Decode(const AVPacket* packet, const std::function<void(AVFrame&)>& onFrame) {
+    if (!context_)
+        return true;
+    // A packet the decoder refuses (damaged data) is dropped; decoding goes on.
+    avcodec_send_packet(context_.get(), packet);
+    while (true) {
+        const int result = avcodec_receive_frame(context_.get(), frame_.get());
+        if (result == AVERROR_EOF)
+            return true;
+        if (result < 0)
+            return packet == nullptr && result != AVERROR(EAGAIN);
+        onFrame(*frame_);
+        av_frame_unref(frame_.get());
+    }
+}
+
+void Decoder::Flush() {
+    if (context_)
+        avcodec_flush_buffers(context_.get());
+}
+
+} // namespace platform

@@ -1,0 +1,57 @@
+// Owners for the FFmpeg objects the media stream uses: one deleter per type, so
+// every object is freed on every path without cleanup chains.
+#pragma once
+
+#include <memory>
+#include <new>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace platform {
+
+struct FormatContextDeleter {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct SwsContextDeleter {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+struct SwrContextDeleter {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
+
+inline FramePtr MakeFrame() {
+    FramePtr frame(av_frame_alloc());
+    if (!frame)
+        throw std::bad_alloc();
+    return frame;
+}
+
+inline PacketPtr MakePacket() {
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw std::bad_alloc();
+    return packet;
+}
+
+} // namespace platform

@@ -1,0 +1,69 @@
+// A small bounded queue of decoded, converted video frames between the video
+// decoder thread and the thread that fetches frames. Frames of an older seek
+// serial are dropped when they reach the front.
+#pragma once
+
+#include "platform/pacing_clock.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+
+// pixels holds width x height 32-bit pixels (blue, green, red, unused), rows
+// top-down with no padding. An end-of-stream marker has no pixels.
+struct DecodedFrame {
+    std::vector<std::uint8_t> pixels;
+    StreamTime time = 0;
+    int serial = 0;
+    bool endOfStream = false;
+};
+
+enum class FrontKind { Empty, Frame, EndOfStream };
+
+// Thread-safe. One producer; any number of consumers may peek and wait.
+class FrameQueue {
+public:
+    explicit FrameQueue(std::size_t capacity);
+
+    // A pixel buffer to fill, reused from popped frames when possible.
+    std::vector<std::uint8_t> TakeBuffer();
+    // Waits while full. Returns false, dropping the frame, when the queue was
+    // aborted or flushed to another serial meanwhile.
+    bool Push(DecodedFrame frame);
+
+    // What is at the front for serial; stale frames are dropped first.
+    FrontKind Peek(int serial, StreamTime* time);
+    // Hands the front frame of serial to use and removes it. False when none.
+    bool Pop(int serial, const std::function<void(const DecodedFrame&)>& use);
+
+    // A counter that changes on every push, pop, flush, abort and wake.
+    std::uint64_t Version();
+    // Waits until Version() differs from version, or at most maxWait.
+    void WaitForChange(std::uint64_t version, std::chrono::nanoseconds maxWait);
+    void Wake();
+
+    void Flush(int serial);
+    void Abort();
+
+private:
+    void DropStale(int serial);
+    void Changed();
+
+    const std::size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<DecodedFrame> frames_;
+    std::vector<std::vector<std::uint8_t>> spare_;
+    std::uint64_t version_ = 0;
+    int serial_ = 0;
+    bool aborted_ = false;
+};
+
+} // namespace platform

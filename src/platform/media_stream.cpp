@@ -1,0 +1,550 @@
+#include "platform/media_stream.h"
+
+#include "platform/asx_redirector.h"
+#include "platform/audio_output.h"
+#include "platform/decoder.h"
+#include "platform/ffmpeg_handles.h"
+#include "platform/frame_queue.h"
+#include "platform/packet_queue.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
+}
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kVideoPacketCapacity = 64;
+constexpr std::size_t kAudioPacketCapacity = 256;
+constexpr std::size_t kFrameCapacity = 4;
+// Waits are cut into slices so an injected time source is noticed promptly.
+constexpr auto kWaitSlice = std::chrono::milliseconds(10);
+// How far each repeated seek steps back when a seek landed past its target.
+constexpr StreamTime kReseekStep = kStreamUnitsPerSecond;
+constexpr int kMaxRedirections = 4;
+// Packets read at most to find the first frame's time when opening.
+constexpr int kFirstFramePacketLimit = 1000;
+constexpr AVRational kStreamTimeBase{1, static_cast<int>(kStreamUnitsPerSecond)};
+
+// Rounds down so that a frame's time never reads later than it is.
+StreamTime ToStreamTime(std::int64_t timestamp, AVRational timeBase) {
+    return av_rescale_q_rnd(timestamp, timeBase, kStreamTimeBase, AV_ROUND_DOWN);
+}
+
+void CopyFrame(const DecodedFrame& frame, int width, int height, const FrameTarget& target) {
+    const int rows = std::min(height, target.height);
+    const std::size_t rowBytes = static_cast<std::size_t>(std::min(width, target.width)) * 4;
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(target.bits + static_cast<std::ptrdiff_t>(y) * target.pitch,
+                    frame.pixels.data() + static_cast<std::size_t>(y) * width * 4, rowBytes);
+}
+
+} // namespace
+
+struct MediaStream::Impl {
+    explicit Impl(MediaStreamOptions streamOptions)
+        : options(std::move(streamOptions))
+        , clock(options.timeSource) {}
+    ~Impl() { StopThreads(); }
+
+    bool Open(const std::filesystem::path& path, int depth);
+    bool OpenVideo();
+    std::optional<StreamTime> FirstFrameTime();
+    void OpenAudio();
+    void StartThreads();
+    void StopThreads();
+
+    void DemuxLoop();
+    bool SeekFile(StreamTime position);
+    void VideoLoop();
+    void HandleVideoFrame(AVFrame& frame, const Epoch& epoch, bool& first);
+    void AudioLoop();
+    void HandleAudioFrame(AVFrame& frame, const Epoch& epoch);
+    bool RequestReseek(int serial);
+    void StartEpoch(StreamTime seekTo); // with mutex held
+
+    StreamTime VideoTime(std::int64_t timestamp) const {
+        return ToStreamTime(timestamp, format->streams[videoIndex]->time_base) - origin;
+    }
+
+    MediaStreamOptions options;
+
+    // Set by OpenFile, then read-only.
+    FormatContextPtr format;
+    int videoIndex = -1;
+    int audioIndex = -1;
+    int width = 0;
+    int height = 0;
+    StreamTime origin = 0; // the video's first time, so that a file starts at 0
+    StreamTime frameDuration = 0;
+    std::unique_ptr<Decoder> video;
+    std::unique_ptr<Decoder> audio;
+    std::unique_ptr<AudioOutput> sound;
+
+    PacketQueue videoPackets{kVideoPacketCapacity};
+    PacketQueue audioPackets{kAudioPacketCapacity};
+    FrameQueue frames{kFrameCapacity};
+
+    // Guarded by mutex.
+    mutable std::mutex mutex;
+    std::condition_variable demuxWake;
+    PacingClock clock;
+    bool running = false;
+    bool aborted = false;
+    Epoch epoch;           // the current seek
+    StreamTime seekTo = 0; // where the file is read from for this epoch
+    bool seekPending = false;
+    StreamTime lastTime = 0;
+
+    // Owned by the video thread.
+    SwsContextPtr scaler;
+    StreamTime predictedTime = 0;
+    // Owned by the audio thread.
+    SwrContextPtr resampler;
+    std::vector<std::uint8_t> samples;
+
+    std::thread demuxThread;
+    std::thread videoThread;
+    std::thread audioThread;
+};
+
+bool MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
+    if (IsRedirectorPath(path)) {
+        const auto target = ResolveRedirector(path);
+        return target && depth < kMaxRedirections && Open(*target, depth + 1);
+    }
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return false;
+    format.reset(raw);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+        return false;
+    videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (videoIndex >= 0 &&
+        (format->streams[videoIndex]->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0)
+        videoIndex = -1; // a cover picture is not a video
+    if (videoIndex < 0)
+        return true; // the caller finds no video stream
+    if (!OpenVideo())
+        return false;
+    OpenAudio();
+    StartThreads();
+    return true;
+}
+
+bool MediaStream::Impl::OpenVideo() {
+    AVStream& stream = *format->streams[videoIndex];
+    video = std::make_unique<Decoder>(stream);
+    if (!video->Valid())
+        return false;
+    width = stream.codecpar->width;
+    height = stream.codecpar->height;
+    if (stream.start_time != AV_NOPTS_VALUE)
+        origin = ToStreamTime(stream.start_time, stream.time_base);
+    else if (format->start_time != AV_NOPTS_VALUE)
+        origin = ToStreamTime(format->start_time, AV_TIME_BASE_Q);
+    // The first frame's own time is the truth: AVI files with B-frames carry
+    // decoding times only, so their frames read later than the file's start.
+    if (const auto first = FirstFrameTime())
+        origin = *first;
+    const AVRational rate = av_guess_frame_rate(format.get(), &stream, nullptr);
+    frameDuration = rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), kStreamTimeBase)
+                                                 : kStreamUnitsPerSecond / 25;
+    return true;
+}
+
+std::optional<StreamTime> MediaStream::Impl::FirstFrameTime() {
+    const AVStream& stream = *format->streams[videoIndex];
+    std::optional<StreamTime> time;
+    PacketPtr packet = MakePacket();
+    for (int packets = 0; !time && packets < kFirstFramePacketLimit; ++packets) {
+        const int result = av_read_frame(format.get(), packet.get());
+        const bool ended = result < 0 && result != AVERROR(EAGAIN);
+        if (ended || packet->stream_index == videoIndex) {
+            video->Decode(ended ? nullptr : packet.get(), [&](AVFrame& frame) {
+                if (!time && frame.best_effort_timestamp != AV_NOPTS_VALUE)
+                    time = ToStreamTime(frame.best_effort_timestamp, stream.time_base);
+            });
+        }
+        av_packet_unref(packet.get());
+        if (ended)
+            break;
+    }
+    video->Flush();
+    return time;
+}
+
+void MediaStream::Impl::OpenAudio() {
+    if (options.audio != AudioMode::DefaultOutput)
+        return;
+    const int index =
+        av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, videoIndex, nullptr, 0);
+    if (index < 0)
+        return;
+    auto decoder = std::make_unique<Decoder>(*format->streams[index]);
+    if (!decoder->Valid())
+        return;
+    const AVCodecContext& context = decoder->Context();
+    const int rate = std::clamp(context.sample_rate, 8000, 48000);
+    const int channels = std::clamp(context.ch_layout.nb_channels, 1, 2);
+    sound = AudioOutput::OpenDefault(rate, channels);
+    if (!sound)
+        return; // no output device: the file plays silently
+    audio = std::move(decoder);
+    audioIndex = index;
+}
+
+void MediaStream::Impl::StartThreads() {
+    StartEpoch(0);
+    demuxThread = std::thread([this] { DemuxLoop(); });
+    videoThread = std::thread([this] { VideoLoop(); });
+    if (audio)
+        audioThread = std::thread([this] { AudioLoop(); });
+}
+
+void MediaStream::Impl::StopThreads() {
+    {
+        std::lock_guard lock(mutex);
+        aborted = true;
+    }
+    demuxWake.notify_all();
+    videoPackets.Abort();
+    audioPackets.Abort();
+    frames.Abort();
+    for (std::thread* thread : {&demuxThread, &videoThread, &audioThread})
+        if (thread->joinable())
+            thread->join();
+}
+
+void MediaStream::Impl::StartEpoch(StreamTime readFrom) {
+    epoch.serial += 1;
+    seekTo = readFrom;
+    seekPending = true;
+    videoPackets.Flush(epoch);
+    audioPackets.Flush(epoch);
+    frames.Flush(epoch.serial);
+    if (sound)
+        sound->Flush(epoch.serial);
+    demuxWake.notify_all();
+}
+
+bool MediaStream::Impl::RequestReseek(int serial) {
+    std::lock_guard lock(mutex);
+    if (serial != epoch.serial || seekTo <= 0)
+        return false;
+    StartEpoch(std::max<StreamTime>(0, epoch.target - (epoch.target - seekTo) * 2 - kReseekStep));
+    return true;
+}
+
+// ---- demuxing thread ----
+
+bool MediaStream::Impl::SeekFile(StreamTime position) {
+    const AVStream& stream = *format->streams[videoIndex];
+    const std::int64_t timestamp =
+        av_rescale_q_rnd(origin + std::max<StreamTime>(position, 0), kStreamTimeBase,
+                         stream.time_base, AV_ROUND_DOWN);
+    if (av_seek_frame(format.get(), videoIndex, timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
+        return true;
+    const std::int64_t global = av_rescale_q(timestamp, stream.time_base, AV_TIME_BASE_Q);
+    if (avformat_seek_file(format.get(), -1, INT64_MIN, global, global, 0) >= 0)
+        return true;
+    // Last resort: read from the start; frames before the target are dropped.
+    return av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+}
+
+void MediaStream::Impl::DemuxLoop() {
+    Epoch current;
+    bool ended = false;
+    while (true) {
+        StreamTime readFrom = 0;
+        bool seek = false;
+        {
+            std::unique_lock lock(mutex);
+            demuxWake.wait(lock, [&] { return aborted || seekPending || !ended; });
+            if (aborted)
+                return;
+            if (seekPending) {
+                seekPending = false;
+                seek = true;
+                current = epoch;
+                readFrom = seekTo;
+            }
+        }
+        if (seek) {
+            ended = !SeekFile(readFrom);
+            if (ended) {
+                videoPackets.Put(nullptr, current);
+                if (audio)
+                    audioPackets.Put(nullptr, current);
+                continue;
+            }
+        }
+        PacketPtr packet = MakePacket();
+        const int result = av_read_frame(format.get(), packet.get());
+        if (result == AVERROR(EAGAIN))
+            continue;
+        if (result < 0) {
+            ended = true;
+            videoPackets.Put(nullptr, current);
+            if (audio)
+                audioPackets.Put(nullptr, current);
+        } else if (packet->stream_index == videoIndex) {
+            videoPackets.Put(std::move(packet), current);
+        } else if (packet->stream_index == audioIndex) {
+            audioPackets.Put(std::move(packet), current);
+        }
+    }
+}
+
+// ---- video decoder thread ----
+
+void MediaStream::Impl::VideoLoop() {
+    Epoch current{-1, 0};
+    bool first = true;
+    while (auto item = videoPackets.Get()) {
+        if (item->epoch.serial != current.serial) {
+            video->Flush();
+            current = item->epoch;
+            first = true;
+            predictedTime = current.target;
+        }
+        video->Decode(item->packet.get(),
+                      [&](AVFrame& frame) { HandleVideoFrame(frame, current, first); });
+        if (!item->packet) {
+            video->Flush();
+            // A seek that landed past every frame it could find reads again
+            // from further back.
+            if (first && RequestReseek(current.serial))
+                continue;
+            frames.Push(DecodedFrame{{}, 0, current.serial, true});
+        }
+    }
+}
+
+void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, bool& first) {
+    const std::int64_t timestamp = frame.best_effort_timestamp;
+    const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
+    predictedTime = time + frameDuration;
+    if (first) {
+        first = false;
+        // Some demuxers seek past the target; read again from further back.
+        if (time > current.target && RequestReseek(current.serial))
+            return;
+    }
+    if (time < current.target || frame.width <= 0 || frame.height <= 0)
+        return;
+    scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,
+                                      static_cast<AVPixelFormat>(frame.format), width, height,
+                                      AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!scaler)
+        return;
+    DecodedFrame decoded{frames.TakeBuffer(), time, current.serial, false};
+    decoded.pixels.resize(static_cast<std::size_t>(width) * height * 4);
+    std::uint8_t* planes[4] = {decoded.pixels.data(), nullptr, nullptr, nullptr};
+    const int pitches[4] = {width * 4, 0, 0, 0};
+    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches);
+    frames.Push(std::move(decoded));
+}
+
+// ---- audio decoder thread ----
+
+void MediaStream::Impl::AudioLoop() {
+    Epoch current{-1, 0};
+    while (auto item = audioPackets.Get()) {
+        if (item->epoch.serial != current.serial) {
+            audio->Flush();
+            current = item->epoch;
+        }
+        audio->Decode(item->packet.get(),
+                      [&](AVFrame& frame) { HandleAudioFrame(frame, current); });
+        if (!item->packet)
+            audio->Flush();
+    }
+}
+
+void MediaStream::Impl::HandleAudioFrame(AVFrame& frame, const Epoch& current) {
+    const AVStream& stream = *format->streams[audioIndex];
+    if (frame.best_effort_timestamp != AV_NOPTS_VALUE &&
+        ToStreamTime(frame.best_effort_timestamp, stream.time_base) - origin < current.target)
+        return; // sound before the seek position
+    if (!resampler) {
+        AVChannelLayout layout;
+        av_channel_layout_default(&layout, sound->Channels());
+        SwrContext* raw = nullptr;
+        const int result = swr_alloc_set_opts2(
+            &raw, &layout, AV_SAMPLE_FMT_S16, sound->SampleRate(), &frame.ch_layout,
+            static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
+        resampler.reset(raw);
+        if (result < 0 || swr_init(resampler.get()) < 0) {
+            resampler.reset();
+            return;
+        }
+    }
+    const int capacity = swr_get_out_samples(resampler.get(), frame.nb_samples);
+    if (capacity <= 0)
+        return;
+    const std::size_t frameBytes = static_cast<std::size_t>(sound->Channels()) * 2;
+    samples.resize(static_cast<std::size_t>(capacity) * frameBytes);
+    std::uint8_t* out[1] = {samples.data()};
+    const int converted =
+        swr_convert(resampler.get(), out, capacity,
+                    const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
+    if (converted > 0)
+        sound->Write(samples.data(), static_cast<std::size_t>(converted) * frameBytes,
+                     current.serial);
+}
+
+// ---- public operations ----
+
+MediaStream::MediaStream(MediaStreamOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {
+    // Nothing is logged: damaged input is handled, not reported on stderr.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+MediaStream::~MediaStream() = default;
+
+bool MediaStream::OpenFile(const std::filesystem::path& path) {
+    if (impl_->format)
+        return false;
+    if (impl_->Open(path, 0))
+        return true;
+    impl_ = std::make_unique<Impl>(impl_->options);
+    return false;
+}
+
+bool MediaStream::HasVideo() const {
+    return impl_->video != nullptr;
+}
+int MediaStream::VideoWidth() const {
+    return impl_->width;
+}
+int MediaStream::VideoHeight() const {
+    return impl_->height;
+}
+bool MediaStream::HasSound() const {
+    return impl_->sound != nullptr;
+}
+
+void MediaStream::SetState(StreamState state) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->running = state == StreamState::Run;
+        if (impl_->running)
+            impl_->clock.Start();
+        else
+            impl_->clock.Stop();
+        if (impl_->sound)
+            impl_->sound->SetRunning(impl_->running);
+    }
+    impl_->frames.Wake();
+}
+
+StreamState MediaStream::State() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->running ? StreamState::Run : StreamState::Stop;
+}
+
+bool MediaStream::Seek(StreamTime position) {
+    if (position < 0 || !impl_->video)
+        return false;
+    std::lock_guard lock(impl_->mutex);
+    impl_->epoch.target = position;
+    impl_->StartEpoch(position);
+    impl_->clock.Set(position);
+    impl_->lastTime = position;
+    return true;
+}
+
+StreamTime MediaStream::GetTime() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->lastTime;
+}
+
+std::optional<StreamTime> MediaStream::GetDuration() const {
+    const AVFormatContext* format = impl_->format.get();
+    if (!format)
+        return std::nullopt;
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        return ToStreamTime(format->duration, AV_TIME_BASE_Q);
+    if (impl_->videoIndex >= 0) {
+        const AVStream& stream = *format->streams[impl_->videoIndex];
+        if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+            return ToStreamTime(stream.duration, stream.time_base);
+    }
+    return std::nullopt;
+}
+
+void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait) {
+    if (!impl_->video)
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + maxWait;
+    while (true) {
+        const std::uint64_t version = impl_->frames.Version();
+        std::chrono::nanoseconds untilDue = kWaitSlice;
+        {
+            std::lock_guard lock(impl_->mutex);
+            if (!impl_->running || impl_->aborted)
+                return;
+            StreamTime time = 0;
+            const FrontKind front = impl_->frames.Peek(impl_->epoch.serial, &time);
+            if (front == FrontKind::EndOfStream)
+                return;
+            if (front == FrontKind::Frame) {
+                untilDue = impl_->clock.TimeUntil(time);
+                if (untilDue.count() == 0)
+                    return;
+            }
+        }
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::nanoseconds::zero())
+            return;
+        impl_->frames.WaitForChange(
+            version, std::min({untilDue, std::chrono::nanoseconds(kWaitSlice),
+                               std::chrono::duration_cast<std::chrono::nanoseconds>(left)}));
+    }
+}
+
+FetchResult MediaStream::Update(const FrameTarget& target) {
+    if (!impl_->video)
+        return FetchResult::NotRunning;
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->running)
+        return FetchResult::NotRunning;
+    const int serial = impl_->epoch.serial;
+    StreamTime time = 0;
+    const FrontKind front = impl_->frames.Peek(serial, &time);
+    if (front == FrontKind::EndOfStream)
+        return FetchResult::EndOfStream;
+    if (front == FrontKind::Empty || impl_->clock.Position() < time)
+        return FetchResult::Pending;
+    const int width = impl_->width;
+    const int height = impl_->height;
+    impl_->frames.Pop(serial, [&](const DecodedFrame& frame) {
+        if (target.bits)
+            CopyFrame(frame, width, height, target);
+    });
+    impl_->lastTime = time;
+    return FetchResult::Frame;
+}
+
+FetchResult MediaStream::Fetch(const FrameTarget& target,
+                               std::optional<std::chrono::nanoseconds> maxWait) {
+    while (true) {
+        WaitForDue(maxWait.value_or(std::chrono::hours(1)));
+        const FetchResult result = Update(target);
+        if (result != FetchResult::Pending || maxWait)
+            return result;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,89 @@
+// A read-only multimedia stream of one file on FFmpeg: a primary video stream
+// that delivers decoded frames, converted to 32 bits, into a sample surface of
+// the video's own size; the default sound output; run and stop; seek; time and
+// duration in 100 ns units.
+//
+// Threads: opening starts a demuxing thread and a decoder thread per stream;
+// they decode ahead into a small frame queue and are joined by the destructor.
+// Every public operation is thread-safe. Update hands over frames in order,
+// never skipping one, when the pacing clock reaches their time.
+#pragma once
+
+#include "platform/pacing_clock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace platform {
+
+enum class StreamState { Stop, Run };
+
+// What a fetch found: a frame handed over; nothing due yet (or the wait bound
+// passed first); the end of the stream; or a stream that is not running.
+enum class FetchResult { Frame, Pending, EndOfStream, NotRunning };
+
+enum class AudioMode { DefaultOutput, Silent };
+
+// A 32-bit destination (bytes blue, green, red, unused), borrowed for one call.
+// Frames are copied into its top-left corner, clipped to its size.
+struct FrameTarget {
+    std::uint8_t* bits = nullptr;
+    int pitch = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct MediaStreamOptions {
+    std::shared_ptr<const TimeSource> timeSource = DefaultTimeSource();
+    AudioMode audio = AudioMode::DefaultOutput;
+};
+
+class MediaStream {
+public:
+    explicit MediaStream(MediaStreamOptions options = {});
+    ~MediaStream();
+    MediaStream(const MediaStream&) = delete;
+    MediaStream& operator=(const MediaStream&) = delete;
+
+    // Opens path for reading (a ".asx" redirector opens the local file it
+    // names). False when the file cannot be read or its video not decoded. A
+    // file without video opens; HasVideo then says so. Call once.
+    bool OpenFile(const std::filesystem::path& path);
+
+    bool HasVideo() const;
+    // The video's own size in pixels: the size of the sample surface.
+    int VideoWidth() const;
+    int VideoHeight() const;
+    // True when sound plays on an output device.
+    bool HasSound() const;
+
+    // Run starts the pacing clock at the current position; Stop freezes it.
+    void SetState(StreamState state);
+    StreamState State() const;
+    // The next frame handed over is the first whose time is at or after
+    // position (0 is the first frame of the file). False for a negative position.
+    bool Seek(StreamTime position);
+    // The time of the frame last handed over, or the seek position when none
+    // has been handed over since the last seek.
+    StreamTime GetTime() const;
+    // None when the file does not say.
+    std::optional<StreamTime> GetDuration() const;
+
+    // Waits, at most maxWait, until Update would not return Pending.
+    void WaitForDue(std::chrono::nanoseconds maxWait);
+    // Copies the next frame into target when the clock has reached its time.
+    // Does not wait.
+    FetchResult Update(const FrameTarget& target);
+    // WaitForDue then Update; no bound waits for as long as it takes.
+    FetchResult Fetch(const FrameTarget& target,
+                      std::optional<std::chrono::nanoseconds> maxWait = std::nullopt);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace platform
