@@ -1,0 +1,163 @@
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QWidget>
+
+#include <atomic>
+
+namespace platform {
+namespace {
+
+std::atomic<ScriptedDialogs*> currentScript{nullptr};
+
+StringLookup& Strings() {
+    static StringLookup lookup;
+    return lookup;
+}
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::kError:
+        return QMessageBox::Critical;
+    case MessageIcon::kWarning:
+        return QMessageBox::Warning;
+    case MessageIcon::kInformation:
+        return QMessageBox::Information;
+    case MessageIcon::kQuestion:
+        return QMessageBox::Question;
+    case MessageIcon::kNone:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::optional<QString> RunFileDialog(FileDialogKind kind, const FileDialogOptions& options) {
+    if (ScriptedDialogs* script = ScriptedDialogs::Current())
+        return script->TakeFile(ShownFileDialog{kind, options});
+    QFileDialog dialog(options.owner, QString(), options.directory);
+    dialog.setNameFilters(ConvertFilter(options.filter));
+    dialog.setDefaultSuffix(options.defaultExtension);
+    if (kind == FileDialogKind::kOpen) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (!options.initialName.isEmpty())
+        dialog.selectFile(options.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+DialogAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
+                         MessageButtons buttons) {
+    QWidget* owner = QApplication::activeWindow();
+    if (ScriptedDialogs* script = ScriptedDialogs::Current())
+        return script->TakeMessage(ShownMessage{
+            text, caption, icon, buttons, owner != nullptr ? owner->windowTitle() : QString()});
+    const bool withCancel = buttons == MessageButtons::kOkCancel;
+    QMessageBox box(ToQtIcon(icon), caption, text,
+                    withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, owner);
+    box.setEscapeButton(withCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? DialogAnswer::kOk : DialogAnswer::kCancel;
+}
+
+QStringList ConvertFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        if (description.isEmpty() || patterns.isEmpty())
+            continue;
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+    }
+    return filters;
+}
+
+std::optional<QString> AskOpenFile(const FileDialogOptions& options) {
+    return RunFileDialog(FileDialogKind::kOpen, options);
+}
+
+std::optional<QString> AskSaveFile(const FileDialogOptions& options) {
+    return RunFileDialog(FileDialogKind::kSave, options);
+}
+
+void InstallStringTable(StringLookup lookup) {
+    Strings() = std::move(lookup);
+}
+
+QString LoadString(int id) {
+    return Strings() ? Strings()(id) : QString();
+}
+
+QString FormatString(int id, const QString& argument) {
+    QString text = LoadString(id);
+    text.replace(QLatin1String("%1"), argument);
+    return text;
+}
+
+ScriptedDialogs::ScriptedDialogs() {
+    currentScript = this;
+}
+
+ScriptedDialogs::~ScriptedDialogs() {
+    ScriptedDialogs* self = this;
+    currentScript.compare_exchange_strong(self, nullptr);
+}
+
+ScriptedDialogs* ScriptedDialogs::Current() {
+    return currentScript;
+}
+
+void ScriptedDialogs::AnswerMessage(DialogAnswer answer) {
+    std::lock_guard lock(mutex_);
+    messageAnswers_.push_back(answer);
+}
+
+void ScriptedDialogs::AnswerFile(std::optional<QString> path) {
+    std::lock_guard lock(mutex_);
+    fileAnswers_.push_back(FileAnswer{path.has_value(), path.value_or(QString())});
+}
+
+std::vector<ShownMessage> ScriptedDialogs::Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+std::vector<ShownFileDialog> ScriptedDialogs::FileDialogs() const {
+    std::lock_guard lock(mutex_);
+    return fileDialogs_;
+}
+
+DialogAnswer ScriptedDialogs::TakeMessage(const ShownMessage& shown) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(shown);
+    if (messageAnswers_.empty())
+        return DialogAnswer::kOk;
+    const DialogAnswer answer = messageAnswers_.front();
+    messageAnswers_.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedDialogs::TakeFile(const ShownFileDialog& shown) {
+    std::lock_guard lock(mutex_);
+    fileDialogs_.push_back(shown);
+    if (fileAnswers_.empty())
+        return std::nullopt;
+    const FileAnswer answer = fileAnswers_.front();
+    fileAnswers_.pop_front();
+    if (!answer.chosen)
+        return std::nullopt;
+    return answer.path;
+}
+
+} // namespace platform

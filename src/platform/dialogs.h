@@ -1,0 +1,119 @@
+// Message boxes, the open-file and save-file dialogs, and the string table's
+// "%1" formatting.
+//
+// Threads: every function here runs on the user-interface thread, except
+// LoadString and FormatString, which any thread may call once the string
+// table is installed (workers format progress titles).
+//
+// Tests and headless runs construct a ScriptedDialogs: while it exists no
+// window is opened; each dialog takes the next scripted answer and is
+// recorded so that the test can read back what was shown.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace platform {
+
+enum class MessageIcon { kNone, kError, kWarning, kInformation, kQuestion };
+enum class MessageButtons { kOk, kOkCancel };
+enum class DialogAnswer { kOk = 1, kCancel = 2 };
+
+// A modal message box owned by the active window (none when no window is
+// active). Returns the button pressed; closing the box answers kCancel with
+// OK and Cancel buttons, kOk with OK alone.
+DialogAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
+                         MessageButtons buttons);
+
+struct FileDialogOptions {
+    // Filter list in the form "description|patterns|description|patterns||",
+    // patterns separated by ';' ("*.mpeg;*.mpg").
+    QString filter;
+    // Added to a typed name that has no extension ("mpg"; empty: none).
+    QString defaultExtension;
+    QString initialName;
+    QString directory;
+    QWidget* owner = nullptr;
+};
+
+// Converts "desc|patterns|...||" into Qt name filters, one per pair, each
+// "desc (pattern pattern ...)". A description without patterns is dropped.
+QStringList ConvertFilter(const QString& filter);
+
+// The chosen existing file's full path, or nothing when cancelled.
+std::optional<QString> AskOpenFile(const FileDialogOptions& options);
+
+// The chosen full path, or nothing when cancelled. No overwrite prompt: the
+// caller asks itself when the file exists.
+std::optional<QString> AskSaveFile(const FileDialogOptions& options);
+
+// The string table: the program installs its texts once at start-up. Strings
+// not in the table are empty. Installing is not synchronised with lookups:
+// install before any worker starts.
+using StringLookup = std::function<QString(int id)>;
+void InstallStringTable(StringLookup lookup);
+QString LoadString(int id);
+
+// String `id` with every "%1" replaced by `argument`.
+QString FormatString(int id, const QString& argument);
+
+enum class FileDialogKind { kOpen, kSave };
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    MessageIcon icon;
+    MessageButtons buttons;
+    // windowTitle() of the owner, empty when there was none.
+    QString ownerTitle;
+};
+
+struct ShownFileDialog {
+    FileDialogKind kind;
+    FileDialogOptions options;
+};
+
+// Scripted answers instead of windows, for tests and headless runs. Only one
+// may exist at a time. Unscripted message boxes answer kOk; unscripted file
+// dialogs are cancelled. User-interface thread.
+class ScriptedDialogs {
+public:
+    ScriptedDialogs();
+    ~ScriptedDialogs();
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    void AnswerMessage(DialogAnswer answer);
+    // A path to choose, or nothing to cancel.
+    void AnswerFile(std::optional<QString> path);
+
+    std::vector<ShownMessage> Messages() const;
+    std::vector<ShownFileDialog> FileDialogs() const;
+
+    // Used by the dialog functions.
+    DialogAnswer TakeMessage(const ShownMessage& shown);
+    std::optional<QString> TakeFile(const ShownFileDialog& shown);
+
+    static ScriptedDialogs* Current();
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<DialogAnswer> messageAnswers_;
+    struct FileAnswer {
+        bool chosen;
+        QString path;
+    };
+    std::deque<FileAnswer> fileAnswers_;
+    std::vector<ShownMessage> messages_;
+    std::vector<ShownFileDialog> fileDialogs_;
+};
+
+} // namespace platform
