@@ -1,0 +1,151 @@
+#include "playback/presenter.h"
+
+#include "platform/dialogs.h"
+#include "platform/run_loop.h"
+
+#include <cstdlib>
+#include <cstring>
+
+using platform::DD_OK;
+using platform::DDERR_SURFACELOST;
+using platform::SurfaceResult;
+
+CGameApp::~CGameApp() {
+    Release();
+}
+
+bool CGameApp::Fail(const char* text) {
+    platform::ShowMessage(QString::fromUtf8(text), QStringLiteral("FATAL ERROR"),
+                          platform::MessageIcon::kError, platform::MessageButtons::kOk);
+    return false;
+}
+
+bool CGameApp::Init(int width, int height, int bitDepth, QWidget* window, UpdateFunction update) {
+    window_ = window;
+    width_ = width;
+    height_ = height;
+    if (!update)
+        return Fail("Must pass valid pUpdate function pointer!");
+    update_ = std::move(update);
+    // The cursor is shown over every Qt window already: nothing to switch on.
+    if (platform::DisplayDevice::Create(&device_) != DD_OK)
+        return Fail("Could not create legacy DirectDraw object!");
+    if (device_->QueryInterface() != DD_OK)
+        return Fail("Could not get DirectDraw4 interface!");
+    if (device_->SetCooperativeLevel(window, platform::DDSCL_NORMAL) != DD_OK)
+        return Fail("Could not set fullscreen!");
+    if (bitDepth < 16)
+        return Fail("Video bitdepth must be at least 16-bit!");
+    return CreateSurfaces();
+}
+
+// Everything past the primary surface is needed by every later frame, so a
+// failure here fails Init rather than a later blit or copy.
+bool CGameApp::CreateSurfaces() {
+    platform::SurfaceDescription primary;
+    primary.flags = platform::DDSD_CAPS;
+    primary.caps = platform::DDSCAPS_PRIMARYSURFACE;
+    if (device_->CreateSurface(primary, &primary_) != DD_OK)
+        return Fail("Could not create primary surface!");
+
+    platform::SurfaceDescription offscreen;
+    offscreen.flags = platform::DDSD_CAPS | platform::DDSD_HEIGHT | platform::DDSD_WIDTH;
+    offscreen.width = width_;
+    offscreen.height = height_;
+    offscreen.caps = platform::DDSCAPS_OFFSCREENPLAIN;
+    if (device_->CreateSurface(offscreen, &offscreen_) != DD_OK)
+        return Fail("Could not create off-screen surface!");
+    if (device_->CreateClipper(0, &clipper_) != DD_OK)
+        return Fail("Could not create clipper!");
+    if (clipper_->SetHWnd(0, window_) != DD_OK)
+        return Fail("Could not bind clipper to window!");
+    if (primary_->SetClipper(clipper_) != DD_OK)
+        return Fail("Could not attach clipper to primary surface!");
+    return true;
+}
+
+void CGameApp::Release() {
+    active_ = false;
+    primary_.reset();
+    offscreen_.reset();
+    clipper_.reset();
+    device_.reset();
+    width_ = 0;
+    height_ = 0;
+    update_ = nullptr;
+    window_ = nullptr;
+}
+
+int CGameApp::RunMessageLoop() {
+    active_ = true;
+    const UpdateFunction update = update_;
+    return platform::RunEventLoop([&update] {
+        if (update)
+            update();
+    });
+}
+
+SurfaceResult CGameApp::BlitToWindow() {
+    if (!active_ || !primary_ || !clipper_)
+        return 0;
+    platform::Rect screen = clipper_->ClientRectOnScreen();
+    const SurfaceResult result =
+        primary_->Blt(&screen, offscreen_.get(), nullptr, platform::DDBLT_WAIT);
+    if (result == DDERR_SURFACELOST)
+        return RestoreLostSurfaces();
+    return result;
+}
+
+// Either surface of the blit may be the lost one; both come back.
+SurfaceResult CGameApp::RestoreLostSurfaces() {
+    SurfaceResult result = DD_OK;
+    for (platform::Surface* surface : {primary_.get(), offscreen_.get()}) {
+        if (surface->IsLost() == DD_OK)
+            continue;
+        if (const SurfaceResult restored = surface->Restore(); restored != DD_OK)
+            result = restored;
+    }
+    return result;
+}
+
+std::uint8_t* CGameApp::LockFrame(int* size) {
+    *size = 0;
+    if (!offscreen_)
+        return nullptr;
+    platform::LockedSurface locked;
+    SurfaceResult result = offscreen_->Lock(&locked, platform::DDLOCK_WAIT);
+    for (int attempt = 0; result == DDERR_SURFACELOST && attempt < kMaxRestoreAttempts; ++attempt) {
+        offscreen_->Restore();
+        result = offscreen_->Lock(&locked, platform::DDLOCK_WAIT);
+    }
+    if (result != DD_OK)
+        return nullptr;
+    *size = height_ * locked.pitch;
+    return locked.bits;
+}
+
+bool CGameApp::UnlockFrame() {
+    return offscreen_ && offscreen_->Unlock() == DD_OK;
+}
+
+bool CGameApp::CopyFrame(std::uint8_t** buffer, int* size) {
+    *buffer = nullptr;
+    *size = 0;
+    int frameBytes = 0;
+    const std::uint8_t* frame = active_ ? LockFrame(&frameBytes) : nullptr;
+    const std::size_t bandBytes = std::size_t(width_) * 4 * kLabelBandRows;
+    const std::size_t total = std::size_t(frameBytes) + bandBytes;
+    auto* block = total > 0 ? static_cast<std::uint8_t*>(std::malloc(total)) : nullptr;
+    if (block != nullptr) {
+        if (frame != nullptr)
+            std::memcpy(block, frame, std::size_t(frameBytes));
+        std::memset(block + frameBytes, 0, bandBytes);
+    }
+    if (frame != nullptr)
+        UnlockFrame();
+    if (block == nullptr)
+        return false;
+    *buffer = block;
+    *size = static_cast<int>(total);
+    return true;
+}
