@@ -1,0 +1,281 @@
+#include "playback/video_source.h"
+
+#include "platform/dialogs.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <cmath>
+#include <limits>
+#include <new>
+
+namespace playback {
+
+namespace {
+
+// Failure texts of Open, in the order its steps run.
+constexpr const char* kNoStreamObject = "Could not get IAMMultimedia interface!";
+constexpr const char* kNoVideoAdded = "Could add primary video stream!";
+constexpr const char* kFileNotOpened = "Could not open file!";
+constexpr const char* kNoPrimaryVideo = "Could not get Primary Video Stream interface!";
+constexpr const char* kNoSample = "Could not create stream sample!";
+
+constexpr double kUnitsPerSecond = 1e7;
+constexpr double kUnitsPerMillisecond = 1e4;
+
+void ShowFatalError(const char* text) {
+    platform::ShowMessage(QString::fromUtf8(text), QStringLiteral("FATAL ERROR"),
+                          platform::MessageIcon::kError, platform::MessageButtons::kOk);
+}
+
+std::int32_t TruncateToInt32(double value) {
+    if (!(value > std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    if (value >= std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value);
+}
+
+} // namespace
+
+std::int32_t StreamTimeToSeconds(platform::StreamTime time) {
+    return TruncateToInt32(static_cast<double>(time) / kUnitsPerSecond);
+}
+
+std::int32_t StreamTimeToMilliseconds(platform::StreamTime time) {
+    return TruncateToInt32(static_cast<double>(time) / kUnitsPerMillisecond);
+}
+
+platform::StreamTime SecondsToStreamTime(std::int32_t seconds) {
+    return static_cast<platform::StreamTime>(kUnitsPerSecond * seconds);
+}
+
+platform::StreamTime MillisecondsToStreamTime(std::int32_t milliseconds) {
+    return static_cast<platform::StreamTime>(kUnitsPerMillisecond * milliseconds);
+}
+
+} // namespace playback
+
+using namespace playback;
+
+CDShow::CDShow(VideoSourceOptions options)
+    : options_(std::move(options)) {}
+
+CDShow::~CDShow() {
+    ReleaseAll();
+}
+
+bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* device) {
+    std::shared_ptr<platform::MediaStream> stream;
+    std::shared_ptr<platform::Surface> sample;
+    {
+        std::lock_guard lock(mutex_);
+        ReleaseAllLocked(); // a source holds one file at a time
+    }
+    try {
+        stream = std::make_shared<platform::MediaStream>(
+            platform::MediaStreamOptions{options_.timeSource, options_.audio});
+    } catch (const std::bad_alloc&) {
+        ShowFatalError(kNoStreamObject);
+        return false;
+    }
+    // The video stream delivers into surfaces of this device.
+    if (!device) {
+        ShowFatalError(kNoVideoAdded);
+        return false;
+    }
+    // Sound needs no step of its own: without an output device the file plays
+    // silently, which is not a failure.
+    if (!stream->OpenFile(path)) {
+        ShowFatalError(kFileNotOpened);
+        return false;
+    }
+    if (!stream->HasVideo()) {
+        ShowFatalError(kNoPrimaryVideo);
+        return false;
+    }
+    platform::SurfaceDescription description;
+    description.flags = platform::DDSD_CAPS | platform::DDSD_WIDTH | platform::DDSD_HEIGHT;
+    description.caps = platform::DDSCAPS_OFFSCREENPLAIN;
+    description.width = stream->VideoWidth();
+    description.height = stream->VideoHeight();
+    if (description.width <= 0 || description.height <= 0 ||
+        device->CreateSurface(description, &sample) != platform::DD_OK || !sample) {
+        ShowFatalError(kNoSample);
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    stream_ = std::move(stream);
+    sampleSurface_ = std::move(sample);
+    sampleRect_ = {0, 0, description.width, description.height};
+    open_ = true;
+    return true;
+}
+
+bool CDShow::Close() {
+    std::lock_guard lock(mutex_);
+    if (!open_)
+        return false;
+    ReleaseAllLocked();
+    return true;
+}
+
+void CDShow::ReleaseAll() {
+    std::lock_guard lock(mutex_);
+    ReleaseAllLocked();
+}
+
+void CDShow::ReleaseAllLocked() {
+    open_ = false;
+    playing_ = false;
+    // A Render waiting with the lock released keeps its own reference; the
+    // stream stops when the last one goes.
+    if (stream_)
+        stream_->SetState(platform::StreamState::Stop);
+    stream_.reset();
+    sampleSurface_.reset();
+    sampleRect_ = {};
+}
+
+std::chrono::nanoseconds CDShow::FetchBound(FetchWait wait) const {
+    if (wait == FetchWait::ByThread) {
+        const QCoreApplication* application = QCoreApplication::instance();
+        const bool mainThread = application && QThread::currentThread() == application->thread();
+        wait = mainThread ? FetchWait::UpToOneFrame : FetchWait::UntilNextFrame;
+    }
+    if (wait == FetchWait::UpToOneFrame)
+        return options_.displayFrame;
+    return std::chrono::hours(1);
+}
+
+platform::FetchResult CDShow::UpdateSample() {
+    platform::LockedSurface locked;
+    if (sampleSurface_->Lock(&locked, platform::DDLOCK_WAIT) != platform::DD_OK)
+        return stream_->Update({}); // the frame is consumed; the sample keeps the last one
+    const platform::FetchResult result =
+        stream_->Update({locked.bits, locked.pitch, locked.width, locked.height});
+    sampleSurface_->Unlock();
+    return result;
+}
+
+bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWait wait) {
+    const bool unbounded = FetchBound(wait) >= std::chrono::hours(1);
+    std::unique_lock lock(mutex_);
+    if (!open_)
+        return false;
+    platform::FetchResult result = platform::FetchResult::Pending;
+    while (true) {
+        // Wait with the lock released, so the timer's calls go on meanwhile.
+        const std::shared_ptr<platform::MediaStream> stream = stream_;
+        lock.unlock();
+        stream->WaitForDue(FetchBound(wait));
+        lock.lock();
+        if (!open_ || stream_ != stream)
+            return open_; // closed or replaced while waiting
+        result = UpdateSample();
+        if (result != platform::FetchResult::Pending || !unbounded)
+            break;
+    }
+    if (result == platform::FetchResult::EndOfStream || result == platform::FetchResult::NotRunning)
+        playing_ = false;
+    if (target) {
+        const platform::SurfaceResult blit =
+            target->Blt(&destRect, sampleSurface_.get(), &sampleRect_, platform::DDBLT_WAIT);
+        if (blit == platform::DDERR_SURFACELOST)
+            target->Restore();
+    }
+    return true;
+}
+
+bool CDShow::Play() {
+    std::lock_guard lock(mutex_);
+    if (!open_)
+        return false;
+    stream_->Seek(0);
+    stream_->SetState(platform::StreamState::Run);
+    playing_ = true;
+    return true;
+}
+
+bool CDShow::Stop() {
+    std::lock_guard lock(mutex_);
+    if (!open_)
+        return false;
+    stream_->SetState(platform::StreamState::Stop);
+    playing_ = false;
+    return true;
+}
+
+bool CDShow::PauseToggle() {
+    std::lock_guard lock(mutex_);
+    if (!open_)
+        return false;
+    if (!paused_) {
+        stream_->SetState(platform::StreamState::Stop);
+        savedPositionMs_ = GetPositionMsLocked();
+        paused_ = true;
+        playing_ = false;
+    } else {
+        SeekLocked(MillisecondsToStreamTime(savedPositionMs_), savedPositionMs_);
+        paused_ = false;
+        playing_ = true;
+    }
+    return true;
+}
+
+std::int32_t CDShow::GetDurationSeconds() {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return 0;
+    const auto duration = stream_->GetDuration();
+    return duration ? StreamTimeToSeconds(*duration) : 0;
+}
+
+std::int32_t CDShow::GetPositionMs() {
+    std::lock_guard lock(mutex_);
+    return GetPositionMsLocked();
+}
+
+std::int32_t CDShow::GetPositionMsLocked() const {
+    if (!open_ || !stream_)
+        return 0;
+    return StreamTimeToMilliseconds(stream_->GetTime());
+}
+
+std::int32_t CDShow::GetPositionSeconds() {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return 0;
+    return StreamTimeToSeconds(stream_->GetTime());
+}
+
+std::int32_t CDShow::SeekMs(std::int32_t milliseconds) {
+    std::lock_guard lock(mutex_);
+    return SeekLocked(MillisecondsToStreamTime(milliseconds), milliseconds);
+}
+
+std::int32_t CDShow::SeekSeconds(std::int32_t seconds) {
+    std::lock_guard lock(mutex_);
+    return SeekLocked(SecondsToStreamTime(seconds), seconds);
+}
+
+std::int32_t CDShow::SeekLocked(platform::StreamTime position, std::int32_t requested) {
+    if (!open_ || !stream_)
+        return 0;
+    stream_->SetState(platform::StreamState::Stop);
+    if (!stream_->Seek(position))
+        return 0; // stays stopped; the flags are unchanged
+    stream_->SetState(platform::StreamState::Run);
+    return requested;
+}
+
+platform::SurfaceResult CDShow::GetFormat(platform::SurfaceDescription* format) {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !sampleSurface_ || !format)
+        return platform::DDERR_GENERIC;
+    format->flags = platform::DDSD_WIDTH | platform::DDSD_HEIGHT;
+    format->width = sampleSurface_->Width();
+    format->height = sampleSurface_->Height();
+    format->caps = 0;
+    return platform::DD_OK;
+}

@@ -1,0 +1,122 @@
+// CDShow, the video source: one video file at a time as a read-only media
+// stream whose frames arrive in a sample surface of the video's own size and
+// are stretched into a target surface (the presenter's off-screen surface);
+// play, stop, pause and resume, seek, duration and position.
+//
+// Threads: every operation may be called from any thread and is serialised by
+// one mutex, so the main frame's timer and the capture worker never overlap.
+// Render waits for the next frame with that mutex released. Open shows its
+// failure messages and so runs on the user-interface thread.
+#pragma once
+
+#include "platform/media_stream.h"
+#include "platform/surface.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+namespace playback {
+
+// How long Render waits for the next frame.
+enum class FetchWait {
+    // At most about one display frame; when nothing is due by then the target
+    // gets the last frame again. For the user-interface thread.
+    UpToOneFrame,
+    // Until the next frame is due, however long; every frame is delivered.
+    UntilNextFrame,
+    // UpToOneFrame on the application's main thread, otherwise UntilNextFrame.
+    ByThread,
+};
+
+struct VideoSourceOptions {
+    std::shared_ptr<const platform::TimeSource> timeSource = platform::DefaultTimeSource();
+    platform::AudioMode audio = platform::AudioMode::DefaultOutput;
+    // The bounded wait of FetchWait::UpToOneFrame.
+    std::chrono::milliseconds displayFrame{16};
+};
+
+// Conversions of the streaming service's 100 ns units, computed in floating
+// point and truncated toward zero, as the source reports and seeks; results
+// beyond the 32-bit range are clamped.
+std::int32_t StreamTimeToSeconds(platform::StreamTime time);
+std::int32_t StreamTimeToMilliseconds(platform::StreamTime time);
+platform::StreamTime SecondsToStreamTime(std::int32_t seconds);
+platform::StreamTime MillisecondsToStreamTime(std::int32_t milliseconds);
+
+} // namespace playback
+
+class CDShow {
+public:
+    using FetchWait = playback::FetchWait;
+
+    explicit CDShow(playback::VideoSourceOptions options = {});
+    ~CDShow();
+    CDShow(const CDShow&) = delete;
+    CDShow& operator=(const CDShow&) = delete;
+
+    // Opens path for playing into surfaces of device; the stream is not yet
+    // running (Play starts it). A failure shows its "FATAL ERROR" message,
+    // releases whatever was obtained and leaves the source closed.
+    // User-interface thread.
+    bool Open(const std::filesystem::path& path, platform::DisplayDevice* device);
+    // False when nothing was open.
+    bool Close();
+    // Gives up the stream and the sample surface; open and playing become 0.
+    void ReleaseAll();
+
+    // Fetches the next frame into the sample surface and stretches the sample
+    // onto destRect of target (borrowed). A fetch that finds the end of the
+    // stream, or a stopped stream, clears playing; the target then gets the
+    // last frame again. False when nothing is open.
+    bool Render(platform::Surface* target, platform::Rect destRect,
+                FetchWait wait = FetchWait::ByThread);
+
+    // Each is false when nothing is open.
+    bool Play();
+    bool Stop();
+    bool PauseToggle();
+
+    // 0 when nothing is open or the stream cannot say.
+    std::int32_t GetDurationSeconds();
+    std::int32_t GetPositionMs();
+    std::int32_t GetPositionSeconds();
+    // The requested position, or 0 when nothing is open or the seek failed.
+    std::int32_t SeekMs(std::int32_t milliseconds);
+    std::int32_t SeekSeconds(std::int32_t seconds);
+
+    // The video stream's current format: the sample surface's width and height
+    // (DDSD_WIDTH | DDSD_HEIGHT). DDERR_GENERIC when nothing is open.
+    platform::SurfaceResult GetFormat(platform::SurfaceDescription* format);
+
+    // Flags; readable from any thread without waiting.
+    bool IsOpen() const { return open_; }
+    bool IsPlaying() const { return playing_; }
+    bool IsPaused() const { return paused_; }
+    bool RenderEnabled() const { return renderEnabled_; }
+    void SetRenderEnabled(bool enabled) { renderEnabled_ = enabled; }
+    std::int32_t SavedPositionMs() const { return savedPositionMs_; }
+
+private:
+    void ReleaseAllLocked();
+    std::int32_t GetPositionMsLocked() const;
+    std::int32_t SeekLocked(platform::StreamTime position, std::int32_t requested);
+    platform::FetchResult UpdateSample();
+    std::chrono::nanoseconds FetchBound(FetchWait wait) const;
+
+    const playback::VideoSourceOptions options_;
+    mutable std::mutex mutex_;
+
+    std::atomic<bool> open_{false};
+    std::atomic<bool> playing_{false};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> renderEnabled_{true};
+    std::atomic<std::int32_t> savedPositionMs_{0};
+    platform::Rect sampleRect_;
+
+    std::shared_ptr<platform::MediaStream> stream_;
+    std::shared_ptr<platform::Surface> sampleSurface_;
+};
