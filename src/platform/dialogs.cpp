@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QWidget>
 
@@ -75,7 +76,9 @@ QStringList ConvertFilter(const QString& filter) {
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString& description = parts[i];
-        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // "*.*" means every file; on this platform many names have no dot.
+        patterns.replaceInStrings(QRegularExpression(QStringLiteral("^\\*\\.\\*$")), QStringLiteral("*"));
         if (description.isEmpty() || patterns.isEmpty())
             continue;
         filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));

@@ -45,7 +45,8 @@ struct FileDialogOptions {
 };
 
 // Converts "desc|patterns|...||" into Qt name filters, one per pair, each
-// "desc (pattern pattern ...)". A description without patterns is dropped.
+// "desc (pattern pattern ...)". A description without patterns is dropped;
+// "*.*" becomes "*".
 QStringList ConvertFilter(const QString& filter);
 
 // The chosen existing file's full path, or nothing when cancelled.
