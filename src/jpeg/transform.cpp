@@ -148,10 +148,10 @@ const DctRows& Rows() {
     return rows;
 }
 
-} // namespace
-
-void TransformBlock(const SampleBlock& samples, const QuantTable& table,
-                    CoefficientUnit& destination) {
+// The body of every path. Inlined into each target-specific function below,
+// so each is compiled for its own vector width.
+[[gnu::always_inline]] inline void
+TransformKernel(const SampleBlock& samples, const QuantTable& table, CoefficientUnit& destination) {
     const DctRows& matrix = Rows();
     // Row x of S, lane y: sample − 128.
     Row s[8];
@@ -189,66 +189,153 @@ void TransformBlock(const SampleBlock& samples, const QuantTable& table,
     }
 }
 
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void TransformAvx2(const SampleBlock& samples, const QuantTable& table,
+                                           CoefficientUnit& destination) {
+    TransformKernel(samples, table, destination);
+}
+
+[[gnu::target("avx512f")]] void TransformAvx512(const SampleBlock& samples, const QuantTable& table,
+                                                CoefficientUnit& destination) {
+    TransformKernel(samples, table, destination);
+}
+#endif
+
+void TransformPortable(const SampleBlock& samples, const QuantTable& table,
+                       CoefficientUnit& destination) {
+    TransformKernel(samples, table, destination);
+}
+
+using TransformFunction = void (*)(const SampleBlock&, const QuantTable&, CoefficientUnit&);
+
+TransformFunction FunctionOf(TransformPath path) {
+    switch (path) {
+#if defined(__x86_64__)
+    case TransformPath::Avx2:
+        return TransformAvx2;
+    case TransformPath::Avx512:
+        return TransformAvx512;
+#endif
+    default:
+        return TransformPortable;
+    }
+}
+
+TransformPath WidestPath() {
+    for (const TransformPath path : {TransformPath::Avx512, TransformPath::Avx2}) {
+        if (TransformPathSupported(path)) {
+            return path;
+        }
+    }
+    return TransformPath::Portable;
+}
+
+} // namespace
+
+bool TransformPathSupported(TransformPath path) {
+    switch (path) {
+#if defined(__x86_64__)
+    case TransformPath::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case TransformPath::Avx512:
+        return __builtin_cpu_supports("avx512f");
+#endif
+    case TransformPath::Portable:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TransformBlockUsing(TransformPath path, const SampleBlock& samples, const QuantTable& table,
+                         CoefficientUnit& destination) {
+    if (!TransformPathSupported(path)) {
+        path = TransformPath::Portable;
+    }
+    FunctionOf(path)(samples, table, destination);
+}
+
+void TransformBlock(const SampleBlock& samples, const QuantTable& table,
+                    CoefficientUnit& destination) {
+    static const TransformFunction widest = FunctionOf(WidestPath());
+    widest(samples, table, destination);
+}
+
 namespace {
 
+template <ColourChannel Channel>
+std::uint8_t Convert(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if constexpr (Channel == ColourChannel::Y) {
+        return ToY(red, green, blue);
+    } else if constexpr (Channel == ColourChannel::Cb) {
+        return ToCb(red, green, blue);
+    } else {
+        return ToCr(red, green, blue);
+    }
+}
+
 // Colour-converted samples of one image for one component pass. 24-bit rows
-// are read in place; other depths go through PixelRgb and the colour map.
-class ColourSource {
+// are read in place (the bytes PixelRgb reads); other depths go through
+// PixelRgb and the colour map.
+template <ColourChannel Channel> class ColourSource {
 public:
-    ColourSource(const RasterImage& image, ColourChannel channel)
-        : image_(image)
-        , channel_(channel) {}
+    explicit ColourSource(const RasterImage& image)
+        : image_(image) {}
 
     std::uint32_t Width() const { return image_.Width(); }
     std::uint32_t Height() const { return image_.Height(); }
+    bool TrueColour() const { return image_.BitCount() == 24; }
 
-    std::uint8_t At(std::uint32_t row, std::uint32_t column) const {
+    // 24-bit images only: the pixels of picture row `row` (0 = top), blue,
+    // green, red each; the bottom row is stored first.
+    const std::uint8_t* RowPixels(std::uint64_t row) const {
+        return image_.ImageData() + (image_.Height() - 1 - row) * image_.RowWidth();
+    }
+
+    std::uint8_t At(std::uint64_t row, std::uint64_t column) const {
+        if (TrueColour()) {
+            const std::uint8_t* pixel = RowPixels(row) + column * 3;
+            return Convert<Channel>(pixel[2], pixel[1], pixel[0]);
+        }
         std::uint8_t red;
         std::uint8_t green;
         std::uint8_t blue;
-        if (image_.BitCount() == 24) {
-            // The bottom row is stored first (the same bytes PixelRgb reads).
-            const std::uint8_t* pixel =
-                image_.ImageData() +
-                static_cast<std::size_t>(image_.Height() - 1 - row) * image_.RowWidth() +
-                static_cast<std::size_t>(column) * 3;
-            blue = pixel[0];
-            green = pixel[1];
-            red = pixel[2];
-        } else {
-            image_.PixelRgb(row, column, red, green, blue);
-        }
-        switch (channel_) {
-        case ColourChannel::Y:
-            return ToY(red, green, blue);
-        case ColourChannel::Cb:
-            return ToCb(red, green, blue);
-        case ColourChannel::Cr:
-            break;
-        }
-        return ToCr(red, green, blue);
+        image_.PixelRgb(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), red,
+                        green, blue);
+        return Convert<Channel>(red, green, blue);
     }
 
 private:
     const RasterImage& image_;
-    ColourChannel channel_;
 };
 
 // Block (r, c) at full resolution: rows past the image repeat the row above,
 // columns past it the column to the left.
-void FillFullBlock(const ColourSource& source, std::uint64_t blockRow, std::uint64_t blockColumn,
-                   SampleBlock& block) {
+template <ColourChannel Channel>
+void FillFullBlock(const ColourSource<Channel>& source, std::uint64_t blockRow,
+                   std::uint64_t blockColumn, SampleBlock& block) {
+    const std::uint64_t top = 8 * blockRow;
+    const std::uint64_t left = 8 * blockColumn;
+    if (source.TrueColour() && top + 8 <= source.Height() && left + 8 <= source.Width()) {
+        for (std::uint32_t j = 0; j < 8; ++j) {
+            const std::uint8_t* pixel = source.RowPixels(top + j) + left * 3;
+            for (std::uint32_t k = 0; k < 8; ++k, pixel += 3) {
+                block[8 * j + k] = Convert<Channel>(pixel[2], pixel[1], pixel[0]);
+            }
+        }
+        return;
+    }
     for (std::uint32_t j = 0; j < 8; ++j) {
-        const std::uint64_t y = 8 * blockRow + j;
+        const std::uint64_t y = top + j;
         for (std::uint32_t k = 0; k < 8; ++k) {
-            const std::uint64_t x = 8 * blockColumn + k;
+            const std::uint64_t x = left + k;
             std::uint8_t& sample = block[8 * j + k];
             if (y >= source.Height()) {
                 sample = block[8 * (j - 1) + k];
             } else if (x >= source.Width()) {
                 sample = block[8 * j + k - 1];
             } else {
-                sample = source.At(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(x));
+                sample = source.At(y, x);
             }
         }
     }
@@ -257,7 +344,8 @@ void FillFullBlock(const ColourSource& source, std::uint64_t blockRow, std::uint
 // Block (r, c) of a subsampled component: each sample is the mean, rounded
 // up, of the pixels of its ratio × ratio rectangle that lie inside the image;
 // a rectangle wholly outside repeats the sample to its left, else the one above.
-void FillAveragedBlock(const ColourSource& source, std::uint64_t blockRow,
+template <ColourChannel Channel>
+void FillAveragedBlock(const ColourSource<Channel>& source, std::uint64_t blockRow,
                        std::uint64_t blockColumn, std::uint32_t verticalRatio,
                        std::uint32_t horizontalRatio, SampleBlock& block) {
     for (std::uint32_t j = 0; j < 8; ++j) {
@@ -269,7 +357,7 @@ void FillAveragedBlock(const ColourSource& source, std::uint64_t blockRow,
             for (std::uint64_t y = top; y < top + verticalRatio && y < source.Height(); ++y) {
                 for (std::uint64_t x = left; x < left + horizontalRatio && x < source.Width();
                      ++x) {
-                    sum += source.At(static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(x));
+                    sum += source.At(y, x);
                     ++count;
                 }
             }
@@ -282,6 +370,35 @@ void FillAveragedBlock(const ColourSource& source, std::uint64_t blockRow,
                 // j > 0 here: the first row and column of a block lie inside the image.
                 sample = block[8 * (j - 1) + k];
             }
+        }
+    }
+}
+
+// Fills every unit of the sized component in unit order, reporting after
+// each row of units.
+template <ColourChannel Channel>
+void FillUnits(JpegComponent& component, const RasterImage& image, bool fullResolution,
+               const QuantTable& table, const PercentReporter& report) {
+    const ColourSource<Channel> source(image);
+    const std::uint32_t rows = component.DataUnitRows();
+    // Percent in 1/256 steps: 25600 = 100 × 256.
+    const std::uint32_t step = rows == 0 ? 0 : 25600 / rows;
+    std::uint32_t accumulated = 0;
+    SampleBlock block;
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        for (std::uint32_t column = 0; column < component.DataUnitColumns(); ++column) {
+            if (fullResolution) {
+                FillFullBlock(source, row, column, block);
+            } else {
+                FillAveragedBlock(source, row, column, component.VerticalRatio(),
+                                  component.HorizontalRatio(), block);
+            }
+            TransformBlock(block, table, component.Unit(row, column));
+        }
+        accumulated += step;
+        if (report &&
+            report(static_cast<std::int32_t>(std::min<std::uint32_t>(accumulated / 256, 100)))) {
+            throw EJpegAbort();
         }
     }
 }
@@ -306,35 +423,23 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
         throw EJpegFatal("INTERNAL ERROR - Invalid quantization table");
     }
 
-    const std::uint32_t columns =
-        CeilDivide(std::uint64_t{image.Width()} * horizontal, 8 * std::uint64_t{maximumHorizontal});
-    const std::uint32_t rows =
-        CeilDivide(std::uint64_t{image.Height()} * vertical, 8 * std::uint64_t{maximumVertical});
-    const std::uint32_t verticalRatio = maximumVertical / vertical;
-    const std::uint32_t horizontalRatio = maximumHorizontal / horizontal;
-    component.SetRatios(verticalRatio, horizontalRatio);
-    component.AllocateCoefficients(rows, columns);
+    component.SetRatios(maximumVertical / vertical, maximumHorizontal / horizontal);
+    component.AllocateCoefficients(
+        CeilDivide(std::uint64_t{image.Height()} * vertical, 8 * std::uint64_t{maximumVertical}),
+        CeilDivide(std::uint64_t{image.Width()} * horizontal,
+                   8 * std::uint64_t{maximumHorizontal}));
 
     const bool fullResolution = horizontal == maximumHorizontal && vertical == maximumVertical;
-    const ColourSource source(image, channel);
-    // Percent in 1/256 steps: 25600 = 100 × 256.
-    const std::uint32_t step = rows == 0 ? 0 : 25600 / rows;
-    std::uint32_t accumulated = 0;
-    SampleBlock block;
-    for (std::uint32_t row = 0; row < rows; ++row) {
-        for (std::uint32_t column = 0; column < columns; ++column) {
-            if (fullResolution) {
-                FillFullBlock(source, row, column, block);
-            } else {
-                FillAveragedBlock(source, row, column, verticalRatio, horizontalRatio, block);
-            }
-            TransformBlock(block, *table, component.Unit(row, column));
-        }
-        accumulated += step;
-        if (report &&
-            report(static_cast<std::int32_t>(std::min<std::uint32_t>(accumulated / 256, 100)))) {
-            throw EJpegAbort();
-        }
+    switch (channel) {
+    case ColourChannel::Y:
+        FillUnits<ColourChannel::Y>(component, image, fullResolution, *table, report);
+        break;
+    case ColourChannel::Cb:
+        FillUnits<ColourChannel::Cb>(component, image, fullResolution, *table, report);
+        break;
+    case ColourChannel::Cr:
+        FillUnits<ColourChannel::Cr>(component, image, fullResolution, *table, report);
+        break;
     }
 }
 

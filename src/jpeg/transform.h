@@ -57,6 +57,14 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
 void TransformBlock(const SampleBlock& samples, const QuantTable& table,
                     CoefficientUnit& destination);
 
+// The vector widths TransformBlock can run at; every path gives the same
+// values. TransformBlock takes the widest one the processor supports.
+enum class TransformPath { Portable, Avx2, Avx512 };
+bool TransformPathSupported(TransformPath path);
+// TransformBlock at a chosen width (the portable path when unsupported).
+void TransformBlockUsing(TransformPath path, const SampleBlock& samples, const QuantTable& table,
+                         CoefficientUnit& destination);
+
 // The plain form of TransformBlock, written as the definition reads; kept to
 // prove the fast form equal to it.
 void TransformBlockReference(const SampleBlock& samples, const QuantTable& table,

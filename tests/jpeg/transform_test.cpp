@@ -174,18 +174,31 @@ QuantTable RandomTable(std::mt19937& random) {
     return table;
 }
 
-TEST(TransformBlock, FastFormEqualsPlainFormOnRandomBlocks) {
+class TransformPaths : public testing::TestWithParam<TransformPath> {};
+
+TEST_P(TransformPaths, EqualThePlainFormOnRandomBlocks) {
+    if (!TransformPathSupported(GetParam())) {
+        GTEST_SKIP() << "this processor lacks the instructions";
+    }
     std::mt19937 random(31337);
-    for (int i = 0; i < 200000; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         const SampleBlock block = RandomBlock(random);
         const QuantTable table = i % 4 == 0 ? Flat(1) : RandomTable(random);
         CoefficientUnit fast;
         CoefficientUnit plain;
-        TransformBlock(block, table, fast);
+        TransformBlockUsing(GetParam(), block, table, fast);
         TransformBlockReference(block, table, plain);
         ASSERT_EQ(fast, plain) << "block " << i;
+        if (i % 64 == 0) {
+            TransformBlock(block, table, fast);
+            ASSERT_EQ(fast, plain) << "block " << i;
+        }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(TransformBlock, TransformPaths,
+                         testing::Values(TransformPath::Portable, TransformPath::Avx2,
+                                         TransformPath::Avx512));
 
 // The DCT written out as a double sum in long double: an independent check of
 // the matrix, its orientation and the quantizer's zigzag lookup.
