@@ -77,6 +77,8 @@ public:
     // off-screen surface as its drawing target. Null before Init.
     platform::DisplayDevice* Device() const { return device_.get(); }
     platform::Surface* Offscreen() const { return offscreen_.get(); }
+    // The presenting surface; borrowed, for tests that make it lost.
+    platform::Surface* Primary() const { return primary_.get(); }
 
     QWidget* Window() const { return window_; }
     int Width() const { return width_; }
