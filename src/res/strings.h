@@ -1,0 +1,14 @@
+// The string table. The program installs it at start-up so that
+// platform::LoadString and platform::FormatString find the texts:
+//     platform::InstallStringTable(&res::LoadString);
+#pragma once
+
+#include <QString>
+
+namespace res {
+
+// The text of string `id` (status prompts as "prompt\ntooltip"), or an empty
+// string for an id that is not in the table. Any thread.
+QString LoadString(int id);
+
+} // namespace res
