@@ -74,7 +74,11 @@ CGXTabWnd::CGXTabWnd(QWidget* parent)
     connect(qApp, &QApplication::focusChanged, this, &CGXTabWnd::PassFocusOn);
 }
 
-CGXTabWnd::~CGXTabWnd() = default;
+CGXTabWnd::~CGXTabWnd() {
+    // Children are deleted after this object has stopped being a tab window;
+    // the focus changes that their deletion causes must not reach it.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 int CGXTabWnd::NewSheetId() {
     return ++sheetIdCounter_;
