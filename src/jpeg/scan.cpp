@@ -3,6 +3,7 @@
 #include "jpeg/errors.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tesselon::jpeg {
 
@@ -152,6 +153,86 @@ private:
     std::uint32_t index_ = 0;
 };
 
+// Statistics pass: counts each symbol in the component's own table.
+class SymbolTally {
+public:
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
+        component.DcTable()->CountSymbol(size);
+    }
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
+        component.AcTable()->CountSymbol(symbol);
+    }
+};
+
+// Output pass: writes each symbol's code followed by its extra bits, as one
+// write of at most 16 + 11 bits. The codes of the scan's tables are looked up
+// once; a symbol without a code is looked up again in its table, which raises
+// the table's own error.
+class CodeWriter {
+public:
+    explicit CodeWriter(const ScanContext& scan)
+        : output_(scan.output) {
+        for (std::uint32_t set = 0; set < kTableSetCount; ++set) {
+            if (const JpegComponent* owner = TableSetOwner(scan, set)) {
+                Cache(*owner->DcTable(), dcCaches_[dcCount_++]);
+                Cache(*owner->AcTable(), acCaches_[acCount_++]);
+            }
+        }
+    }
+
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
+        Write(*component.DcTable(), Find(dcCaches_, dcCount_, *component.DcTable()), size, bits,
+              size);
+    }
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
+            std::uint32_t size) const {
+        Write(*component.AcTable(), Find(acCaches_, acCount_, *component.AcTable()), symbol, bits,
+              size);
+    }
+
+private:
+    struct CachedTable {
+        const HuffmanCodeTable* table = nullptr;
+        std::array<HuffmanCode, HuffmanCodeTable::kSymbolCount> codes{};
+    };
+    using Caches = std::array<CachedTable, kTableSetCount>;
+
+    static void Cache(const HuffmanCodeTable& table, CachedTable& cached) {
+        cached.table = &table;
+        for (const std::uint8_t symbol : table.Values()) {
+            cached.codes[symbol] = table.LookupCode(symbol);
+        }
+    }
+
+    static const CachedTable* Find(const Caches& caches, std::uint32_t count,
+                                   const HuffmanCodeTable& table) {
+        for (std::uint32_t index = 0; index < count; ++index) {
+            if (caches[index].table == &table) {
+                return &caches[index];
+            }
+        }
+        return nullptr;
+    }
+
+    void Write(const HuffmanCodeTable& table, const CachedTable* cached, std::uint32_t symbol,
+               std::uint32_t bits, std::uint32_t size) const {
+        HuffmanCode code;
+        if (cached != nullptr && symbol < HuffmanCodeTable::kSymbolCount) {
+            code = cached->codes[symbol];
+        }
+        if (code.length == 0) {
+            code = table.LookupCode(symbol);
+        }
+        output_.WriteBits(std::uint32_t{code.code} << size | bits, code.length + size);
+    }
+
+    BitOutput& output_;
+    Caches dcCaches_{};
+    Caches acCaches_{};
+    std::uint32_t dcCount_ = 0;
+    std::uint32_t acCount_ = 0;
+};
+
 // A.2.2: a one-component scan walks the component's own grid of data units.
 template <typename Action>
 void TraverseOneComponent(const ScanContext& scan, const Action& action, PassKind kind) {
@@ -232,12 +313,12 @@ void EncodeScan(const ScanContext& scan) {
 
     // Annex K.2: the tables are built from this scan's own symbol counts.
     ForEachUsedTable(scan, &HuffmanCodeTable::ResetCounts);
-    TraverseScan(scan, SymbolCounter{}, PassKind::Statistics);
+    TraverseScan(scan, SymbolTally{}, PassKind::Statistics);
     ForEachUsedTable(scan, &HuffmanCodeTable::BuildCodes);
 
     WriteHuffmanTables(scan);
     WriteScanHeader(scan);
-    TraverseScan(scan, SymbolWriter{scan.output}, PassKind::Output);
+    TraverseScan(scan, CodeWriter(scan), PassKind::Output);
 }
 
 } // namespace tesselon::jpeg
