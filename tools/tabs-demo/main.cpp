@@ -74,13 +74,15 @@ int main(int argc, char** argv) {
     layout->setContentsMargins(0, 0, 0, 0);
     auto* tabs = static_cast<CGXTabWnd*>(CreateWindowOfClass(kTabWindowClass, &window, 1001));
     layout->addWidget(tabs);
+    // Sized before the sheets arrive, so that the splitter starts half-way.
+    window.resize(640, 400);
+    tabs->resize(640, 400);
     for (int number = 0; number < kSheetCount; ++number) {
         auto* sheet = new NumberSheet(number, tabs);
         SetControlId(sheet, tabs->NewSheetId());
         // Names like the capture times of frames 40 ms apart.
         tabs->AddSheet(sheet, QString::number(number * 40));
     }
-    window.resize(640, 400);
     window.move(0, 0);
     window.show();
     return QApplication::exec();
