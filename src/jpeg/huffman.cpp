@@ -108,14 +108,15 @@ void HuffmanCodeTable::FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>
         }
         frequencies[least] += frequencies[second];
         frequencies[second] = 0;
-        std::int32_t symbol = least;
-        ++codeSizes[symbol];
-        for (; next[symbol] != kNone; symbol = next[symbol]) {
-            ++codeSizes[next[symbol]];
+        // Both trees sink one level; the second tree's chain joins the first's.
+        std::int32_t last = least;
+        for (std::int32_t symbol = least; symbol != kNone; symbol = next[symbol]) {
+            ++codeSizes[symbol];
+            last = symbol;
         }
-        next[symbol] = second;
-        for (symbol = second, ++codeSizes[symbol]; next[symbol] != kNone; symbol = next[symbol]) {
-            ++codeSizes[next[symbol]];
+        next[last] = second;
+        for (std::int32_t symbol = second; symbol != kNone; symbol = next[symbol]) {
+            ++codeSizes[symbol];
         }
     }
 }

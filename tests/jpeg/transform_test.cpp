@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace tesselon::jpeg {
@@ -176,6 +177,17 @@ QuantTable RandomTable(std::mt19937& random) {
 
 class TransformPaths : public testing::TestWithParam<TransformPath> {};
 
+std::string PathName(const testing::TestParamInfo<TransformPath>& info) {
+    switch (info.param) {
+    case TransformPath::Avx2:
+        return "Avx2";
+    case TransformPath::Avx512:
+        return "Avx512";
+    default:
+        return "Portable";
+    }
+}
+
 TEST_P(TransformPaths, EqualThePlainFormOnRandomBlocks) {
     if (!TransformPathSupported(GetParam())) {
         GTEST_SKIP() << "this processor lacks the instructions";
@@ -198,7 +210,8 @@ TEST_P(TransformPaths, EqualThePlainFormOnRandomBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(TransformBlock, TransformPaths,
                          testing::Values(TransformPath::Portable, TransformPath::Avx2,
-                                         TransformPath::Avx512));
+                                         TransformPath::Avx512),
+                         PathName);
 
 // The DCT written out as a double sum in long double: an independent check of
 // the matrix, its orientation and the quantizer's zigzag lookup.
