@@ -1,0 +1,308 @@
+// tesselon-jpeg: reads a Windows BMP file with BmpReader and writes it as a
+// baseline JPEG file with JpegWriter. The output appears only when it is
+// complete: the file is written under a temporary name in the same directory
+// and renamed over OUTPUT at the end.
+#include "jpeg/bmp_reader.h"
+#include "jpeg/errors.h"
+#include "jpeg/jpeg_writer.h"
+#include "jpeg/raster_image.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tesselon::jpeg;
+
+constexpr const char* kProgram = "tesselon-jpeg";
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kHelp = R"(Usage: tesselon-jpeg [OPTION]... INPUT.bmp OUTPUT.jpg
+
+Writes the Windows BMP image INPUT.bmp as a baseline JPEG (JFIF) file
+OUTPUT.jpg. Without options it uses the program's own save settings: colour,
+quality 75, three scans of one component each (masks 2,4,8), sampling
+factors 1x1 for every component. OUTPUT.jpg is replaced only when the whole
+file has been written; on any failure it is left as it was.
+
+Options:
+  --quality N           quality 1 to 100 (default 75); higher keeps more detail
+  --scans M0,M1,M2      the component mask of each scan, 1 to 3 values (default
+                        2,4,8); bit value 2 is Y, 4 is Cb, 8 is Cr. Every
+                        component must be in exactly one scan: 14 is one
+                        interleaved scan, 6,8 puts Y and Cb together
+  --gray                write Y alone (grayscale); scan 0 must hold Y
+  --sampling HxV,HxV,HxV
+                        sampling factors (1 to 4) of Y, Cb and Cr, 1 to 3
+                        entries (default 1x1,1x1,1x1); 2x2,1x1,1x1 halves the
+                        colour resolution both ways
+  --comment TEXT        add TEXT as a comment before the fixed one
+  --help                show this help and exit
+
+Exit status: 0 on success, 1 when the image could not be read or written,
+2 for a bad command line.
+)";
+
+// A bad command line: reported with a pointer to --help.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    std::uint32_t quality = 75;
+    std::array<std::uint32_t, 3> masks = {2, 4, 8};
+    bool grayscale = false;
+    std::array<std::array<std::uint32_t, 2>, 3> sampling = {{{1, 1}, {1, 1}, {1, 1}}};
+    std::optional<std::string> comment;
+    std::string input;
+    std::string output;
+    bool help = false;
+};
+
+std::uint32_t ParseNumber(std::string_view text, std::string_view option) {
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        throw UsageError("invalid number '" + std::string(text) + "' for " + std::string(option));
+    }
+    return value;
+}
+
+std::vector<std::string_view> SplitList(std::string_view text, std::string_view option) {
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        items.push_back(text.substr(start, comma - start));
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (items.size() > 3) {
+        throw UsageError("at most 3 values for " + std::string(option));
+    }
+    return items;
+}
+
+void ParseScans(std::string_view text, Options& options) {
+    options.masks = {0, 0, 0};
+    const auto items = SplitList(text, "--scans");
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        options.masks[index] = ParseNumber(items[index], "--scans");
+    }
+}
+
+void ParseSampling(std::string_view text, Options& options) {
+    options.sampling = {{{1, 1}, {1, 1}, {1, 1}}};
+    const auto items = SplitList(text, "--sampling");
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        const std::size_t cross = items[index].find('x');
+        if (cross == std::string_view::npos) {
+            throw UsageError("sampling '" + std::string(items[index]) + "' is not HxV");
+        }
+        options.sampling[index][0] = ParseNumber(items[index].substr(0, cross), "--sampling");
+        options.sampling[index][1] = ParseNumber(items[index].substr(cross + 1), "--sampling");
+    }
+}
+
+Options ParseCommandLine(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> files;
+    for (int index = 1; index < argc; ++index) {
+        const std::string_view argument = argv[index];
+        // Options take their value from the next argument or after '='.
+        const std::size_t equals = argument.find('=');
+        const std::string_view name =
+            argument.starts_with("--") ? argument.substr(0, equals) : std::string_view{};
+        const auto value = [&]() -> std::string_view {
+            if (equals != std::string_view::npos) {
+                return argument.substr(equals + 1);
+            }
+            if (index + 1 >= argc) {
+                throw UsageError("missing value for " + std::string(name));
+            }
+            return argv[++index];
+        };
+        if (argument == "--help") {
+            options.help = true;
+        } else if (argument == "--gray") {
+            options.grayscale = true;
+        } else if (name == "--quality") {
+            options.quality = ParseNumber(value(), name);
+        } else if (name == "--scans") {
+            ParseScans(value(), options);
+        } else if (name == "--sampling") {
+            ParseSampling(value(), options);
+        } else if (name == "--comment") {
+            options.comment = std::string(value());
+        } else if (argument == "--") {
+            for (++index; index < argc; ++index) {
+                files.emplace_back(argv[index]);
+            }
+        } else if (argument.starts_with("-") && argument.size() > 1) {
+            throw UsageError("unknown option '" + std::string(argument) + "'");
+        } else {
+            files.emplace_back(argument);
+        }
+    }
+    if (!options.help) {
+        if (files.size() != 2) {
+            throw UsageError("expected INPUT.bmp and OUTPUT.jpg");
+        }
+        options.input = files[0];
+        options.output = files[1];
+    }
+    return options;
+}
+
+void ReadBmp(const std::string& path, RasterImage& image) {
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) {
+        throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+    }
+    BmpReader reader;
+    reader.Read(stream, image);
+}
+
+std::string EncodeJpeg(const Options& options, const RasterImage& image) {
+    JpegWriter writer;
+    writer.SetQuality(options.quality);
+    for (std::uint32_t index = 0; index < 3; ++index) {
+        writer.SetScan(index, options.masks[index], 0, 0);
+        writer.SetHorizontalSampling(index + 1, options.sampling[index][0]);
+        writer.SetVerticalSampling(index + 1, options.sampling[index][1]);
+    }
+    writer.SetGrayscale(options.grayscale);
+    if (options.comment) {
+        writer.SetComment(*options.comment);
+    }
+    std::ostringstream stream;
+    writer.EncodeImage(stream, image);
+    return std::move(stream).str();
+}
+
+// Removes the temporary file unless it has been renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const fs::path& target) {
+        const fs::path directory = target.has_parent_path() ? target.parent_path() : ".";
+        path_ = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+        descriptor_ = ::mkstemp(path_.data());
+        if (descriptor_ < 0) {
+            throw std::runtime_error("cannot create a file in " + directory.string() + ": " +
+                                     std::strerror(errno));
+        }
+        // mkstemp makes the file private; give it the mode a new file gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(descriptor_, 0666 & ~mask);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+        if (!renamed_) {
+            ::unlink(path_.c_str());
+        }
+    }
+
+    void Write(const std::string& bytes) {
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t result =
+                ::write(descriptor_, bytes.data() + written, bytes.size() - written);
+            if (result < 0 && errno == EINTR) {
+                continue;
+            }
+            if (result <= 0) {
+                Fail("cannot write");
+            }
+            written += static_cast<std::size_t>(result);
+        }
+        if (::fsync(descriptor_) != 0) {
+            Fail("cannot write");
+        }
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        if (::close(descriptor) != 0) {
+            Fail("cannot write");
+        }
+    }
+
+    void RenameTo(const fs::path& target) {
+        if (::rename(path_.c_str(), target.c_str()) != 0) {
+            Fail("cannot rename to " + target.string() + " from");
+        }
+        renamed_ = true;
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& what) const {
+        throw std::runtime_error(what + " " + path_ + ": " + std::strerror(errno));
+    }
+
+    std::string path_;
+    int descriptor_ = -1;
+    bool renamed_ = false;
+};
+
+void WriteAtomically(const fs::path& target, const std::string& bytes) {
+    TemporaryFile file(target);
+    file.Write(bytes);
+    file.RenameTo(target);
+}
+
+int Run(int argc, char** argv) {
+    const Options options = ParseCommandLine(argc, argv);
+    if (options.help) {
+        std::cout << kHelp;
+        return 0;
+    }
+    RasterImage image;
+    ReadBmp(options.input, image);
+    WriteAtomically(options.output, EncodeJpeg(options, image));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const UsageError& error) {
+        std::cerr << kProgram << ": " << error.what() << "\nTry '" << kProgram
+                  << " --help' for more information.\n";
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        std::cerr << kProgram << ": " << error.what() << '\n';
+    } catch (const EGraphicsAbort& error) {
+        std::cerr << kProgram << ": " << error.what() << '\n';
+    } catch (...) {
+        std::cerr << kProgram << ": unknown failure\n";
+    }
+    return kExitFailure;
+}
