@@ -1,0 +1,36 @@
+#include "app/about_dialog.h"
+
+#include "app/app_icons.h"
+#include "controls/control_classes.h"
+#include "res/resource_ids.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(tr("About Tesselon"));
+    tesselon::controls::SetControlId(this, res::IDD_ABOUTBOX);
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(AppIconPixmap(32));
+    auto* version = new QLabel(QString::fromLatin1(kVersionText), this);
+    auto* purpose = new QLabel(tr("Video frame grabber"), this);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    tesselon::controls::SetControlId(ok, res::IDOK);
+    ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+    layout->addWidget(version, 0, 1);
+    layout->addWidget(purpose, 1, 1);
+    layout->addWidget(buttons, 0, 2, 2, 1, Qt::AlignTop);
+    layout->setColumnStretch(1, 1);
+    layout->setHorizontalSpacing(16);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}

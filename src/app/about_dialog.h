@@ -1,0 +1,15 @@
+// CAboutDlg: the modal About box (dialog 100): the application icon, the
+// program's name and version, and an OK button. It has no handlers of its own.
+// User-interface thread only.
+#pragma once
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kVersionText = "Tesselon Version 1.2.0";
+
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

@@ -1,0 +1,16 @@
+// Tesselon: a video-frame grabber. The command line is not read.
+#include "app/grabber_app.h"
+
+#include <QApplication>
+#include <QStyle>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tesselon"));
+    QApplication::setApplicationVersion(QStringLiteral("1.2.0"));
+    QApplication::setDesktopFileName(QStringLiteral("tesselon"));
+    // Fusion gives the same sizes on every desktop.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    CGrabberApp app;
+    return app.Main();
+}

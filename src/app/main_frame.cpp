@@ -1,0 +1,395 @@
+#include "app/main_frame.h"
+
+#include "app/app_icons.h"
+#include "app/frame_geometry.h"
+#include "app/playback_objects.h"
+#include "app/video_view.h"
+#include "controls/control_classes.h"
+#include "platform/dialogs.h"
+#include "res/resource_ids.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimerEvent>
+#include <QToolBar>
+
+#include <filesystem>
+
+platform::ReceiverHandle gMainWnd;
+int gCommandsEnabled = 1;
+
+const QString CMainFrame::kOpenFilter =
+    QStringLiteral("Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)|*.mpeg;*.mpg;*.m1v;*.mp2|"
+                   "Active Streaming Format (*.asf)|*.asf|"
+                   "Active Streaming Redirector (*.asx)|*.asx|"
+                   "Audio Video Interleave Format (*.avi)|*.avi|"
+                   "RealAudio/RealVideo (*.rm)|*.rm|"
+                   "Wave Audio (*.wav)|*.wav|"
+                   "All Files (*.*)|*.*||");
+
+namespace {
+
+// A prompt string holds "status bar prompt\ntool tip".
+QString PromptPart(const QString& prompt) {
+    return prompt.section(u'\n', 0, 0);
+}
+
+QString ToolTipPart(const QString& prompt, const QString& menuText) {
+    if (prompt.contains(u'\n'))
+        return prompt.section(u'\n', 1, 1);
+    QString plain = menuText.section(u'\t', 0, 0);
+    return plain.remove(u'&');
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget* parent)
+    : QMainWindow(parent)
+    , aspect_(AspectOf(videoRect_.width(), videoRect_.height())) {
+    setWindowTitle(platform::LoadString(res::IDS_APP_NAME));
+    setWindowIcon(AppIcon());
+    CreateActions();
+    CreateMenus();
+    CreateClient();
+    OnCreate();
+}
+
+CMainFrame::~CMainFrame() {
+    if (timerId_ != 0)
+        killTimer(timerId_);
+    gMainWnd = {};
+}
+
+// ---- Building the frame ----
+
+QAction* CMainFrame::AddAction(int commandId, const QString& text) {
+    auto* action = new QAction(text, this);
+    const QString prompt = platform::LoadString(commandId);
+    action->setStatusTip(PromptPart(prompt));
+    action->setToolTip(ToolTipPart(prompt, text));
+    action->setData(commandId);
+    actions_.insert(commandId, action);
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    connect(AddAction(res::ID_FILE_OPEN, tr("&Open")), &QAction::triggered, this,
+            &CMainFrame::OnFileOpen);
+    connect(AddAction(res::ID_FILE_CLOSE, tr("&Close")), &QAction::triggered, this,
+            &CMainFrame::OnFileClose);
+    connect(AddAction(res::ID_APP_EXIT, tr("E&xit")), &QAction::triggered, this,
+            &CMainFrame::OnFileExit);
+
+    // The Edit commands have no handler, so they are never enabled. Their
+    // accelerators are not applied by the run loop either.
+    for (auto [id, text] : {std::pair{res::ID_EDIT_UNDO, "&Undo\tCtrl+Z"},
+                            std::pair{res::ID_EDIT_CUT, "Cu&t\tCtrl+X"},
+                            std::pair{res::ID_EDIT_COPY, "&Copy\tCtrl+C"},
+                            std::pair{res::ID_EDIT_PASTE, "&Paste\tCtrl+V"}})
+        AddAction(id, tr(text))->setEnabled(false);
+
+    QAction* toolbar = AddAction(res::ID_VIEW_TOOLBAR, tr("&Toolbar"));
+    toolbar->setCheckable(true);
+    toolbar->setChecked(true);
+    QAction* statusBarAction = AddAction(res::ID_VIEW_STATUS_BAR, tr("&Status Bar"));
+    statusBarAction->setCheckable(true);
+    statusBarAction->setChecked(true);
+
+    // The capture batch that runs these is not part of this frame yet: the
+    // commands are shown and stay disabled.
+    AddAction(res::ID_CONTROL_IMAGES, tr("&Images"))->setEnabled(false);
+    AddAction(res::ID_CONTROL_IMAGES4, tr("I&mages x 4"))->setEnabled(false);
+
+    // Handled by the application (CGrabberApp::OnAppAbout).
+    AddAction(res::ID_APP_ABOUT, tr("&About Tesselon..."));
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(Action(res::ID_FILE_OPEN));
+    file->addAction(Action(res::ID_FILE_CLOSE));
+    file->addSeparator();
+    file->addAction(Action(res::ID_APP_EXIT));
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(Action(res::ID_EDIT_UNDO));
+    edit->addSeparator();
+    edit->addAction(Action(res::ID_EDIT_CUT));
+    edit->addAction(Action(res::ID_EDIT_COPY));
+    edit->addAction(Action(res::ID_EDIT_PASTE));
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->addAction(Action(res::ID_VIEW_TOOLBAR));
+    view->addAction(Action(res::ID_VIEW_STATUS_BAR));
+
+    QMenu* control = menuBar()->addMenu(tr("&Control"));
+    control->addAction(Action(res::ID_CONTROL_IMAGES));
+    control->addAction(Action(res::ID_CONTROL_IMAGES4));
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(Action(res::ID_APP_ABOUT));
+}
+
+// The frame starts with a client area of videoRect's size at the
+// platform's default position.
+void CMainFrame::CreateClient() {
+    resize(FrameSizeForClient(videoRect_.size()));
+    videoRect_ = QRect(QPoint(0, 0), ClientSize());
+}
+
+void CMainFrame::OnCreate() {
+    viewEdge_ = new VideoViewEdge(this);
+    setCentralWidget(viewEdge_);
+    CreateToolBar();
+    CreateStatusBar();
+    gMainWnd = Handle();
+}
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new QToolBar(tr("Standard"), this);
+    tesselon::controls::SetControlId(toolBar_, res::ID_VIEW_TOOLBAR);
+    toolBar_->setObjectName(QStringLiteral("toolBar"));
+    toolBar_->setIconSize(QSize(16, 15));
+    toolBar_->setMovable(true);
+    toolBar_->setFloatable(true);
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id :
+         {res::ID_FILE_OPEN, res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4, res::ID_APP_ABOUT}) {
+        Action(id)->setIcon(QIcon(ToolbarImage(id)));
+        toolBar_->addAction(Action(id));
+        if (id == res::ID_FILE_OPEN || id == res::ID_CONTROL_IMAGES4)
+            toolBar_->addSeparator();
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+
+    QAction* toggle = Action(res::ID_VIEW_TOOLBAR);
+    connect(toggle, &QAction::toggled, toolBar_, &QWidget::setVisible);
+    connect(toolBar_, &QToolBar::visibilityChanged, toggle, [this, toggle](bool) {
+        // Closing a floating toolbar hides it too; keep the check in step.
+        toggle->setChecked(!toolBar_->isHidden());
+    });
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    tesselon::controls::SetControlId(bar, res::ID_VIEW_STATUS_BAR);
+    // Pane 0 stretches and holds the slider; a prompt shown in the status bar
+    // covers it for as long as the prompt is shown.
+    sliderPane_ = new QWidget(bar);
+    auto* layout = new QHBoxLayout(sliderPane_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    bar->addWidget(sliderPane_, 1);
+
+    const auto makePane = [bar](int id) {
+        auto* pane = new QLabel(platform::LoadString(id), bar);
+        tesselon::controls::SetControlId(pane, id);
+        // 8 points of "Arial" at 96 dpi: the longest time, 00:00:00, fits the
+        // pane's 45 pixels.
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(11);
+        pane->setFont(font);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setLineWidth(1);
+        pane->setFixedWidth(kPaneWidth + 2 * pane->frameWidth());
+        bar->addPermanentWidget(pane);
+        return pane;
+    };
+    positionPane_ = makePane(res::ID_INDICATOR_POSITION);
+    durationPane_ = makePane(res::ID_INDICATOR_DURATION);
+
+    QAction* toggle = Action(res::ID_VIEW_STATUS_BAR);
+    connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+int CMainFrame::CreateSlider() {
+    if (slider_ != nullptr)
+        return -1;
+    slider_ = new QSlider(Qt::Horizontal, sliderPane_);
+    tesselon::controls::SetControlId(slider_, res::IDC_POSITION_SLIDER);
+    // The slider only gets keyboard focus when clicked, as a status bar child.
+    slider_->setFocusPolicy(Qt::ClickFocus);
+    sliderPane_->layout()->addWidget(slider_);
+    slider_->show();
+    return 0;
+}
+
+void CMainFrame::PlaceSlider() {
+    // The slider fills pane 0 through the pane's layout; settle it now.
+    if (slider_ != nullptr)
+        sliderPane_->layout()->activate();
+}
+
+CVideoView* CMainFrame::View() const {
+    return viewEdge_ != nullptr ? viewEdge_->View() : nullptr;
+}
+
+// ---- Geometry ----
+
+// The menu bar's height at a frame width, as the main window's layout gives it.
+int CMainFrame::MenuBarHeightFor(int width) const {
+    QWidget* bar = menuWidget();
+    if (bar == nullptr || bar->isHidden())
+        return 0;
+    int height = bar->heightForWidth(std::max(width, bar->minimumWidth()));
+    if (height < 0)
+        height = bar->sizeHint().height();
+    return std::clamp(height, bar->minimumSizeHint().height(), bar->maximumHeight());
+}
+
+QSize CMainFrame::FrameSizeForClient(QSize client) const {
+    return QSize(client.width(), client.height() + MenuBarHeightFor(client.width()));
+}
+
+QSize CMainFrame::ClientSize() const {
+    return QSize(width(), height() - MenuBarHeightFor(width()));
+}
+
+void CMainFrame::FitWindowToVideo() {
+    windowRect_ = frameGeometry();
+    // Moving keeps the top-left corner; resizing may run OnSize again at once.
+    resize(FrameSizeForClient(videoRect_.size()));
+    videoRect_ = QRect(QPoint(0, 0), ClientSize());
+    PlaceSlider();
+}
+
+void CMainFrame::OnSize(SizeType type, int cx, int cy) {
+    (void)type;
+    const std::optional<QSize> fitted = FitClientToAspect(QSize(cx, cy), aspect_);
+    if (!fitted)
+        return;
+    videoRect_ = QRect(QPoint(0, 0), *fitted);
+    FitWindowToVideo();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isMinimized()) {
+        OnSize(SizeType::Minimized, 0, 0);
+        return;
+    }
+    const QSize client = ClientSize();
+    OnSize(isMaximized() ? SizeType::Maximized : SizeType::Restored, client.width(),
+           client.height());
+}
+
+// ---- Commands ----
+
+void CMainFrame::OnFileOpen() {
+    platform::FileDialogOptions options;
+    options.filter = kOpenFilter;
+    options.defaultExtension = QStringLiteral("mpg");
+    const std::optional<QString> chosen = platform::AskOpenFile(options);
+    if (!chosen)
+        return;
+    OnFileClose();
+    path_ = *chosen;
+    if (gSource == nullptr || gPresenter == nullptr ||
+        !gSource->Open(std::filesystem::path(path_.toStdString()), gPresenter->Device()))
+        return;
+
+    // A format the stream cannot give, or an empty one, leaves the frame's
+    // size as the off-screen surface has it.
+    platform::SurfaceDescription format;
+    const bool known =
+        gSource->GetFormat(&format) == platform::DD_OK && format.width > 0 && format.height > 0;
+    videoWidth_ = known ? format.width : kDefaultVideoWidth;
+    videoHeight_ = known ? format.height : kDefaultVideoHeight;
+    videoRect_ = QRect(0, 0, videoWidth_, videoHeight_);
+    aspect_ = AspectOf(videoWidth_, videoHeight_);
+
+    durationSeconds_ = gSource->GetDurationSeconds();
+    positionSeconds_ = 0;
+    FitWindowToVideo();
+    if (slider_ != nullptr) {
+        slider_->setRange(0, durationSeconds_);
+        slider_->setPageStep(SliderPageSize(durationSeconds_));
+        slider_->setValue(positionSeconds_);
+    }
+    ShowPositionAndDuration();
+    gSource->Play();
+    timerId_ = startTimer(kTimerPeriodMs);
+}
+
+void CMainFrame::OnFileClose() {
+    if (gSource != nullptr) {
+        gSource->Stop();
+        gSource->Close();
+    }
+    path_.clear();
+    if (timerId_ != 0) {
+        killTimer(timerId_);
+        timerId_ = 0;
+    }
+}
+
+void CMainFrame::OnFileExit() {
+    OnFileClose();
+    DestroyFrame();
+}
+
+void CMainFrame::OnTimer() {
+    if (gSource == nullptr || !gSource->IsPlaying())
+        return;
+    positionSeconds_ = gSource->GetPositionSeconds();
+    const int sliderPosition = slider_ != nullptr ? slider_->value() : positionSeconds_;
+    const int behind = positionSeconds_ - sliderPosition;
+    if ((behind >= 0 && behind <= 2) || positionSeconds_ == 0) {
+        // The slider follows the stream.
+        if (slider_ != nullptr)
+            slider_->setValue(positionSeconds_);
+    } else {
+        // The user moved the slider ahead of the stream, or well behind it.
+        gSource->SeekSeconds(sliderPosition);
+        positionSeconds_ = gSource->GetPositionSeconds();
+    }
+    positionPane_->setText(FormatTime(positionSeconds_));
+}
+
+void CMainFrame::ShowPositionAndDuration() {
+    durationPane_->setText(FormatTime(durationSeconds_));
+    positionPane_->setText(FormatTime(positionSeconds_));
+    durationPane_->repaint();
+    positionPane_->repaint();
+}
+
+void CMainFrame::SetCommandsEnabled(bool enabled) {
+    gCommandsEnabled = enabled ? 1 : 0;
+    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT})
+        Action(id)->setEnabled(enabled);
+    toolBar_->setEnabled(enabled);
+}
+
+// ---- Messages, timer, closing ----
+
+platform::LResult CMainFrame::HandleMessage(platform::MessageId, platform::WParam,
+                                            platform::LParam) {
+    // The capture batch's messages (1001 to 1003) arrive with the capture batch.
+    return 0;
+}
+
+void CMainFrame::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == timerId_ && timerId_ != 0) {
+        OnTimer();
+        return;
+    }
+    QMainWindow::timerEvent(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    event->accept();
+    DestroyFrame();
+}
+
+// The window goes at once; the object is deleted by the run loop's next
+// turn, which also ends the loop when this is the application's main window.
+void CMainFrame::DestroyFrame() {
+    hide();
+    deleteLater();
+}

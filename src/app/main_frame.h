@@ -1,0 +1,126 @@
+// CMainFrame: the program's only top-level window. Between its toolbar and
+// its status bar lies the video view into which the presenter draws; the
+// status bar carries the position slider (pane 0) and the position and
+// duration panes. The frame opens and closes files through gSource, keeps its
+// client area in the video's aspect, follows the stream's position once a
+// second and turns slider drags into seeks.
+//
+// The client area is the frame below its menu bar: toolbar, view and status
+// bar together, as on the original platform, where the menu lies outside it.
+//
+// User-interface thread only. gMainWnd may be read by any thread.
+#pragma once
+
+#include "platform/messages.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QRect>
+
+class CVideoView;
+class QAction;
+class QLabel;
+class QSlider;
+class QToolBar;
+class VideoViewEdge;
+
+// The frame's message receiver; set when the frame is created, cleared when it
+// is destroyed. Capture workers post and send to it.
+extern platform::ReceiverHandle gMainWnd;
+// 1 while the File and Control commands may run; a capture batch clears it.
+extern int gCommandsEnabled;
+
+class CMainFrame : public QMainWindow, public platform::MessageReceiver {
+    Q_OBJECT
+
+public:
+    // The frame's default client size before a video sets it.
+    static constexpr int kDefaultVideoWidth = 360;
+    static constexpr int kDefaultVideoHeight = 240;
+    static constexpr int kPaneWidth = 45;
+    static constexpr int kTimerPeriodMs = 1000;
+    // Filter list of the open-file dialog, as the dialog expects it.
+    static const QString kOpenFilter;
+
+    enum class SizeType { Restored, Minimized, Maximized };
+
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Start-up: the slider in pane 0 of the status bar. 0 on success, -1 when
+    // it exists already.
+    int CreateSlider();
+    void PlaceSlider();
+    // Makes the client area videoRect's size, keeping the frame's top-left corner.
+    void FitWindowToVideo();
+
+    // Handlers, public so that the application and tests can drive them.
+    void OnSize(SizeType type, int cx, int cy);
+    void OnFileOpen();
+    void OnFileClose();
+    void OnFileExit();
+    void OnTimer();
+    // Enables or disables the commands that a capture batch must not run
+    // alongside (Open, Close, Exit, Images, Images x 4) and the toolbar.
+    void SetCommandsEnabled(bool enabled);
+
+    // The command's action (menu and toolbar share it), or null.
+    QAction* Action(int commandId) const { return actions_.value(commandId); }
+    CVideoView* View() const;
+    QToolBar* ToolBar() const { return toolBar_; }
+    QSlider* Slider() const { return slider_; }
+    QLabel* PositionPane() const { return positionPane_; }
+    QLabel* DurationPane() const { return durationPane_; }
+
+    // The client area's size now: the frame without its menu bar.
+    QSize ClientSize() const;
+    QRect VideoRect() const { return videoRect_; }
+    QRect WindowRect() const { return windowRect_; }
+    int VideoWidth() const { return videoWidth_; }
+    int VideoHeight() const { return videoHeight_; }
+    float Aspect() const { return aspect_; }
+    int DurationSeconds() const { return durationSeconds_; }
+    int PositionSeconds() const { return positionSeconds_; }
+    const QString& Path() const { return path_; }
+    bool IsTimerRunning() const { return timerId_ != 0; }
+
+protected:
+    platform::LResult HandleMessage(platform::MessageId message, platform::WParam wParam,
+                                    platform::LParam lParam) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateClient();
+    void OnCreate();
+
+    QAction* AddAction(int commandId, const QString& text);
+    void ShowPositionAndDuration();
+    // The frame's size for a client area of `client`: the menu bar added.
+    QSize FrameSizeForClient(QSize client) const;
+    int MenuBarHeightFor(int width) const;
+    void DestroyFrame();
+
+    QHash<int, QAction*> actions_;
+    QToolBar* toolBar_ = nullptr;
+    VideoViewEdge* viewEdge_ = nullptr;
+    QWidget* sliderPane_ = nullptr;
+    QSlider* slider_ = nullptr;
+    QLabel* positionPane_ = nullptr;
+    QLabel* durationPane_ = nullptr;
+
+    QString path_;
+    QRect videoRect_{0, 0, kDefaultVideoWidth, kDefaultVideoHeight};
+    QRect windowRect_;
+    int videoWidth_ = kDefaultVideoWidth;
+    int videoHeight_ = kDefaultVideoHeight;
+    float aspect_;
+    int durationSeconds_ = 0;
+    int positionSeconds_ = 0;
+    int timerId_ = 0;
+};

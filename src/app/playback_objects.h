@@ -1,0 +1,19 @@
+// The process-wide playback objects: the display presenter and the video
+// source, created at start-up by CGrabberApp and released by its
+// ExitInstance. While the run loop runs both exist.
+//
+// Threads: the pointers are written on the user-interface thread only, before
+// the run loop starts and after it ends; the objects' own headers say which
+// of their operations other threads may call.
+#pragma once
+
+#include "platform/surface.h"
+#include "playback/presenter.h"
+#include "playback/video_source.h"
+
+extern CGameApp* gPresenter;
+extern CDShow* gSource;
+
+// Every video frame is drawn into this rectangle of the presenter's
+// off-screen surface, whatever the video's own size.
+inline constexpr platform::Rect kVideoDestRect{0, 0, 360, 240};
