@@ -1,0 +1,224 @@
+// Presents per second of the 360 × 240 off-screen surface into 1280 × 720 and
+// 1920 × 1080 widgets, against a widget that paints a QImage stretched by
+// itself (the same painting without the surface service); and the processor
+// time of five idle seconds of the run loop against QEventLoop::exec().
+// Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+#include "platform/run_loop.h"
+#include "playback/presenter.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QImage>
+#include <QPainter>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <ctime>
+#include <map>
+
+namespace {
+
+constexpr int kSurfaceWidth = 360;
+constexpr int kSurfaceHeight = 240;
+
+std::map<int, double> peerCpuPerPresent; // by widget width
+double peerIdleCpuFraction = 0;
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+double WallSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Shows the widget and waits until its window can be painted.
+void ShowExposed(QWidget& widget) {
+    widget.show();
+    for (int pass = 0;
+         pass < 1000 && !(widget.windowHandle() && widget.windowHandle()->isExposed()); ++pass)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+class ImageWidget final : public QWidget {
+public:
+    QImage image{kSurfaceWidth, kSurfaceHeight, QImage::Format_RGB32};
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.drawImage(rect(), image);
+    }
+};
+
+// Processes events until the widget has been painted once more.
+bool PumpUntilPainted(const PaintCounter& counter, int before) {
+    for (int pass = 0; pass < 10000; ++pass) {
+        if (counter.paints > before)
+            return true;
+        QCoreApplication::processEvents();
+    }
+    return false;
+}
+
+// Rates per second of processor time (the cost of presenting) and per second
+// of wall time (what this machine, shared with other work, delivered).
+void ReportPresents(benchmark::State& state, double cpuSeconds, double wallSeconds, int paints,
+                    bool peer) {
+    if (paints < int(state.iterations()))
+        state.SkipWithError("not every present was painted");
+    const double cpuPerPresent = cpuSeconds / double(state.iterations());
+    state.counters["presents_per_cpu_second"] = 1.0 / cpuPerPresent;
+    state.counters["paints_per_present"] = double(paints) / double(state.iterations());
+    state.counters["presents_per_wall_second"] = double(state.iterations()) / wallSeconds;
+    const int width = int(state.range(0));
+    if (peer)
+        peerCpuPerPresent[width] = cpuPerPresent;
+    else if (peerCpuPerPresent[width] > 0)
+        state.counters["cost_ratio_to_plain_qt"] = cpuPerPresent / peerCpuPerPresent[width];
+}
+
+void BM_Present_PlainQt(benchmark::State& state) {
+    ImageWidget widget;
+    widget.setAttribute(Qt::WA_OpaquePaintEvent);
+    widget.resize(int(state.range(0)), int(state.range(1)));
+    ShowExposed(widget);
+    widget.image.fill(0xFF666666);
+    PaintCounter counter;
+    widget.installEventFilter(&counter);
+    std::uint8_t value = 0;
+    const double cpuStart = ThreadCpuSeconds();
+    const double wallStart = WallSeconds();
+    for (auto _ : state) {
+        widget.image.bits()[0] = ++value;
+        const int before = counter.paints;
+        widget.update();
+        if (!PumpUntilPainted(counter, before))
+            break;
+    }
+    ReportPresents(state, ThreadCpuSeconds() - cpuStart, WallSeconds() - wallStart, counter.paints,
+                   true);
+}
+
+void BM_Present_Presenter(benchmark::State& state) {
+    QWidget window;
+    window.resize(int(state.range(0)), int(state.range(1)));
+    ShowExposed(window);
+    CGameApp presenter;
+    if (!presenter.Init(kSurfaceWidth, kSurfaceHeight, 32, &window, [] { return 0; })) {
+        state.SkipWithError("Init failed");
+        return;
+    }
+    QTimer::singleShot(0, [] { platform::PostQuitMessage(0); });
+    presenter.RunMessageLoop(); // one turn: the presenter becomes active
+    int size = 0;
+    std::uint8_t* bits = presenter.LockFrame(&size);
+    std::memset(bits, 0x66, std::size_t(size));
+    presenter.UnlockFrame();
+    PaintCounter counter;
+    window.installEventFilter(&counter); // runs before the presenter's painting filter
+    std::uint8_t value = 0;
+    const double cpuStart = ThreadCpuSeconds();
+    const double wallStart = WallSeconds();
+    for (auto _ : state) {
+        // A changed pixel makes every present carry a new picture.
+        bits = presenter.LockFrame(&size);
+        bits[0] = ++value;
+        presenter.UnlockFrame();
+        const int before = counter.paints;
+        if (presenter.BlitToWindow() != platform::DD_OK) {
+            state.SkipWithError("blit failed");
+            break;
+        }
+        if (!PumpUntilPainted(counter, before))
+            break;
+    }
+    ReportPresents(state, ThreadCpuSeconds() - cpuStart, WallSeconds() - wallStart, counter.paints,
+                   false);
+    window.removeEventFilter(&counter);
+    presenter.Release();
+}
+
+// Five idle seconds: the fraction of one core used.
+double IdleCpuFraction(bool ourLoop) {
+    const double cpuStart = ProcessCpuSeconds();
+    const double wallStart = WallSeconds();
+    if (ourLoop) {
+        QTimer::singleShot(5000, [] { platform::PostQuitMessage(0); });
+        platform::RunEventLoop([] { platform::ReportIdle(); });
+    } else {
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return (ProcessCpuSeconds() - cpuStart) / (WallSeconds() - wallStart);
+}
+
+void BM_Idle_QtEventLoop(benchmark::State& state) {
+    for (auto _ : state)
+        peerIdleCpuFraction = IdleCpuFraction(false);
+    state.counters["cpu_percent_of_a_core"] = peerIdleCpuFraction * 100;
+}
+
+void BM_Idle_RunLoop(benchmark::State& state) {
+    QWidget window;
+    window.resize(640, 480);
+    window.show();
+    double fraction = 0;
+    for (auto _ : state)
+        fraction = IdleCpuFraction(true);
+    state.counters["cpu_percent_of_a_core"] = fraction * 100;
+    state.counters["cpu_percent_above_qt"] = (fraction - peerIdleCpuFraction) * 100;
+}
+
+} // namespace
+
+BENCHMARK(BM_Present_PlainQt)->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Present_Presenter)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Idle_QtEventLoop)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle_RunLoop)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    // Qt paints at most once per display refresh; unthrottled, every present
+    // below is painted before the next one, so each costs one full paint.
+    qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
