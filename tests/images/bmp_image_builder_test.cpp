@@ -35,6 +35,10 @@ struct HeaderCase {
     int steps;
 };
 
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+    *out << c.width << "x" << c.height;
+}
+
 class BmpHeader : public ::testing::TestWithParam<HeaderCase> {};
 
 // The three sizes the system saves: header bytes, block size and steps.
@@ -101,6 +105,10 @@ struct Size {
     std::uint16_t width;
     std::uint16_t height;
 };
+
+void PrintTo(const Size& size, std::ostream* out) {
+    *out << size.width << "x" << size.height;
+}
 
 class BmpPixels : public ::testing::TestWithParam<Size> {};
 
@@ -183,6 +191,10 @@ struct StepCase {
     unsigned steps;
     int expectedCalls;
 };
+
+void PrintTo(const StepCase& c, std::ostream* out) {
+    *out << c.height << " rows, " << c.steps << " steps";
+}
 
 class BmpSteps : public ::testing::TestWithParam<StepCase> {};
 

@@ -75,6 +75,10 @@ struct PictureCase {
     std::uint16_t height;
 };
 
+void PrintTo(const PictureCase& c, std::ostream* out) {
+    *out << c.width << "x" << c.height;
+}
+
 class SavedPicture : public SaveDirectory, public ::testing::WithParamInterface<PictureCase> {};
 
 // The whole path, checked by an independent decoder: the right size, three
@@ -110,6 +114,10 @@ struct StepsCase {
     std::uint16_t height;
     int stepsPerImage;
 };
+
+void PrintTo(const StepsCase& c, std::ostream* out) {
+    *out << c.width << "x" << c.height;
+}
 
 class SaveSteps : public SaveDirectory, public ::testing::WithParamInterface<StepsCase> {};
 

@@ -47,6 +47,12 @@ struct PassCase {
     std::int32_t expectedLast;
 };
 
+void PrintTo(const PassCase& c, std::ostream* out) {
+    for (const std::int32_t pass : c.passes) {
+        *out << pass << " ";
+    }
+}
+
 class StepCodecProgressCounting : public ::testing::TestWithParam<PassCase> {};
 
 // One step per change of pass, whatever the percent and however often a pass
