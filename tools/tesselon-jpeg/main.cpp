@@ -1,11 +1,18 @@
 // tesselon-jpeg: reads a Windows BMP file with BmpReader and writes it as a
 // baseline JPEG file with JpegWriter. The output appears only when it is
 // complete: the file is written under a temporary name in the same directory
-// and renamed over OUTPUT at the end.
+// and renamed over OUTPUT at the end. With --raw it runs the program's own
+// save path on an image buffer instead.
 #include "jpeg/bmp_reader.h"
 #include "jpeg/errors.h"
 #include "jpeg/jpeg_writer.h"
 #include "jpeg/raster_image.h"
+
+#ifdef TESSELON_JPEG_SAVE_PATH
+#include "images/bmp_image_builder.h"
+#include "images/jpeg_file_writer.h"
+#include "images/save_progress.h"
+#endif
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -38,6 +46,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kHelp = R"(Usage: tesselon-jpeg [OPTION]... INPUT.bmp OUTPUT.jpg
+       tesselon-jpeg --raw WIDTHxHEIGHT [--bmp-out FILE] INPUT.raw OUTPUT.jpg
 
 Writes the Windows BMP image INPUT.bmp as a baseline JPEG (JFIF) file
 OUTPUT.jpg. Without options it uses the program's own save settings: colour,
@@ -57,6 +66,13 @@ Options:
                         entries (default 1x1,1x1,1x1); 2x2,1x1,1x1 halves the
                         colour resolution both ways
   --comment TEXT        add TEXT as a comment before the fixed one
+  --raw WIDTHxHEIGHT    read INPUT as an image buffer instead: 32-bit pixels
+                        (blue, green, red, unused), top row first, WIDTH x 4
+                        bytes per row; write it exactly as the program saves
+                        an image (a BMP built in memory, read back and encoded
+                        with the save settings). Takes no encoder options. A
+                        failed write removes OUTPUT rather than keeping it
+  --bmp-out FILE        with --raw: also write the in-memory BMP to FILE
   --help                show this help and exit
 
 Exit status: 0 on success, 1 when the image could not be read or written,
@@ -75,6 +91,11 @@ struct Options {
     bool grayscale = false;
     std::array<std::array<std::uint32_t, 2>, 3> sampling = {{{1, 1}, {1, 1}, {1, 1}}};
     std::optional<std::string> comment;
+    // Any of --quality, --scans, --gray, --sampling, --comment was given.
+    bool encoderOptions = false;
+    // --raw: width and height of the image buffer in INPUT.
+    std::optional<std::array<std::uint32_t, 2>> raw;
+    std::optional<std::string> bmpOut;
     std::string input;
     std::string output;
     bool help = false;
@@ -127,6 +148,21 @@ void ParseSampling(std::string_view text, Options& options) {
     }
 }
 
+// WIDTHxHEIGHT of a --raw image buffer, each 1 to 65535 (16 bits, as a
+// SaveJob holds them).
+std::array<std::uint32_t, 2> ParseRawSize(std::string_view text) {
+    const std::size_t cross = text.find('x');
+    if (cross == std::string_view::npos) {
+        throw UsageError("size '" + std::string(text) + "' is not WIDTHxHEIGHT");
+    }
+    const std::uint32_t width = ParseNumber(text.substr(0, cross), "--raw");
+    const std::uint32_t height = ParseNumber(text.substr(cross + 1), "--raw");
+    if (width == 0 || height == 0 || width > 65535 || height > 65535) {
+        throw UsageError("--raw width and height must be 1 to 65535");
+    }
+    return {width, height};
+}
+
 Options ParseCommandLine(int argc, char** argv) {
     Options options;
     std::vector<std::string> files;
@@ -149,14 +185,23 @@ Options ParseCommandLine(int argc, char** argv) {
             options.help = true;
         } else if (argument == "--gray") {
             options.grayscale = true;
+            options.encoderOptions = true;
         } else if (name == "--quality") {
             options.quality = ParseNumber(value(), name);
+            options.encoderOptions = true;
         } else if (name == "--scans") {
             ParseScans(value(), options);
+            options.encoderOptions = true;
         } else if (name == "--sampling") {
             ParseSampling(value(), options);
+            options.encoderOptions = true;
         } else if (name == "--comment") {
             options.comment = std::string(value());
+            options.encoderOptions = true;
+        } else if (name == "--raw") {
+            options.raw = ParseRawSize(value());
+        } else if (name == "--bmp-out") {
+            options.bmpOut = std::string(value());
         } else if (argument == "--") {
             for (++index; index < argc; ++index) {
                 files.emplace_back(argv[index]);
@@ -173,6 +218,12 @@ Options ParseCommandLine(int argc, char** argv) {
         }
         options.input = files[0];
         options.output = files[1];
+    }
+    if (options.bmpOut && !options.raw) {
+        throw UsageError("--bmp-out needs --raw");
+    }
+    if (options.raw && options.encoderOptions) {
+        throw UsageError("--raw uses the save settings and takes no encoder options");
     }
     return options;
 }
@@ -276,10 +327,51 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
     file.RenameTo(target);
 }
 
+// --raw: the program's own save path, BuildBmpImage then WriteJpegFile.
+void SaveImageBuffer(const Options& options) {
+#ifdef TESSELON_JPEG_SAVE_PATH
+    namespace images = tesselon::images;
+    std::ifstream stream(options.input, std::ios::binary);
+    if (!stream) {
+        throw std::runtime_error("cannot open " + options.input + ": " + std::strerror(errno));
+    }
+    const std::string pixels{std::istreambuf_iterator<char>(stream), {}};
+    const auto [width, height] = *options.raw;
+    if (pixels.size() != std::uint64_t{width} * height * 4) {
+        throw std::runtime_error(options.input + " holds " + std::to_string(pixels.size()) +
+                                 " bytes, not " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " x 4");
+    }
+    const images::BmpImage bmp =
+        images::BuildBmpImage(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
+                              reinterpret_cast<const std::uint8_t*>(pixels.data()),
+                              images::StepBmpProgress, images::kBmpProgressSteps);
+    if (!bmp) {
+        throw std::runtime_error("not enough memory for the BMP image");
+    }
+    if (options.bmpOut) {
+        WriteAtomically(*options.bmpOut,
+                        std::string(reinterpret_cast<const char*>(bmp.block.get()), bmp.size));
+    }
+    const images::SaveResult result =
+        images::WriteJpegFile(bmp.Bytes(), options.output, images::StepCodecProgress);
+    if (!result.Written()) {
+        throw std::runtime_error(options.output + ": " + result.reason);
+    }
+#else
+    (void)options;
+    throw std::runtime_error("--raw is not available: built without the images library");
+#endif
+}
+
 int Run(int argc, char** argv) {
     const Options options = ParseCommandLine(argc, argv);
     if (options.help) {
         std::cout << kHelp;
+        return 0;
+    }
+    if (options.raw) {
+        SaveImageBuffer(options);
         return 0;
     }
     RasterImage image;
