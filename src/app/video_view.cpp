@@ -27,6 +27,7 @@ VideoViewEdge::VideoViewEdge(QWidget* parent)
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(frameWidth(), frameWidth(), frameWidth(), frameWidth());
+    // The layout works inside the frame's edge already.
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
 }

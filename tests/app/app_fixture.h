@@ -1,0 +1,76 @@
+// Test support: the application started in-process on the offscreen
+// platform, silent, with scripted dialogs, and helpers to drive its frame.
+#pragma once
+
+#include "app/grabber_app.h"
+#include "app/main_frame.h"
+#include "app/playback_objects.h"
+#include "platform/dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/surface.h"
+#include "res/resource_ids.h"
+
+#include <QAction>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace app_test {
+
+inline QString DataPath(const char* name) {
+    return QStringLiteral(TESSELON_TEST_DATA "/") + QString::fromUtf8(name);
+}
+
+inline QString AppDataPath(const char* name) {
+    return QStringLiteral(TESSELON_APP_TEST_DATA "/") + QString::fromUtf8(name);
+}
+
+inline CGrabberApp::Options SilentOptions() {
+    CGrabberApp::Options options;
+    options.source.audio = platform::AudioMode::Silent;
+    return options;
+}
+
+class AppTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        app_.reset();
+        platform::DisplayFaults::Clear();
+        EXPECT_EQ(gPresenter, nullptr);
+        EXPECT_EQ(gSource, nullptr);
+    }
+
+    // Starts the application; false when start-up failed.
+    bool Start(CGrabberApp::Options options = SilentOptions()) {
+        app_ = std::make_unique<CGrabberApp>(std::move(options));
+        return app_->InitInstance();
+    }
+
+    CMainFrame& Frame() { return *app_->MainFrame(); }
+
+    void Trigger(int commandId) {
+        QAction* action = Frame().Action(commandId);
+        ASSERT_NE(action, nullptr) << commandId;
+        action->trigger();
+    }
+
+    // File, Open with the dialog answering `path` (nothing: cancelled).
+    void OpenThroughMenu(std::optional<QString> path) {
+        dialogs_.AnswerFile(std::move(path));
+        Trigger(res::ID_FILE_OPEN);
+    }
+
+    // Resizes the frame so that its client area is `client`, as a drag would.
+    void DragClientTo(QSize client) {
+        const int menu = Frame().height() - Frame().ClientSize().height();
+        Frame().resize(client.width(), client.height() + menu);
+        test_support::PumpPending();
+    }
+
+    platform::ScriptedDialogs dialogs_;
+    std::unique_ptr<CGrabberApp> app_;
+};
+
+} // namespace app_test

@@ -1,0 +1,200 @@
+// Start-up, the run loop and shutdown of the application object.
+#include "app/about_dialog.h"
+#include "app/video_view.h"
+#include "app_fixture.h"
+#include "controls/control_classes.h"
+#include "res/resource_ids.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+
+#include <functional>
+
+namespace app_test {
+namespace {
+
+using platform::MessageIcon;
+
+TEST_F(AppTest, StartUpRegistersClassesAndShowsTheFrameBeforeThePlaybackObjects) {
+    std::vector<QString> seenAtPresenter;
+    CGrabberApp::Options options = SilentOptions();
+    options.allocatePresenter = [&] {
+        for (const char* name : {"CGXTabBeam", "CGXTabWnd", "GXWND", "GxMdiFrame", "GXEDIT"})
+            if (tesselon::controls::IsWindowClassRegistered(QString::fromLatin1(name)))
+                seenAtPresenter.push_back(QString::fromLatin1(name));
+        CMainFrame* frame = app_->MainFrame();
+        EXPECT_TRUE(frame != nullptr && frame->isVisible());
+        EXPECT_TRUE(frame != nullptr && frame->Slider() != nullptr);
+        EXPECT_EQ(gSource, nullptr);
+        return new CGameApp();
+    };
+    ASSERT_TRUE(Start(std::move(options)));
+    EXPECT_EQ(seenAtPresenter.size(), 5u);
+    ASSERT_NE(gPresenter, nullptr);
+    ASSERT_NE(gSource, nullptr);
+    EXPECT_EQ(gPresenter->Window(), Frame().View());
+    EXPECT_EQ(gPresenter->Width(), 360);
+    EXPECT_EQ(gPresenter->Height(), 240);
+    EXPECT_FALSE(gSource->IsOpen());
+    EXPECT_TRUE(dialogs_.Messages().empty());
+    EXPECT_TRUE(dialogs_.FileDialogs().empty()) << "the command line opens nothing";
+}
+
+struct StartFailure {
+    const char* name;
+    std::function<void(CGrabberApp::Options&)> arrange;
+    const char* text;
+};
+
+class StartFailureTest : public AppTest, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(StartFailureTest, ShowsOneFatalMessageAndEndsWithNothingLeft) {
+    CGrabberApp::Options options = SilentOptions();
+    GetParam().arrange(options);
+    app_ = std::make_unique<CGrabberApp>(std::move(options));
+    EXPECT_EQ(app_->Main(), 1);
+    const std::vector<platform::ShownMessage> shown = dialogs_.Messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QString::fromUtf8(GetParam().text));
+    EXPECT_EQ(shown[0].caption, QStringLiteral("FATAL ERROR"));
+    EXPECT_EQ(shown[0].icon, MessageIcon::kError);
+    EXPECT_EQ(gPresenter, nullptr);
+    EXPECT_EQ(gSource, nullptr);
+    EXPECT_EQ(app_->MainFrame(), nullptr);
+    // A second shutdown has nothing left to free.
+    app_->ExitInstance();
+    EXPECT_EQ(dialogs_.Messages().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, StartFailureTest,
+    ::testing::Values(
+        StartFailure{"PresenterAllocation",
+                     [](CGrabberApp::Options& options) {
+                         options.allocatePresenter = [] {
+                             return nullptr;
+                         };
+                     },
+                     "Out of memory creating CGameApp object!\nReboot your system and try again!"},
+        StartFailure{"PresenterSetUp",
+                     [](CGrabberApp::Options&) {
+                         platform::DisplayFaults::Fail(platform::DisplayStep::kCreateDevice);
+                     },
+                     "Could not create legacy DirectDraw object!"},
+        StartFailure{"PresenterPrimarySurface",
+                     [](CGrabberApp::Options&) {
+                         platform::DisplayFaults::Fail(
+                             platform::DisplayStep::kCreatePrimarySurface);
+                     },
+                     "Could not create primary surface!"},
+        StartFailure{"SourceAllocation",
+                     [](CGrabberApp::Options& options) {
+                         options.allocateSource = [](const playback::VideoSourceOptions&) {
+                             return static_cast<CDShow*>(nullptr);
+                         };
+                     },
+                     "Out of memory creating CDShow object!\nReboot your system and try again!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AppTest, SourceAllocationFailureKeepsThePresenterForShutdown) {
+    CGrabberApp::Options options = SilentOptions();
+    options.allocateSource = [](const playback::VideoSourceOptions&) {
+        return static_cast<CDShow*>(nullptr);
+    };
+    EXPECT_FALSE(Start(std::move(options)));
+    EXPECT_NE(gPresenter, nullptr);
+    EXPECT_EQ(gSource, nullptr);
+    app_->ExitInstance();
+    EXPECT_EQ(gPresenter, nullptr);
+}
+
+// How the frame is ended while the run loop runs.
+enum class Ending { FileExit, CloseBox };
+
+class RunLoopEndTest : public AppTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(RunLoopEndTest, EndsTheLoopAndReleasesBothPlaybackObjects) {
+    ASSERT_TRUE(Start());
+    OpenThroughMenu(DataPath("index.mpg"));
+    ASSERT_TRUE(gSource->IsOpen());
+    QTimer::singleShot(300, [this] {
+        if (GetParam() == Ending::FileExit)
+            Trigger(res::ID_APP_EXIT);
+        else
+            Frame().close();
+    });
+    EXPECT_EQ(app_->Run(), 0);
+    EXPECT_EQ(gPresenter, nullptr);
+    EXPECT_EQ(gSource, nullptr);
+    EXPECT_EQ(app_->MainFrame(), nullptr);
+    EXPECT_EQ(app_->ExitInstance(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, RunLoopEndTest,
+                         ::testing::Values(Ending::FileExit, Ending::CloseBox));
+
+// The index clip's frames spell their number in white blocks; frame 0 is all
+// black, so white in the view means that later frames were presented.
+bool ViewShowsWhite(CMainFrame& frame) {
+    const QImage picture = frame.View()->grab().toImage();
+    for (int y = 0; y < picture.height(); y += 4)
+        for (int x = 0; x < picture.width(); x += 4)
+            if (qGray(picture.pixel(x, y)) > 200)
+                return true;
+    return false;
+}
+
+TEST_F(AppTest, RunLoopPlaysTheOpenFileIntoTheView) {
+    ASSERT_TRUE(Start());
+    OpenThroughMenu(DataPath("index.mpg"));
+    bool sawWhite = false;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!sawWhite && ViewShowsWhite(Frame()))
+            sawWhite = true;
+    });
+    poll.start();
+    QTimer::singleShot(1500, [this] { Trigger(res::ID_APP_EXIT); });
+    app_->Run();
+    EXPECT_TRUE(sawWhite);
+}
+
+TEST_F(AppTest, PausedSourceDrawsNothing) {
+    ASSERT_TRUE(Start());
+    OpenThroughMenu(DataPath("index.mpg"));
+    ASSERT_TRUE(gSource->PauseToggle());
+    EXPECT_EQ(UpdateFrame(), 1);
+    ASSERT_TRUE(gSource->PauseToggle());
+    gSource->SetRenderEnabled(false);
+    EXPECT_EQ(UpdateFrame(), 0);
+    gSource->SetRenderEnabled(true);
+}
+
+TEST_F(AppTest, AboutBoxShowsIconVersionAndOk) {
+    ASSERT_TRUE(Start());
+    QString shownTitle;
+    QStringList shownTexts;
+    QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        shownTitle = about->windowTitle();
+        for (QLabel* label : about->findChildren<QLabel*>())
+            shownTexts << (label->pixmap().isNull() ? label->text() : QStringLiteral("<icon>"));
+        QWidget* ok =
+            tesselon::controls::FindControl(about->findChild<QDialogButtonBox*>(), res::IDOK);
+        ASSERT_NE(ok, nullptr);
+        static_cast<QAbstractButton*>(ok)->click();
+    });
+    Trigger(res::ID_APP_ABOUT);
+    EXPECT_EQ(shownTitle, QStringLiteral("About Tesselon"));
+    EXPECT_TRUE(shownTexts.contains(QStringLiteral("<icon>")));
+    EXPECT_TRUE(shownTexts.contains(QStringLiteral("Tesselon Version 1.2.0")));
+}
+
+} // namespace
+} // namespace app_test
