@@ -81,7 +81,8 @@ public:
     // written so far in the stream. The stream's error state is not looked at.
     void EncodeImage(std::ostream& output, const RasterImage& image) override;
 
-    // The interval of the last DRI segment written (0 before any).
+    // The interval of the last DRI segment written (0 before any). It starts
+    // again from 0 with every encode, so every file defines its own interval.
     std::uint32_t LastRestartInterval() const { return lastRestartInterval_; }
 
 private:
