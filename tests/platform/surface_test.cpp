@@ -189,6 +189,31 @@ TEST_F(SurfaceTest, SmoothStretchOfAUniformSurfaceStaysUniform) {
             ASSERT_EQ(PixelAt(*dest, x, y) & 0x00FFFFFF, 0x00336699u);
 }
 
+TEST_F(SurfaceTest, SmoothStretchBlendsNeighboursAndKeepsTheEnds) {
+    auto source = Offscreen(2, 1);
+    auto dest = Offscreen(9, 3);
+    LockedSurface locked;
+    ASSERT_EQ(source->Lock(&locked, DDLOCK_WAIT), DD_OK);
+    const std::uint32_t ends[2] = {0x00000000, 0x00FFFFFF};
+    std::memcpy(locked.bits, ends, 8);
+    source->Unlock();
+    ASSERT_EQ(dest->Blt(nullptr, source.get(), nullptr, DDBLT_WAIT | kBltSmooth), DD_OK);
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(PixelAt(*dest, 0, y), 0u);
+        EXPECT_EQ(PixelAt(*dest, 8, y), 0x00FFFFFFu);
+        std::uint32_t previous = 0;
+        for (int x = 1; x < 8; ++x) {
+            const std::uint32_t pixel = PixelAt(*dest, x, y);
+            const std::uint32_t blue = pixel & 0xFF;
+            EXPECT_EQ(pixel, blue * 0x010101u); // grey: every channel alike
+            EXPECT_GE(blue, previous);
+            previous = blue;
+        }
+        EXPECT_GT(PixelAt(*dest, 4, y) & 0xFF, 0u);
+        EXPECT_LT(PixelAt(*dest, 4, y) & 0xFF, 255u);
+    }
+}
+
 TEST_F(SurfaceTest, OverlappingBlitWithinOneSurfaceReadsTheOriginal) {
     auto surface = Offscreen(8, 1);
     FillWithCoordinates(*surface);
