@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace tesselon::images {
 namespace {
@@ -139,6 +140,22 @@ INSTANTIATE_TEST_SUITE_P(SystemSizes, SaveSteps,
                          ::testing::Values(StepsCase{360, 240, 9}, StepsCase{360, 256, 10},
                                            StepsCase{752, 512, 10}));
 
+// As the saving workers run it: each image on its own thread, one after the
+// other, while the user-interface thread owns the target. Under
+// ThreadSanitizer this also checks the hand-over of the process-wide values.
+TEST_F(SaveDirectory, ConsecutiveWorkerThreadsStepTheSameTarget) {
+    const auto pixels = PictureBuffer(360, 256);
+    CountingTarget target;
+    for (int image = 0; image < 3; ++image) {
+        const SaveJob job{360, 256, pixels.data(), PathOf(std::to_string(image) + ".JPG")};
+        SaveResult result;
+        std::thread worker([&] { result = SaveImageAsJpeg(job); });
+        worker.join();
+        EXPECT_TRUE(result.Written()) << result.reason;
+        EXPECT_EQ(target.Take(), 10) << "image " << image;
+    }
+}
+
 TEST_F(SaveDirectory, ReplacingALongerFileLeavesNoOldBytes) {
     const auto pixels = PictureBuffer(360, 240);
     const fs::path fresh = PathOf("FRESH.JPG");
@@ -210,6 +227,25 @@ void AbortAtPass(jpeg::RasterCoder&, std::uint32_t, std::int32_t pass, std::int3
     if (passCount > 1 && pass == abortAtPass) {
         abortFlag = 1;
     }
+}
+
+void AbortReading(jpeg::RasterCoder&, std::uint32_t, std::int32_t, std::int32_t passCount,
+                  std::int32_t, std::uint8_t& abortFlag) {
+    abortFlag = passCount == 1 ? 1 : 0;
+}
+
+// The reader's abort escapes handlers for std::exception; it still ends as a
+// reported failure, before the target is opened.
+TEST_F(SaveDirectory, ReaderAbortLeavesTheTargetAlone) {
+    const auto pixels = PictureBuffer(8, 8);
+    const BmpImage bmp = BuildBmpImage(8, 8, pixels.data(), nullptr, 4);
+    ASSERT_TRUE(bmp);
+    const fs::path target = PathOf("KEEP.JPG");
+    WriteFile(target, 100, 'k');
+    const SaveResult result = WriteJpegFile(bmp.Bytes(), target, AbortReading);
+    ExpectFailedWithOneLine(result, target);
+    EXPECT_NE(result.reason.find("Abort"), std::string::npos) << result.reason;
+    EXPECT_EQ(ReadFileBytes(target), std::vector<std::uint8_t>(100, 'k'));
 }
 
 // The encoder failing once the file is open (here: asked to abort at each of
