@@ -351,7 +351,8 @@ void CGXTabBeam::paintEvent(QPaintEvent* event) {
         clip.setLeft(std::max(0, repaintFrom_ - 1));
 
     if (repaintFrom_ == kRepaintButtonsOnly) {
-        painter.setClipRect(QRect(0, 0, buttonAreaWidth_, height()));
+        // The next button's right frame line lies on the gap column.
+        painter.setClipRect(QRect(0, 0, buttonAreaWidth_ + 1, height()));
     } else {
         painter.setClipRect(clip);
         EraseBackground(painter, clip);

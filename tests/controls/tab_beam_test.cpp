@@ -373,6 +373,39 @@ TEST_F(TabBeamPixelTest, ADisabledButtonHasAGreyArrowAndAnEnabledOneABlackArrow)
     EXPECT_EQ(stepped.pixel(previousColumn, top + 4), qRgb(0, 0, 0));
 }
 
+// What a paint covers with each repaint-from setting, drawn over magenta.
+class RepaintFromTest : public TabBeamPixelTest, public testing::WithParamInterface<int> {
+protected:
+    QImage PaintOverMagenta() {
+        QImage image(beam_->size(), QImage::Format_RGB32);
+        image.fill(qRgb(255, 0, 255));
+        beam_->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+        return image;
+    }
+};
+
+TEST_P(RepaintFromTest, OnlyTheButtonsOrThePartRightOfThePositionArePainted) {
+    Build(30, 300);
+    const int repaintFrom = GetParam();
+    beam_->SetRepaintFrom(repaintFrom);
+    const QImage image = PaintOverMagenta();
+    beam_->SetRepaintFrom(CGXTabBeam::kRepaintNormally);
+    const int buttonsEnd = beam_->ButtonAreaWidth();
+    const int paintedFrom = repaintFrom >= 0 ? std::max(0, repaintFrom - 1) : 0;
+    const int y = 3;
+    for (int x = 1; x < image.width(); ++x) {
+        const bool untouched = image.pixel(x, y) == qRgb(255, 0, 255);
+        bool expectUntouched = x < paintedFrom;
+        if (repaintFrom == CGXTabBeam::kRepaintButtonsOnly)
+            expectUntouched = x > buttonsEnd;
+        EXPECT_EQ(untouched, expectUntouched) << "x = " << x;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, RepaintFromTest,
+                         testing::Values(CGXTabBeam::kRepaintNormally,
+                                         CGXTabBeam::kRepaintButtonsOnly, 1, 20, 150));
+
 TEST_F(TabBeamPixelTest, APressedButtonIsSunkenWithItsArrowMovedDownRight) {
     Build(30, 300);
     QTest::mousePress(beam_, Qt::LeftButton, Qt::NoModifier, NextButton());
