@@ -433,8 +433,9 @@ void CGXTabBeam::DrawTab(QPainter& painter, int index) {
 void CGXTabBeam::DrawScrollButton(QPainter& painter, ScrollButton button, bool pressed) {
     const int w = buttonWidth_;
     const int h = height_;
-    const int x = (static_cast<int>(button) - 1) * w;
-    PaintButtonFrame(painter, QRect(x, 0, w, h), pressed);
+    const QRect frame = ScrollButtonRect(button);
+    const int x = frame.x();
+    PaintButtonFrame(painter, frame, pressed);
 
     const QColor glyph = IsButtonEnabled(button) ? QColor(Qt::black) : kDisabledGlyph;
     const int shift = pressed ? 1 : 0;
