@@ -78,7 +78,8 @@ QStringList ConvertFilter(const QString& filter) {
         const QString& description = parts[i];
         QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
         // "*.*" means every file; on this platform many names have no dot.
-        patterns.replaceInStrings(QRegularExpression(QStringLiteral("^\\*\\.\\*$")), QStringLiteral("*"));
+        patterns.replaceInStrings(QRegularExpression(QStringLiteral("^\\*\\.\\*$")),
+                                  QStringLiteral("*"));
         if (description.isEmpty() || patterns.isEmpty())
             continue;
         filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));

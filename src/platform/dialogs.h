@@ -15,6 +15,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -104,6 +105,13 @@ public:
     std::optional<QString> TakeFile(const ShownFileDialog& shown);
 
     static ScriptedDialogs* Current();
+
+    // For headless runs of the program: a script made from the variable
+    // TESSELON_DIALOG_ANSWERS, or none when it is not set. The variable lists
+    // answers separated by commas: "ok" and "cancel" answer message boxes,
+    // "file:PATH" chooses PATH in a file dialog and "nofile" cancels one.
+    // Unknown words are ignored.
+    static std::unique_ptr<ScriptedDialogs> FromEnvironment();
 
 private:
     mutable std::mutex mutex_;

@@ -139,6 +139,23 @@ TEST(ScriptedDialogs, OnlyTheLiveScriptAnswers) {
     EXPECT_EQ(ScriptedDialogs::Current(), nullptr);
 }
 
+TEST(ScriptedDialogs, HeadlessRunsReadTheirAnswersFromTheEnvironment) {
+    qunsetenv("TESSELON_DIALOG_ANSWERS");
+    EXPECT_EQ(ScriptedDialogs::FromEnvironment(), nullptr);
+    qputenv("TESSELON_DIALOG_ANSWERS", "cancel,file:/data/a,b.mpg,nofile,bogus,ok");
+    auto script = ScriptedDialogs::FromEnvironment();
+    qunsetenv("TESSELON_DIALOG_ANSWERS");
+    ASSERT_NE(script, nullptr);
+    EXPECT_EQ(ScriptedDialogs::Current(), script.get());
+    EXPECT_EQ(ShowMessage("m", "Tesselon", MessageIcon::kNone, MessageButtons::kOkCancel),
+              DialogAnswer::kCancel);
+    EXPECT_EQ(ShowMessage("m", "Tesselon", MessageIcon::kNone, MessageButtons::kOkCancel),
+              DialogAnswer::kOk);
+    EXPECT_EQ(AskOpenFile({}), QStringLiteral("/data/a"));
+    EXPECT_EQ(AskOpenFile({}), std::nullopt); // "nofile"; "b.mpg" and "bogus" are no answers
+    EXPECT_EQ(AskOpenFile({}), std::nullopt); // unscripted
+}
+
 // Without a script a real message box opens, owned by the active window.
 struct RealBoxCase {
     const char* name;
