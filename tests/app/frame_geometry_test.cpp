@@ -20,7 +20,11 @@ INSTANTIATE_TEST_SUITE_P(Times, FormatTimeTest,
                                            TimeCase{60, "01:00"}, TimeCase{65, "01:05"},
                                            TimeCase{125, "02:05"}, TimeCase{3599, "59:59"},
                                            TimeCase{3600, "01:00:00"}, TimeCase{3725, "01:02:05"},
-                                           TimeCase{360000, "100:00:00"}, TimeCase{-4, "00"}));
+                                           TimeCase{360000, "100:00:00"}, TimeCase{-4, "00"}),
+                         [](const auto& info) {
+                             const int t = info.param.seconds;
+                             return (t < 0 ? "Minus" : "") + std::to_string(t < 0 ? -t : t);
+                         });
 
 struct FitCase {
     QSize client;
@@ -48,7 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{{500, 409}, AspectOf(352, 288), {500, 409}},
         // Truncation toward zero in both directions.
         FitCase{{100, 100}, 1.5f, {150, 100}}, FitCase{{101, 10}, 1.5f, {101, 67}},
-        FitCase{{1, 1}, 0.75f, {1, 1}}));
+        FitCase{{1, 1}, 0.75f, {1, 1}}),
+    [](const auto& info) {
+        return std::to_string(info.param.client.width()) + "x" +
+               std::to_string(info.param.client.height()) + "Case" + std::to_string(info.index);
+    });
 
 TEST(FitClientToAspectTest, MinimisedFrameChangesNothing) {
     EXPECT_FALSE(FitClientToAspect(QSize(0, 0), 1.5f).has_value());

@@ -135,7 +135,10 @@ TEST_P(RunLoopEndTest, EndsTheLoopAndReleasesBothPlaybackObjects) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, RunLoopEndTest,
-                         ::testing::Values(Ending::FileExit, Ending::CloseBox));
+                         ::testing::Values(Ending::FileExit, Ending::CloseBox),
+                         [](const auto& info) {
+                             return info.param == Ending::FileExit ? "FileExit" : "CloseBox";
+                         });
 
 // The index clip's frames spell their number in white blocks; frame 0 is all
 // black, so white in the view means that later frames were presented.

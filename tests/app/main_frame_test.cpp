@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{59393, "&Status Bar", true, "Show or hide the status bar"},
         CommandCase{32774, "&Images", false, ""}, CommandCase{32781, "I&mages x 4", false, ""},
         CommandCase{57664, "&About Tesselon...", true,
-                    "Display program information, version number and copyright"}));
+                    "Display program information, version number and copyright"}),
+    [](const auto& info) { return "Command" + std::to_string(info.param.id); });
 
 QStringList Titles(const QList<QAction*>& actions) {
     QStringList titles;
@@ -70,8 +71,9 @@ TEST_F(AppTest, FrameHasMenusToolbarAndStatusBarInOrder) {
               QStringList({"&Open", "-", "&Images", "I&mages x 4", "-", "&About Tesselon..."}));
     EXPECT_EQ(bar->iconSize(), QSize(16, 15));
     for (QAction* action : bar->actions()) {
-        if (!action->isSeparator())
-            EXPECT_EQ(action->icon().pixmap(QSize(16, 15)).size(), QSize(16, 15));
+        if (action->isSeparator())
+            continue;
+        EXPECT_EQ(action->icon().pixmap(QSize(16, 15)).size(), QSize(16, 15));
     }
     EXPECT_EQ(tesselon::controls::ControlId(bar), 59392);
     EXPECT_EQ(tesselon::controls::ControlId(Frame().statusBar()), 59393);
@@ -215,7 +217,11 @@ INSTANTIATE_TEST_SUITE_P(Ticks, TimerTest,
                              // Three or more behind, or ahead: the stream seeks.
                              TimerCase{10, 13, 10, 10}, TimerCase{20, 13, 20, 20},
                              // At position 0 the slider returns to 0 whatever the user did.
-                             TimerCase{59, 0, 0, 0}, TimerCase{5, 0, 0, 0}, TimerCase{0, 0, 0, 0}));
+                             TimerCase{59, 0, 0, 0}, TimerCase{5, 0, 0, 0}, TimerCase{0, 0, 0, 0}),
+                         [](const auto& info) {
+                             return "Slider" + std::to_string(info.param.slider) + "Position" +
+                                    std::to_string(info.param.position);
+                         });
 
 TEST_F(AppTest, TimerDoesNothingWhileNotPlaying) {
     ASSERT_TRUE(Start());
