@@ -122,6 +122,24 @@ ScriptedDialogs* ScriptedDialogs::Current() {
     return currentScript;
 }
 
+std::unique_ptr<ScriptedDialogs> ScriptedDialogs::FromEnvironment() {
+    if (!qEnvironmentVariableIsSet("TESSELON_DIALOG_ANSWERS"))
+        return nullptr;
+    auto script = std::make_unique<ScriptedDialogs>();
+    const QString answers = qEnvironmentVariable("TESSELON_DIALOG_ANSWERS");
+    for (const QString& answer : answers.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (answer == QLatin1String("ok"))
+            script->AnswerMessage(DialogAnswer::kOk);
+        else if (answer == QLatin1String("cancel"))
+            script->AnswerMessage(DialogAnswer::kCancel);
+        else if (answer == QLatin1String("nofile"))
+            script->AnswerFile(std::nullopt);
+        else if (answer.startsWith(QLatin1String("file:")))
+            script->AnswerFile(answer.mid(5));
+    }
+    return script;
+}
+
 void ScriptedDialogs::AnswerMessage(DialogAnswer answer) {
     std::lock_guard lock(mutex_);
     messageAnswers_.push_back(answer);
