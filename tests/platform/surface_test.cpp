@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 
 using namespace platform;
@@ -162,7 +163,12 @@ TEST_P(IntegerStretch, RepeatsEachPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Surface, IntegerStretch,
                          ::testing::Values(StretchCase{1, 1, 5}, StretchCase{6, 5, 3},
-                                           StretchCase{17, 9, 2}));
+                                           StretchCase{17, 9, 2}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.sourceWidth) + "x" +
+                                    std::to_string(info.param.sourceHeight) + "Times" +
+                                    std::to_string(info.param.factor);
+                         });
 
 TEST_F(SurfaceTest, ShrinkingKeepsOnlySourcePixels) {
     auto source = Offscreen(47, 33);

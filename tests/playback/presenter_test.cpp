@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <string>
 
 using namespace platform;
 using test_support::PumpPending;
@@ -108,7 +109,7 @@ TEST_P(InitFailures, ShowOneFatalMessageAndFail) {
     EXPECT_EQ(shown[0].icon, MessageIcon::kError);
     EXPECT_EQ(shown[0].buttons, MessageButtons::kOk);
     if (!failure.withUpdate) {
-        EXPECT_EQ(presenter_.Device(), nullptr);  // checked before any display call
+        EXPECT_EQ(presenter_.Device(), nullptr); // checked before any display call
     }
     presenter_.Release();
     presenter_.Release();
@@ -235,7 +236,11 @@ TEST_P(Stretching, FillsTheWindowsClientArea) {
 
 INSTANTIATE_TEST_SUITE_P(Presenter, Stretching,
                          ::testing::Values(WindowSize{720, 480}, WindowSize{500, 333},
-                                           WindowSize{1280, 720}, WindowSize{200, 100}));
+                                           WindowSize{1280, 720}, WindowSize{200, 100}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height);
+                         });
 
 TEST_F(PresenterTest, TwiceTheSizeDoublesEveryPixel) {
     ASSERT_TRUE(Init());
@@ -274,7 +279,10 @@ TEST_P(LostSurfaces, AreRestoredByTheBlitThatFindsThemAndTheNextBlitDraws) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Presenter, LostSurfaces,
-                         ::testing::Values(LostSurface::kPrimary, LostSurface::kOffscreen));
+                         ::testing::Values(LostSurface::kPrimary, LostSurface::kOffscreen),
+                         [](const auto& info) {
+                             return info.param == LostSurface::kPrimary ? "Primary" : "Offscreen";
+                         });
 
 TEST_F(PresenterTest, AFailedRestoreIsReturnedAndLaterBlitsRecover) {
     ASSERT_TRUE(Init());
@@ -324,7 +332,12 @@ TEST_P(FrameCopies, HoldTheSurfaceRowsAndAZeroBand) {
 INSTANTIATE_TEST_SUITE_P(Presenter, FrameCopies,
                          ::testing::Values(CopyCase{360, 240, true}, CopyCase{360, 240, false},
                                            CopyCase{17, 9, true}, CopyCase{1, 1, true},
-                                           CopyCase{6, 5, false}));
+                                           CopyCase{6, 5, false}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height) +
+                                    (info.param.active ? "Active" : "Inactive");
+                         });
 
 TEST_F(PresenterTest, TheProgramsFrameCopyIs368640BytesWithA23040ByteBand) {
     ASSERT_TRUE(Init());

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 struct Formatted {
@@ -34,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Formatted{61213, "", "Canceling, wait ..."},
                       Formatted{61214, "", "Closing, wait ..."}, Formatted{128, "", "Tesselon"},
                       Formatted{57601, "", "Open a video file"},
-                      Formatted{57602, "", "Close the video file"}));
+                      Formatted{57602, "", "Close the video file"}),
+    [](const auto& info) { return "String" + std::to_string(info.param.id); });
 
 TEST(Strings, TheDefaultLabelNamesTheContactAddress) {
     const QString label =
