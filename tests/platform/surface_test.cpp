@@ -287,6 +287,7 @@ TEST_F(SurfaceTest, ABlitWaitsForAnotherThreadsLockOnlyWithTheWaitFlag) {
     Fill(*source, 0x00010203);
     std::atomic<bool> locked{false};
     std::atomic<bool> release{false};
+    std::atomic<bool> unlocking{false};
     std::atomic<bool> finished{false};
     StartWorker([&] {
         LockedSurface bits;
@@ -295,6 +296,7 @@ TEST_F(SurfaceTest, ABlitWaitsForAnotherThreadsLockOnlyWithTheWaitFlag) {
         while (!release)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        unlocking = true;
         dest->Unlock();
         finished = true;
     });
@@ -305,8 +307,10 @@ TEST_F(SurfaceTest, ABlitWaitsForAnotherThreadsLockOnlyWithTheWaitFlag) {
     EXPECT_EQ(dest->Lock(&bits, 0), DDERR_WASSTILLDRAWING);
     release = true;
     EXPECT_EQ(dest->Blt(nullptr, source.get(), nullptr, DDBLT_WAIT), DD_OK);
-    EXPECT_TRUE(finished);
+    EXPECT_TRUE(unlocking); // the blit waited for the unlock
     EXPECT_EQ(PixelAt(*dest, 0, 0), 0x00010203u);
+    while (!finished)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TEST_F(SurfaceTest, CrossingBlitsOnTwoThreadsDoNotDeadlock) {
