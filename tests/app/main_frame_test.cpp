@@ -135,6 +135,10 @@ TEST_F(AppTest, OpeningAClipGivesTheClientAreaItsSizeAndStartsPlaying) {
     EXPECT_NEAR(Frame().Aspect(), 1.2222f, 1e-4);
     EXPECT_EQ(Frame().ClientSize(), QSize(352, 288));
     EXPECT_EQ(Frame().VideoRect(), QRect(0, 0, 352, 288));
+    // The client area is what the menu bar leaves, as the window's layout places it.
+    test_support::PumpPending();
+    EXPECT_EQ(Frame().menuBar()->geometry().bottom() + 1, Frame().height() - 288);
+    EXPECT_EQ(Frame().statusBar()->geometry().bottom() + 1, Frame().height());
     EXPECT_EQ(Frame().DurationSeconds(), 2);
     EXPECT_EQ(Frame().DurationPane()->text(), QStringLiteral("02"));
     EXPECT_EQ(Frame().PositionPane()->text(), QStringLiteral("00"));
