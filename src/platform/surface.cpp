@@ -170,19 +170,28 @@ public:
     std::uint64_t PaintCount() const { return paintCount_; }
 
     // Any thread: copies the picture and asks the widget's thread to repaint.
+    // A picture equal to the one shown asks for no repaint, so presenting a
+    // still picture again and again costs no painting and wakes no event loop.
     void Present(const Rect& destOnScreen, const std::uint8_t* bits, int pitch,
                  const Rect& sourceRect) {
         const Rect client = ClientRectOnScreen();
         const Rect local{destOnScreen.left - client.left, destOnScreen.top - client.top,
                          destOnScreen.right - client.left, destOnScreen.bottom - client.top};
+        const bool fillsClient = local == WholeSurface(client.Width(), client.Height());
         {
             std::lock_guard lock(frameMutex_);
-            if (frame_.width() != sourceRect.Width() || frame_.height() != sourceRect.Height())
+            bool changed = !hasFrame_ || frameRect_ != local || frameFillsClient_ != fillsClient;
+            if (frame_.width() != sourceRect.Width() || frame_.height() != sourceRect.Height()) {
                 frame_ = QImage(sourceRect.Width(), sourceRect.Height(), QImage::Format_RGB32);
-            CopyOpaque(bits, pitch, sourceRect);
+                frame_.fill(0);
+                changed = true;
+            }
+            changed = CopyOpaque(bits, pitch, sourceRect) || changed;
             frameRect_ = local;
-            frameFillsClient_ = local == WholeSurface(client.Width(), client.Height());
+            frameFillsClient_ = fillsClient;
             hasFrame_ = true;
+            if (!changed)
+                return;
         }
         if (!repaintPending_.exchange(true))
             QCoreApplication::postEvent(this, new QEvent(kRepaintEventType));
@@ -219,15 +228,21 @@ protected:
 
 private:
     // The unused fourth byte is made 0xFF so that Qt treats the picture as opaque.
-    void CopyOpaque(const std::uint8_t* bits, int pitch, const Rect& sourceRect) {
+    // Returns whether any pixel differed from the picture held before.
+    bool CopyOpaque(const std::uint8_t* bits, int pitch, const Rect& sourceRect) {
+        std::uint32_t differences = 0;
         for (int y = 0; y < sourceRect.Height(); ++y) {
             const auto* source =
                 reinterpret_cast<const std::uint32_t*>(bits + (sourceRect.top + y) * pitch) +
                 sourceRect.left;
             auto* dest = reinterpret_cast<std::uint32_t*>(frame_.scanLine(y));
-            for (int x = 0; x < sourceRect.Width(); ++x)
-                dest[x] = source[x] | 0xFF000000u;
+            for (int x = 0; x < sourceRect.Width(); ++x) {
+                const std::uint32_t pixel = source[x] | 0xFF000000u;
+                differences |= dest[x] ^ pixel;
+                dest[x] = pixel;
+            }
         }
+        return differences != 0;
     }
 
     void UpdateGeometry() {

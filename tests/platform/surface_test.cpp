@@ -419,6 +419,28 @@ TEST_F(PresentTest, AFullWindowPictureFollowsAResize) {
     EXPECT_EQ(GrabbedPixel(210, 50), 0x405060u);
 }
 
+TEST_F(PresentTest, PresentingTheSamePictureAgainPaintsNothing) {
+    auto source = Offscreen(6, 5);
+    Fill(*source, 0x00445566);
+    ASSERT_EQ(primary_->Blt(nullptr, source.get(), nullptr, DDBLT_WAIT), DD_OK);
+    ASSERT_TRUE(PumpUntil([&] { return clipper_->PaintCount() == 1; }));
+    ASSERT_EQ(primary_->Blt(nullptr, source.get(), nullptr, DDBLT_WAIT), DD_OK);
+    test_support::PumpPending();
+    EXPECT_EQ(clipper_->PaintCount(), 1u);
+
+    // Another place in the window is a new picture, and so is one changed pixel.
+    const Rect client = clipper_->ClientRectOnScreen();
+    const Rect corner{client.left, client.top, client.left + 60, client.top + 50};
+    ASSERT_EQ(primary_->Blt(&corner, source.get(), nullptr, DDBLT_WAIT), DD_OK);
+    ASSERT_TRUE(PumpUntil([&] { return clipper_->PaintCount() == 2; }));
+    LockedSurface locked;
+    ASSERT_EQ(source->Lock(&locked, DDLOCK_WAIT), DD_OK);
+    locked.bits[5 * 4 + 4 * locked.pitch] = 0x99;
+    source->Unlock();
+    ASSERT_EQ(primary_->Blt(&corner, source.get(), nullptr, DDBLT_WAIT), DD_OK);
+    EXPECT_TRUE(PumpUntil([&] { return clipper_->PaintCount() == 3; }));
+}
+
 TEST_F(PresentTest, AWorkerCanPresent) {
     auto source = Offscreen(8, 8);
     Fill(*source, 0x00C0FFEE);

@@ -12,11 +12,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 
 using namespace platform;
 using test_support::PumpPending;
@@ -423,6 +425,45 @@ TEST_F(PresenterTest, AWorkerCopiesAndPresentsWhileTheLoopRuns) {
     EXPECT_TRUE(done);
     EXPECT_EQ(copied, 20);
     EXPECT_EQ(Shown(5, 5), 0x123456u);
+}
+
+// Counts the paints a widget receives.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Presenting an unchanged frame on every idle turn, as with no file open,
+// must not keep the loop busy with repaints.
+TEST_F(PresenterTest, PresentingAStillPictureLetsTheLoopSleep) {
+    ASSERT_TRUE(Init());
+    Activate();
+    FillAll(0x00203040);
+    PumpPending();
+    PaintCounter counter;
+    window_.installEventFilter(&counter);
+    int turns = 0;
+    turn_ = [&] {
+        ++turns;
+        presenter_.BlitToWindow();
+        ReportIdle();
+    };
+    StartWorker([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        PostQuitMessage(0);
+    });
+    presenter_.RunMessageLoop();
+    window_.removeEventFilter(&counter);
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_LE(turns, 5);
+    EXPECT_EQ(Shown(5, 5), 0x203040u);
 }
 
 TEST_F(PresenterTest, ReleaseClearsEverything) {
