@@ -152,7 +152,8 @@ public:
     // unless kBltSmooth. Both rectangles must lie inside their surfaces.
     // On the primary surface destRect is in screen coordinates (null: the
     // bound window's client area); the picture is handed to the window's
-    // thread and painted there, clipped to the window. Any thread.
+    // thread and painted there, clipped to the window; a picture equal to
+    // the one shown (same pixels, same place) asks for no repaint. Any thread.
     SurfaceResult Blt(const Rect* destRect, Surface* source, const Rect* sourceRect,
                       std::uint32_t flags);
 
