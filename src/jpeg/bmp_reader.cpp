@@ -128,12 +128,12 @@ BmpHeader ReadFileAndBitmapHeaders(std::istream& stream) {
     header.signedHeight = static_cast<std::int32_t>(LittleEndian32(&fields[8]));
     header.bitCount = LittleEndian16(&fields[14]);
     header.compression = static_cast<Compression>(LittleEndian32(&fields[16]));
-    // Later header versions add fields this reader has no use for.
+    // Later header versions add fields this reader has no use for. They count
+    // as consumed even when the stream ends among them: the checks of the
+    // variant and of the pixel data offset, and the pixel data itself, then
+    // decide, as they do for any stream that ends early.
     const std::streamsize extraBytes = headerSize - kInfoHeaderSize;
     stream.ignore(extraBytes);
-    if (stream.gcount() < extraBytes) {
-        throw EBmpFileReadError();
-    }
     header.bytesConsumed = kInfoHeaderEnd + static_cast<std::uint64_t>(extraBytes);
     return header;
 }

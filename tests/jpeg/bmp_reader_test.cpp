@@ -397,6 +397,20 @@ TEST(BmpHeaderTest, TruncatedTrueColourDataLeavesBlackPixels) {
     ExpectPicture(image, {{0, 0}, {0x302010, 0x000040}}, 24, {});
 }
 
+// A stream that ends among the skipped bytes of a larger header is read on
+// like any other short stream: a true-colour picture keeps black pixels.
+TEST(BmpHeaderTest, TrueColourStreamEndingInsideALargerHeaderIsBlack) {
+    BmpLayout layout;
+    layout.header = HeaderKind::Info108;
+    layout.width = 2;
+    layout.height = 1;
+    layout.pixelData = std::string("\x10\x20\x30\x40\x50\x60\0\0", 8);
+    const std::string bytes = BuildBmp(layout).substr(0, 14 + 40 + 20);
+    RasterImage image;
+    ReadBmp(bytes, image);
+    ExpectPicture(image, {{0, 0}}, 24, {});
+}
+
 // ---------------------------------------------------------------------------
 // Run-length records.
 
@@ -596,7 +610,18 @@ std::vector<FailureCase> FailureCases() {
         ReadError("PackedRowShort", Layout(8, 0, 4, 2, std::string(7, '\x01'))),
         ReadError("OneBitRowMissing", Layout(1, 0, 9, 1)),
         ReadError("InfoHeaderCutShort", complete.substr(0, 30)),
-        ReadError("LargerHeaderCutShort", WithHeaderSize(200)),
+        // Skipped header bytes the stream lacks still count as consumed, so
+        // the pixel data offset check sees them.
+        Corrupt("LargerHeaderPastThePixelOffset", WithHeaderSize(200)),
+        NotSupported("SixteenBitsWithLargerHeaderCutShort",
+                     [] {
+                         BmpLayout layout;
+                         layout.header = HeaderKind::Info108;
+                         layout.bitCount = 16;
+                         layout.width = 1;
+                         layout.height = 1;
+                         return BuildBmp(layout).substr(0, 14 + 40 + 10);
+                     }()),
         ReadError("ColourTableCutShort", complete.substr(0, 54 + 63)),
         Corrupt("RunLengthNoData", Rle8(2, 1, {})),
         Corrupt("RunLengthNoEndOfBitmap", Rle8(2, 1, {0x02, 0x04})),
