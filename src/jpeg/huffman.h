@@ -51,7 +51,7 @@ public:
     void WriteTableBody(BitOutput& output) const;
 
     bool IsBuilt() const { return built_; }
-    // Occurrences counted since ResetCounts (consumed by BuildCodes).
+    // Occurrences counted since ResetCounts; BuildCodes leaves them as they are.
     std::uint32_t SymbolCount(std::uint32_t symbol) const { return counts_.at(symbol); }
     // Number of codes of `length` (1 to 16) once built.
     std::uint8_t LengthCount(std::uint32_t length) const { return lengthCounts_.at(length - 1); }

@@ -73,6 +73,37 @@ TEST(HuffmanCodeTable, EqualCountsFavourTheHigherSymbol) {
     EXPECT_EQ(table.TableBodySize(), 19u);
 }
 
+// Fibonacci counts falling from symbol 0 (6765) to symbols 18 and 19 (1 each)
+// give code sizes 1 to 18 for symbols 0 to 17, 19 for symbol 18 and 20 for
+// symbol 19 and the reserved symbol. Limiting (ISO/IEC 10918-1 Figure K.3)
+// worked by hand leaves one code of each length 1 to 13 and eight of length
+// 16; the reserved one is dropped. Values keep the order of the sizes before
+// limiting, and the last code, symbol 19's, is 0xFFFE.
+TEST(HuffmanCodeTable, CodesLongerThanSixteenBitsAreLimited) {
+    HuffmanCodeTable table;
+    std::uint32_t next = 1;
+    std::uint32_t count = 1;
+    for (std::uint32_t symbol = 20; symbol-- > 0;) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            table.CountSymbol(symbol);
+        }
+        count = std::exchange(next, next + count);
+    }
+    ASSERT_EQ(table.SymbolCount(0), 6765u);
+    table.BuildCodes();
+    Bytes expected(13, 1);
+    expected.insert(expected.end(), {0, 0, 7});
+    for (std::uint8_t symbol = 0; symbol < 20; ++symbol) {
+        expected.push_back(symbol);
+    }
+    EXPECT_EQ(BodyBytes(table), expected);
+    EXPECT_EQ(table.LookupCode(12).code, 0x1FFEu);
+    EXPECT_EQ(table.LookupCode(12).length, 13u);
+    EXPECT_EQ(table.LookupCode(13).code, 0xFFF8u);
+    EXPECT_EQ(table.LookupCode(19).code, 0xFFFEu);
+    EXPECT_EQ(table.LookupCode(19).length, 16u);
+}
+
 TEST(HuffmanCodeTable, NothingCountedGivesAnEmptyTable) {
     HuffmanCodeTable table;
     table.BuildCodes();
