@@ -226,6 +226,7 @@ void MediaStream::Impl::StopThreads() {
 
 void MediaStream::Impl::StartEpoch(StreamTime readFrom) {
     epoch.serial += 1;
+    epoch.readFrom = readFrom;
     seekTo = readFrom;
     seekPending = true;
     videoPackets.Flush(epoch);
@@ -322,7 +323,7 @@ void MediaStream::Impl::VideoLoop() {
             video->Flush();
             // A seek that landed past every frame it could find reads again
             // from further back.
-            if (first && RequestReseek(current.serial))
+            if (first && current.readFrom > 0 && RequestReseek(current.serial))
                 continue;
             frames.Push(DecodedFrame{{}, 0, current.serial, true});
         }
@@ -333,12 +334,17 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
     predictedTime = time + frameDuration;
-    if (first) {
+    if (first && current.readFrom > 0) {
+        // Some demuxers seek to a frame that is not a keyframe: what decodes
+        // before the next keyframe is damaged.
+        if (!frame.key_frame && frame.pict_type != AV_PICTURE_TYPE_I)
+            return;
         first = false;
-        // Some demuxers seek past the target; read again from further back.
+        // Others seek past the target; read again from further back.
         if (time > current.target && RequestReseek(current.serial))
             return;
     }
+    first = false;
     if (time < current.target || frame.width <= 0 || frame.height <= 0)
         return;
     scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,

@@ -14,10 +14,12 @@
 
 namespace platform {
 
-// One seek: its serial number and the stream time it asked for.
+// One seek: its serial number, the stream time it asked for, and where the
+// file is read from (the target, or earlier when a seek landed past it).
 struct Epoch {
     int serial = 0;
     StreamTime target = 0;
+    StreamTime readFrom = 0;
 };
 
 // packet is null for the end-of-stream marker.
