@@ -1,0 +1,280 @@
+#include "grab.h"
+
+#include "images/bmp_image_builder.h"
+#include "images/jpeg_file_writer.h"
+#include "platform/dialogs.h"
+#include "platform/run_loop.h"
+#include "playback/presenter.h"
+#include "playback/video_source.h"
+
+#include <QWidget>
+
+#include <atomic>
+#include <charconv>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+namespace grab {
+
+namespace {
+
+// The presenter's off-screen surface and the rectangle every frame is drawn into.
+constexpr int kSurfaceWidth = 360;
+constexpr int kSurfaceHeight = 240;
+constexpr platform::Rect kVideoDestRect{0, 0, kSurfaceWidth, kSurfaceHeight};
+constexpr unsigned kBmpSteps = 4;
+
+const char* const kUsage =
+    "usage: tesselon-grab [--start SECONDS] [--count N] [--paced] VIDEO OUTDIR";
+
+// Unpaced runs: every reading is an hour after the previous one, so every
+// frame is due as soon as it is decoded.
+class FreeRunningTimeSource final : public platform::TimeSource {
+public:
+    std::chrono::nanoseconds Now() const override {
+        return std::chrono::nanoseconds(now_ +=
+                                        std::chrono::nanoseconds(std::chrono::hours(1)).count());
+    }
+
+private:
+    mutable std::atomic<std::int64_t> now_{0};
+};
+
+// Hands out each capture time's file name, made unique within the batch.
+class NameMaker {
+public:
+    std::string Next(std::int32_t timeMs) {
+        const std::string base = std::to_string(timeMs);
+        std::string name = base;
+        for (int suffix = 2; !used_.emplace(name, true).second; ++suffix)
+            name = base + "_" + std::to_string(suffix);
+        return name;
+    }
+
+private:
+    std::map<std::string, bool> used_;
+};
+
+struct Capture {
+    std::uint8_t* buffer = nullptr; // malloc()ed by CopyFrame
+    std::int32_t timeMs = 0;
+};
+
+// Writes captured frames on its own thread while capturing goes on.
+class Writer {
+public:
+    Writer(std::filesystem::path directory, std::ostream& out)
+        : directory_(std::move(directory))
+        , out_(out)
+        , thread_([this] { Loop(); }) {}
+    ~Writer() { Finish(); }
+
+    void Add(Capture capture) {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(capture);
+        wake_.notify_one();
+    }
+    void Finish() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+            wake_.notify_one();
+        }
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int Written() const { return written_; }
+    int Failed() const { return failed_; }
+
+private:
+    void Loop() {
+        while (true) {
+            Capture capture;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return finished_ || !pending_.empty(); });
+                if (pending_.empty())
+                    return;
+                capture = pending_.front();
+                pending_.pop_front();
+            }
+            Write(capture);
+            std::free(capture.buffer);
+        }
+    }
+
+    // The save path of one image: 240 rows, no label band.
+    void Write(const Capture& capture) {
+        const std::filesystem::path path = directory_ / (names_.Next(capture.timeMs) + ".JPG");
+        const tesselon::images::BmpImage bmp = tesselon::images::BuildBmpImage(
+            kSurfaceWidth, kSurfaceHeight, capture.buffer, nullptr, kBmpSteps);
+        if (!bmp) {
+            ++failed_;
+            out_ << "could not write " << path.string() << ": out of memory\n";
+            return;
+        }
+        const auto result = tesselon::images::WriteJpegFile(bmp.Bytes(), path, nullptr);
+        if (result.Written()) {
+            ++written_;
+        } else {
+            ++failed_;
+            out_ << "could not write " << path.string() << ": " << result.reason << '\n';
+        }
+    }
+
+    const std::filesystem::path directory_;
+    std::ostream& out_;
+    NameMaker names_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Capture> pending_;
+    bool finished_ = false;
+    std::atomic<int> written_{0};
+    std::atomic<int> failed_{0};
+    std::thread thread_;
+};
+
+// One frame as the capture batch takes it: the frame now shown, its time,
+// then the next frame fetched (restarting at the end) and presented.
+Capture CaptureFrame(CGameApp& presenter, CDShow& source) {
+    Capture capture;
+    int size = 0;
+    presenter.CopyFrame(&capture.buffer, &size);
+    capture.timeMs = source.GetPositionMs();
+    source.Render(presenter.Offscreen(), kVideoDestRect);
+    if (!source.IsPlaying())
+        source.Play();
+    presenter.BlitToWindow();
+    return capture;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end;
+}
+
+} // namespace
+
+std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
+                                       std::string& error) {
+    Settings settings;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        double number = 0;
+        if (argument == "--paced") {
+            settings.paced = true;
+        } else if (argument == "--start" || argument == "--count") {
+            if (i + 1 >= arguments.size() || !ParseNumber(arguments[i + 1], number) || number < 0 ||
+                number > 2e6) {
+                error = argument + " needs a number\n" + kUsage;
+                return std::nullopt;
+            }
+            ++i;
+            if (argument == "--start")
+                settings.startMs = static_cast<std::int32_t>(number * 1000);
+            else if (number < 1 || number != static_cast<int>(number)) {
+                error = std::string("--count needs a whole number of frames\n") + kUsage;
+                return std::nullopt;
+            } else
+                settings.count = static_cast<int>(number);
+        } else if (argument.rfind("--", 0) == 0) {
+            error = "unknown option " + argument + "\n" + kUsage;
+            return std::nullopt;
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (positional.size() != 2) {
+        error = kUsage;
+        return std::nullopt;
+    }
+    settings.video = positional[0];
+    settings.outputDirectory = positional[1];
+    return settings;
+}
+
+std::vector<std::string> UniqueNames(const std::vector<std::int32_t>& timesMs) {
+    NameMaker names;
+    std::vector<std::string> result;
+    for (const std::int32_t time : timesMs)
+        result.push_back(names.Next(time));
+    return result;
+}
+
+int Run(const Settings& settings, std::ostream& out) {
+    platform::ScriptedDialogs dialogs; // message boxes become lines of output
+    const auto reportMessages = [&](const std::string& what) {
+        for (const auto& message : dialogs.Messages())
+            out << what << ": " << message.text.toStdString() << '\n';
+    };
+    std::error_code error;
+    std::filesystem::create_directories(settings.outputDirectory, error);
+
+    QWidget view;
+    view.resize(kSurfaceWidth, kSurfaceHeight);
+    std::thread worker;
+    std::vector<std::int32_t> times;
+    Writer writer(settings.outputDirectory, out);
+    CGameApp presenter;
+    CDShow* sourceForWorker = nullptr;
+    const auto startWorker = [&] {
+        if (!worker.joinable() && sourceForWorker) {
+            worker = std::thread([&] {
+                for (int i = 0; i < settings.count; ++i) {
+                    const Capture capture = CaptureFrame(presenter, *sourceForWorker);
+                    times.push_back(capture.timeMs);
+                    writer.Add(capture);
+                }
+                platform::PostQuitMessage(0);
+            });
+        }
+        platform::ReportIdle(); // the idle turns stand aside while the worker runs
+        return 0;
+    };
+    if (!presenter.Init(kSurfaceWidth, kSurfaceHeight, 32, &view, startWorker)) {
+        reportMessages("cannot set up playback");
+        presenter.Release();
+        return 3;
+    }
+
+    playback::VideoSourceOptions options;
+    options.audio = platform::AudioMode::Silent;
+    if (!settings.paced)
+        options.timeSource = std::make_shared<FreeRunningTimeSource>();
+    CDShow source(options);
+    if (!source.Open(settings.video, presenter.Device())) {
+        reportMessages("cannot open " + settings.video.string());
+        presenter.Release();
+        return 1;
+    }
+    // Start where asked and fetch the first frame there, as an idle turn would.
+    source.Play();
+    if (settings.startMs > 0)
+        source.SeekMs(settings.startMs);
+    source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    if (!source.IsPlaying())
+        source.Play();
+
+    source.SetRenderEnabled(false);
+    sourceForWorker = &source;
+    presenter.RunMessageLoop();
+    worker.join();
+    writer.Finish();
+    source.Close();
+    presenter.Release();
+
+    out << "wrote " << writer.Written() << " of " << times.size() << " frames";
+    if (!times.empty())
+        out << ", first " << times.front() << " ms, last " << times.back() << " ms";
+    out << '\n';
+    return writer.Failed() == 0 && writer.Written() == settings.count ? 0 : 2;
+}
+
+} // namespace grab
