@@ -5,7 +5,9 @@
 #include "jpeg/tables.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace tesselon::jpeg {
 
@@ -88,6 +90,14 @@ std::uint8_t ToCr(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         ClampSample((2048 * red - 1714 * green - 333 * blue + 526336) >> 12));
 }
 
+void QuantizeReference(const std::array<double, 64>& coefficients, const QuantTable& table,
+                       CoefficientUnit& destination) {
+    for (int natural = 0; natural < 64; ++natural) {
+        destination[natural] =
+            RoundCoefficient(coefficients[natural] / table[kNaturalToZigzag[natural]]);
+    }
+}
+
 void TransformBlockReference(const SampleBlock& samples, const QuantTable& table,
                              CoefficientUnit& destination) {
     const DctMatrix& matrix = Matrix();
@@ -107,26 +117,64 @@ void TransformBlockReference(const SampleBlock& samples, const QuantTable& table
             t[i][j] = sum;
         }
     }
+    std::array<double, 64> coefficients;
     for (int u = 0; u < 8; ++u) {
         for (int v = 0; v < 8; ++v) {
             double sum = 0.0;
             for (int k = 0; k < 8; ++k) {
                 sum += t[u][k] * matrix.transposed[k][v];
             }
-            const int natural = 8 * u + v;
-            destination[natural] = RoundCoefficient(sum / table[kNaturalToZigzag[natural]]);
+            coefficients[8 * u + v] = sum;
         }
+    }
+    QuantizeReference(coefficients, table, destination);
+}
+
+Quantizer::Quantizer(const QuantTable& table) {
+    for (std::size_t natural = 0; natural < 64; ++natural) {
+        divisors[natural] = table[kNaturalToZigzag[natural]];
+        reciprocals[natural] = 1.0 / divisors[natural];
     }
 }
 
 namespace {
 
+// The helpers that take or return vectors are always inlined, so no call
+// passes one and the vector ABI of the target does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 // Eight doubles. Each lane is computed with the same multiplications and
 // additions, in the same order, as the plain form computes that element, so
 // the results are identical at any SIMD width the compiler chooses.
 using Row = double __attribute__((vector_size(64)));
-using RowMask = std::int64_t __attribute__((vector_size(64)));
 using RowInteger = std::int32_t __attribute__((vector_size(32)));
+using RowBits = std::uint64_t __attribute__((vector_size(64)));
+
+[[gnu::always_inline]] inline Row Splat(double value) {
+    return Row{value, value, value, value, value, value, value, value};
+}
+
+// Row `row` (0 to 7) of a natural-order array of 64 doubles.
+[[gnu::always_inline]] inline Row LoadRow(const std::array<double, 64>& values, int row) {
+    Row loaded;
+    std::memcpy(&loaded, &values[8 * row], sizeof loaded);
+    return loaded;
+}
+
+[[gnu::always_inline]] inline void StoreRow(RowInteger values, CoefficientUnit& destination,
+                                            int row) {
+    for (int v = 0; v < 8; ++v) {
+        destination[8 * row + v] = static_cast<std::int16_t>(values[v]);
+    }
+}
+
+[[gnu::always_inline]] inline bool AnyNonzero(RowInteger values) {
+    std::int32_t any = 0;
+    for (int v = 0; v < 8; ++v) {
+        any |= values[v];
+    }
+    return any != 0;
+}
 
 struct DctRows {
     Row c[8][8];       // c[i][k]: C[i][k] in every lane
@@ -136,7 +184,7 @@ struct DctRows {
         const DctMatrix& matrix = Matrix();
         for (int i = 0; i < 8; ++i) {
             for (int k = 0; k < 8; ++k) {
-                c[i][k] = Row{} + matrix.c[i][k];
+                c[i][k] = Splat(matrix.c[i][k]);
                 transposed[k][i] = matrix.transposed[k][i];
             }
         }
@@ -148,76 +196,160 @@ const DctRows& Rows() {
     return rows;
 }
 
+// RoundCoefficient(coefficient ÷ divisor) in every lane: the division, then
+// d + 0.5 or d − 0.5 truncated toward zero.
+[[gnu::always_inline]] inline RowInteger DivideAndRound(Row coefficients, Row divisors) {
+    const Row quotient = coefficients / divisors;
+    const Row half = quotient >= 0.0 ? Splat(0.5) : Splat(-0.5);
+    return __builtin_convertvector(quotient + half, RowInteger);
+}
+
+// How far from a rounding boundary a quotient estimate must lie for the
+// division to be skipped.
+constexpr double kBoundaryMargin = 0x1p-24;
+
+// The rows of F, quantized: DivideAndRound in every lane, dividing only when
+// the answer is in doubt. |F| ≤ 1024 (each row of C is a unit vector and
+// |sample − 128| ≤ 128), so the estimate F × (1/q) lies within three rounding
+// errors, below 2⁻⁴⁰, of the correctly rounded quotient d = F ÷ q. Where
+// estimate ± 0.5 truncates to the same integer from the margin below as from
+// the margin above, d ± 0.5 truncates to it as well, after its own rounding
+// too; where the estimate and d differ in sign both are below 2⁻⁴⁰ and every
+// truncation gives 0. A block with a lane at or next to a rounding boundary
+// (a d that may round onto a half-integer from below it, say) is divided.
+[[gnu::always_inline]] inline void
+Quantize(const Row (&coefficients)[8], const Quantizer& quantizer, CoefficientUnit& destination) {
+    RowInteger rounded[8];
+    RowInteger uncertain{};
+#pragma GCC unroll 8
+    for (int u = 0; u < 8; ++u) {
+        const Row estimate = coefficients[u] * LoadRow(quantizer.reciprocals, u);
+        const Row shifted = estimate + (estimate >= 0.0 ? Splat(0.5) : Splat(-0.5));
+        rounded[u] = __builtin_convertvector(shifted - kBoundaryMargin, RowInteger);
+        uncertain |= rounded[u] ^ __builtin_convertvector(shifted + kBoundaryMargin, RowInteger);
+    }
+    if (AnyNonzero(uncertain)) [[unlikely]] {
+        for (int u = 0; u < 8; ++u) {
+            rounded[u] = DivideAndRound(coefficients[u], LoadRow(quantizer.divisors, u));
+        }
+    }
+#pragma GCC unroll 8
+    for (int u = 0; u < 8; ++u) {
+        StoreRow(rounded[u], destination, u);
+    }
+}
+
+// Row x of S, lane y: sample − 128, exactly. Each byte is moved into the low
+// bits of the double 2⁵², whose last place is worth 1, making 2⁵² + sample;
+// subtracting 2⁵² + 128 then leaves sample − 128.
+[[gnu::always_inline]] inline Row CentredSamples(const SampleBlock& samples, int x) {
+    static_assert(std::endian::native == std::endian::little);
+    std::uint64_t packed;
+    std::memcpy(&packed, &samples[8 * x], sizeof packed);
+    const RowBits lanes = RowBits{} + packed;
+    const RowBits bytes = (lanes >> RowBits{0, 8, 16, 24, 32, 40, 48, 56}) & 0xFF;
+    constexpr std::uint64_t kTwoToThe52 = 0x4330000000000000;
+    return std::bit_cast<Row>(bytes | kTwoToThe52) - (0x1p52 + 128.0);
+}
+
 // The body of every path. Inlined into each target-specific function below,
 // so each is compiled for its own vector width.
-[[gnu::always_inline]] inline void
-TransformKernel(const SampleBlock& samples, const QuantTable& table, CoefficientUnit& destination) {
-    const DctRows& matrix = Rows();
-    // Row x of S, lane y: sample − 128.
+[[gnu::always_inline]] inline void TransformKernel(const SampleBlock& samples,
+                                                   const Quantizer& quantizer,
+                                                   CoefficientUnit& destination) {
+    const DctRows& rows = Rows();
     Row s[8];
+#pragma GCC unroll 8
     for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
-            s[x][y] = samples[8 * x + y] - 128.0;
-        }
+        s[x] = CentredSamples(samples, x);
     }
     // T = C × S, one row of T at a time: T[i][·] = Σk C[i][k] × S[k][·].
     Row t[8];
+#pragma GCC unroll 8
     for (int i = 0; i < 8; ++i) {
-        Row sum = Row{} + 0.0;
+        Row sum = Row{};
+#pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
-            sum += matrix.c[i][k] * s[k];
+            sum += rows.c[i][k] * s[k];
         }
         t[i] = sum;
     }
     // F = T × Cᵀ: F[u][·] = Σk T[u][k] × Cᵀ[k][·].
+    Row f[8];
+#pragma GCC unroll 8
     for (int u = 0; u < 8; ++u) {
-        Row sum = Row{} + 0.0;
+        Row sum = Row{};
+#pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
-            sum += (Row{} + t[u][k]) * matrix.transposed[k];
+            sum += Splat(t[u][k]) * rows.transposed[k];
         }
-        Row quantizer;
-        for (int v = 0; v < 8; ++v) {
-            quantizer[v] = table[kNaturalToZigzag[8 * u + v]];
-        }
-        const Row quotient = sum / quantizer;
-        const RowMask nonNegative = quotient >= 0.0;
-        const Row half = nonNegative ? Row{} + 0.5 : Row{} - 0.5;
-        const RowInteger rounded = __builtin_convertvector(quotient + half, RowInteger);
-        for (int v = 0; v < 8; ++v) {
-            destination[8 * u + v] = static_cast<std::int16_t>(rounded[v]);
-        }
+        f[u] = sum;
     }
+    Quantize(f, quantizer, destination);
 }
+
+// The quantization step alone, as the kernel does it.
+[[gnu::always_inline]] inline void QuantizeKernel(const std::array<double, 64>& coefficients,
+                                                  const Quantizer& quantizer,
+                                                  CoefficientUnit& destination) {
+    Row f[8];
+    for (int u = 0; u < 8; ++u) {
+        f[u] = LoadRow(coefficients, u);
+    }
+    Quantize(f, quantizer, destination);
+}
+
+// One function of each kind per path, each compiled for its own width.
+struct PathFunctions {
+    void (*transform)(const SampleBlock&, const Quantizer&, CoefficientUnit&);
+    void (*quantize)(const std::array<double, 64>&, const Quantizer&, CoefficientUnit&);
+};
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] void TransformAvx2(const SampleBlock& samples, const QuantTable& table,
+[[gnu::target("avx2")]] void TransformAvx2(const SampleBlock& samples, const Quantizer& quantizer,
                                            CoefficientUnit& destination) {
-    TransformKernel(samples, table, destination);
+    TransformKernel(samples, quantizer, destination);
 }
 
-[[gnu::target("avx512f")]] void TransformAvx512(const SampleBlock& samples, const QuantTable& table,
+[[gnu::target("avx2")]] void QuantizeAvx2(const std::array<double, 64>& coefficients,
+                                          const Quantizer& quantizer,
+                                          CoefficientUnit& destination) {
+    QuantizeKernel(coefficients, quantizer, destination);
+}
+
+[[gnu::target("avx512f")]] void TransformAvx512(const SampleBlock& samples,
+                                                const Quantizer& quantizer,
                                                 CoefficientUnit& destination) {
-    TransformKernel(samples, table, destination);
+    TransformKernel(samples, quantizer, destination);
+}
+
+[[gnu::target("avx512f")]] void QuantizeAvx512(const std::array<double, 64>& coefficients,
+                                               const Quantizer& quantizer,
+                                               CoefficientUnit& destination) {
+    QuantizeKernel(coefficients, quantizer, destination);
 }
 #endif
 
-void TransformPortable(const SampleBlock& samples, const QuantTable& table,
+void TransformPortable(const SampleBlock& samples, const Quantizer& quantizer,
                        CoefficientUnit& destination) {
-    TransformKernel(samples, table, destination);
+    TransformKernel(samples, quantizer, destination);
 }
 
-using TransformFunction = void (*)(const SampleBlock&, const QuantTable&, CoefficientUnit&);
+void QuantizePortable(const std::array<double, 64>& coefficients, const Quantizer& quantizer,
+                      CoefficientUnit& destination) {
+    QuantizeKernel(coefficients, quantizer, destination);
+}
 
-TransformFunction FunctionOf(TransformPath path) {
+PathFunctions FunctionsOf(TransformPath path) {
     switch (path) {
 #if defined(__x86_64__)
     case TransformPath::Avx2:
-        return TransformAvx2;
+        return {TransformAvx2, QuantizeAvx2};
     case TransformPath::Avx512:
-        return TransformAvx512;
+        return {TransformAvx512, QuantizeAvx512};
 #endif
     default:
-        return TransformPortable;
+        return {TransformPortable, QuantizePortable};
     }
 }
 
@@ -228,6 +360,11 @@ TransformPath WidestPath() {
         }
     }
     return TransformPath::Portable;
+}
+
+// The functions of `path`, or of the portable path when unsupported.
+PathFunctions SupportedFunctionsOf(TransformPath path) {
+    return FunctionsOf(TransformPathSupported(path) ? path : TransformPath::Portable);
 }
 
 } // namespace
@@ -249,16 +386,23 @@ bool TransformPathSupported(TransformPath path) {
 
 void TransformBlockUsing(TransformPath path, const SampleBlock& samples, const QuantTable& table,
                          CoefficientUnit& destination) {
-    if (!TransformPathSupported(path)) {
-        path = TransformPath::Portable;
-    }
-    FunctionOf(path)(samples, table, destination);
+    SupportedFunctionsOf(path).transform(samples, Quantizer(table), destination);
+}
+
+void QuantizeUsing(TransformPath path, const std::array<double, 64>& coefficients,
+                   const QuantTable& table, CoefficientUnit& destination) {
+    SupportedFunctionsOf(path).quantize(coefficients, Quantizer(table), destination);
+}
+
+void TransformBlock(const SampleBlock& samples, const Quantizer& quantizer,
+                    CoefficientUnit& destination) {
+    static const auto widest = FunctionsOf(WidestPath()).transform;
+    widest(samples, quantizer, destination);
 }
 
 void TransformBlock(const SampleBlock& samples, const QuantTable& table,
                     CoefficientUnit& destination) {
-    static const TransformFunction widest = FunctionOf(WidestPath());
-    widest(samples, table, destination);
+    TransformBlock(samples, Quantizer(table), destination);
 }
 
 namespace {
@@ -378,7 +522,7 @@ void FillAveragedBlock(const ColourSource<Channel>& source, std::uint64_t blockR
 // each row of units.
 template <ColourChannel Channel>
 void FillUnits(JpegComponent& component, const RasterImage& image, bool fullResolution,
-               const QuantTable& table, const PercentReporter& report) {
+               const Quantizer& quantizer, const PercentReporter& report) {
     const ColourSource<Channel> source(image);
     const std::uint32_t rows = component.DataUnitRows();
     // Percent in 1/256 steps: 25600 = 100 × 256.
@@ -393,7 +537,7 @@ void FillUnits(JpegComponent& component, const RasterImage& image, bool fullReso
                 FillAveragedBlock(source, row, column, component.VerticalRatio(),
                                   component.HorizontalRatio(), block);
             }
-            TransformBlock(block, table, component.Unit(row, column));
+            TransformBlock(block, quantizer, component.Unit(row, column));
         }
         accumulated += step;
         if (report &&
@@ -430,15 +574,16 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
                    8 * std::uint64_t{maximumHorizontal}));
 
     const bool fullResolution = horizontal == maximumHorizontal && vertical == maximumVertical;
+    const Quantizer quantizer(*table);
     switch (channel) {
     case ColourChannel::Y:
-        FillUnits<ColourChannel::Y>(component, image, fullResolution, *table, report);
+        FillUnits<ColourChannel::Y>(component, image, fullResolution, quantizer, report);
         break;
     case ColourChannel::Cb:
-        FillUnits<ColourChannel::Cb>(component, image, fullResolution, *table, report);
+        FillUnits<ColourChannel::Cb>(component, image, fullResolution, quantizer, report);
         break;
     case ColourChannel::Cr:
-        FillUnits<ColourChannel::Cr>(component, image, fullResolution, *table, report);
+        FillUnits<ColourChannel::Cr>(component, image, fullResolution, quantizer, report);
         break;
     }
 }

@@ -50,10 +50,23 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
                      std::uint32_t maximumHorizontal, std::uint32_t maximumVertical,
                      const PercentReporter& report);
 
+// A quantization table made ready for TransformBlock: each entry and its
+// reciprocal as doubles, in natural order. Build it once per table; every
+// entry of the table must be at least 1.
+struct Quantizer {
+    explicit Quantizer(const QuantTable& table);
+
+    alignas(64) std::array<double, 64> divisors;
+    alignas(64) std::array<double, 64> reciprocals;
+};
+
 // Forward DCT (the matrix form F = C × S × Cᵀ of A.3.3 on samples − 128, each
 // product summed over k = 0..7 in increasing order in double precision) and
 // quantization by the zigzag-ordered table, halves rounded away from zero.
 // Every value is identical to TransformBlockReference; only faster.
+void TransformBlock(const SampleBlock& samples, const Quantizer& quantizer,
+                    CoefficientUnit& destination);
+// The same for one block: prepares the table on every call.
 void TransformBlock(const SampleBlock& samples, const QuantTable& table,
                     CoefficientUnit& destination);
 
@@ -64,6 +77,15 @@ bool TransformPathSupported(TransformPath path);
 // TransformBlock at a chosen width (the portable path when unsupported).
 void TransformBlockUsing(TransformPath path, const SampleBlock& samples, const QuantTable& table,
                          CoefficientUnit& destination);
+
+// The quantization step alone, at a chosen width: DCT coefficients in natural
+// order divided by the table's entries, halves away from zero. Identical to
+// QuantizeReference for every |coefficient| up to 1024 (the DCT's range).
+void QuantizeUsing(TransformPath path, const std::array<double, 64>& coefficients,
+                   const QuantTable& table, CoefficientUnit& destination);
+// The plain form: each coefficient divided by its entry, then rounded.
+void QuantizeReference(const std::array<double, 64>& coefficients, const QuantTable& table,
+                       CoefficientUnit& destination);
 
 // The plain form of TransformBlock, written as the definition reads; kept to
 // prove the fast form equal to it.

@@ -213,6 +213,129 @@ INSTANTIATE_TEST_SUITE_P(TransformBlock, TransformPaths,
                                          TransformPath::Avx512),
                          PathName);
 
+// ---- Quantization ------------------------------------------------------------
+
+// Coefficients on a rounding boundary, (m + 0.5) × divisor (exact in double),
+// and three units in the last place either side of each, for every
+// half-integer within the DCT's range of ±1024.
+std::vector<double> BoundaryCoefficients(std::uint16_t divisor) {
+    std::vector<double> values;
+    for (int m = -1025; m <= 1024; ++m) {
+        const double boundary = (m + 0.5) * divisor;
+        if (std::fabs(boundary) > 1024.0) {
+            continue;
+        }
+        values.push_back(boundary);
+        double below = boundary;
+        double above = boundary;
+        for (int step = 0; step < 3; ++step) {
+            below = std::nextafter(below, -2048.0);
+            above = std::nextafter(above, 2048.0);
+            values.push_back(below);
+            values.push_back(above);
+        }
+    }
+    return values;
+}
+
+// Quantizes `values` 64 at a time with the path and with the plain form.
+testing::AssertionResult PathEqualsPlain(TransformPath path, const std::vector<double>& values,
+                                         const QuantTable& table) {
+    for (std::size_t start = 0; start < values.size(); start += 64) {
+        std::array<double, 64> coefficients{};
+        std::copy_n(values.begin() + static_cast<std::ptrdiff_t>(start),
+                    std::min<std::size_t>(64, values.size() - start), coefficients.begin());
+        CoefficientUnit fast;
+        CoefficientUnit plain;
+        QuantizeUsing(path, coefficients, table, fast);
+        QuantizeReference(coefficients, table, plain);
+        for (int p = 0; p < 64; ++p) {
+            if (fast[p] != plain[p]) {
+                return testing::AssertionFailure()
+                       << std::hexfloat << coefficients[p] << " ÷ " << table[kNaturalToZigzag[p]]
+                       << " gives " << fast[p] << ", the plain form " << plain[p];
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+class QuantizePaths : public testing::TestWithParam<TransformPath> {};
+
+TEST_P(QuantizePaths, EqualThePlainFormAtEveryRoundingBoundary) {
+    if (!TransformPathSupported(GetParam())) {
+        GTEST_SKIP() << "this processor lacks the instructions";
+    }
+    for (std::uint16_t divisor = 1; divisor <= 255; ++divisor) {
+        ASSERT_TRUE(PathEqualsPlain(GetParam(), BoundaryCoefficients(divisor), Flat(divisor)));
+    }
+}
+
+TEST_P(QuantizePaths, EqualThePlainFormOnRandomCoefficients) {
+    if (!TransformPathSupported(GetParam())) {
+        GTEST_SKIP() << "this processor lacks the instructions";
+    }
+    std::mt19937 random(4242);
+    std::uniform_real_distribution<double> range(-1024.0, 1024.0);
+    for (int i = 0; i < 20000; ++i) {
+        const QuantTable table = RandomTable(random);
+        // Mostly ordinary values, with a boundary value in some lanes.
+        std::vector<double> values(64);
+        for (int p = 0; p < 64; ++p) {
+            const std::uint16_t divisor = table[kNaturalToZigzag[p]];
+            const int half = static_cast<int>(random() % (2048 / divisor + 1)) - 1024 / divisor;
+            values[p] = random() % 8 == 0 ? (half + 0.5) * divisor : range(random);
+        }
+        ASSERT_TRUE(PathEqualsPlain(GetParam(), values, table)) << "block " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Quantize, QuantizePaths,
+                         testing::Values(TransformPath::Portable, TransformPath::Avx2,
+                                         TransformPath::Avx512),
+                         PathName);
+
+struct RoundingCase {
+    double coefficient;
+    std::uint16_t divisor;
+    std::int16_t expected;
+};
+
+class Rounding : public testing::TestWithParam<RoundingCase> {};
+
+// d = coefficient ÷ divisor, then d + 0.5 or d − 0.5 truncated: halves go away
+// from zero, and so does the double just below one half, whose d + 0.5
+// rounds to 1.
+TEST_P(Rounding, HalvesGoAwayFromZero) {
+    std::array<double, 64> coefficients{};
+    coefficients[0] = GetParam().coefficient;
+    QuantTable table = Flat(1);
+    table[0] = GetParam().divisor;
+    CoefficientUnit unit;
+    QuantizeReference(coefficients, table, unit);
+    EXPECT_EQ(unit[0], GetParam().expected) << "plain form";
+    for (const TransformPath path :
+         {TransformPath::Portable, TransformPath::Avx2, TransformPath::Avx512}) {
+        QuantizeUsing(path, coefficients, table, unit);
+        EXPECT_EQ(unit[0], GetParam().expected) << "path " << static_cast<int>(path);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Quantize, Rounding,
+    testing::Values(RoundingCase{4.5, 9, 1}, RoundingCase{-4.5, 9, -1},
+                    RoundingCase{std::nextafter(0.5, 0.0), 1, 1},
+                    RoundingCase{-std::nextafter(0.5, 0.0), 1, -1},
+                    RoundingCase{std::nextafter(2.0, 0.0), 4, 1},
+                    RoundingCase{std::nextafter(64.0, 0.0), 128, 1},
+                    RoundingCase{std::nextafter(0.25, 0.0), 1, 0},
+                    RoundingCase{std::nextafter(1.5, 0.0), 1, 1}, RoundingCase{1.5, 1, 2},
+                    RoundingCase{std::nextafter(1.5, 2.0), 1, 2}, RoundingCase{-2.5, 1, -3},
+                    RoundingCase{7.5, 3, 3}, RoundingCase{std::nextafter(7.5, 0.0), 3, 2},
+                    RoundingCase{std::nextafter(7.5, 8.0), 3, 3},
+                    RoundingCase{-std::nextafter(1020.0, 0.0), 8, -127},
+                    RoundingCase{1020.0, 8, 128}, RoundingCase{-1024.0, 1, -1024}));
+
 // The DCT written out as a double sum in long double: an independent check of
 // the matrix, its orientation and the quantizer's zigzag lookup.
 std::vector<long double> ExactDct(const SampleBlock& block) {
