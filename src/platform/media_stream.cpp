@@ -30,6 +30,8 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 // How far each repeated seek steps back when a seek landed past its target.
 constexpr StreamTime kReseekStep = kStreamUnitsPerSecond;
 constexpr int kMaxRedirections = 4;
+// Where an epoch reads from when even a seek to the start landed late.
+constexpr StreamTime kFromFirstByte = -1;
 // Packets read at most to find the first frame's time when opening.
 constexpr int kFirstFramePacketLimit = 1000;
 constexpr AVRational kStreamTimeBase{1, static_cast<int>(kStreamUnitsPerSecond)};
@@ -239,15 +241,21 @@ void MediaStream::Impl::StartEpoch(StreamTime readFrom) {
 
 bool MediaStream::Impl::RequestReseek(int serial) {
     std::lock_guard lock(mutex);
-    if (serial != epoch.serial || seekTo <= 0)
+    if (serial != epoch.serial || seekTo == kFromFirstByte)
         return false;
-    StartEpoch(std::max<StreamTime>(0, epoch.target - (epoch.target - seekTo) * 2 - kReseekStep));
+    // Step back twice as far each time; past the start, read from the first
+    // byte, since a timestamp seek to the start can itself land late.
+    const StreamTime back = epoch.target - (epoch.target - seekTo) * 2 - kReseekStep;
+    StartEpoch(seekTo <= 0 ? kFromFirstByte : std::max<StreamTime>(0, back));
     return true;
 }
 
 // ---- demuxing thread ----
 
 bool MediaStream::Impl::SeekFile(StreamTime position) {
+    if (position == kFromFirstByte && !(format->iformat->flags & AVFMT_NO_BYTE_SEEK) &&
+        av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0)
+        return true;
     const AVStream& stream = *format->streams[videoIndex];
     const std::int64_t timestamp =
         av_rescale_q_rnd(origin + std::max<StreamTime>(position, 0), kStreamTimeBase,
@@ -323,7 +331,7 @@ void MediaStream::Impl::VideoLoop() {
             video->Flush();
             // A seek that landed past every frame it could find reads again
             // from further back.
-            if (first && current.readFrom > 0 && RequestReseek(current.serial))
+            if (first && current.readFrom != kFromFirstByte && RequestReseek(current.serial))
                 continue;
             frames.Push(DecodedFrame{{}, 0, current.serial, true});
         }
@@ -334,7 +342,7 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
     predictedTime = time + frameDuration;
-    if (first && current.readFrom > 0) {
+    if (first && current.readFrom != kFromFirstByte) {
         // Some demuxers seek to a frame that is not a keyframe: what decodes
         // before the next keyframe is damaged.
         if (!frame.key_frame && frame.pict_type != AV_PICTURE_TYPE_I)

@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <condition_variable>
@@ -63,30 +64,38 @@ private:
 struct Capture {
     std::uint8_t* buffer = nullptr; // malloc()ed by CopyFrame
     std::int32_t timeMs = 0;
+    std::string name;
 };
 
-// Writes captured frames on its own thread while capturing goes on.
+// Writes captured frames on threads of its own, one per core, while capturing
+// goes on. Names are given in capture order, so the files do not depend on
+// which thread writes them.
 class Writer {
 public:
     Writer(std::filesystem::path directory, std::ostream& out)
         : directory_(std::move(directory))
-        , out_(out)
-        , thread_([this] { Loop(); }) {}
+        , out_(out) {
+        const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        for (unsigned i = 0; i < count; ++i)
+            threads_.emplace_back([this] { Loop(); });
+    }
     ~Writer() { Finish(); }
 
     void Add(Capture capture) {
         std::lock_guard lock(mutex_);
-        pending_.push_back(capture);
+        capture.name = names_.Next(capture.timeMs);
+        pending_.push_back(std::move(capture));
         wake_.notify_one();
     }
     void Finish() {
         {
             std::lock_guard lock(mutex_);
             finished_ = true;
-            wake_.notify_one();
+            wake_.notify_all();
         }
-        if (thread_.joinable())
-            thread_.join();
+        for (std::thread& thread : threads_)
+            if (thread.joinable())
+                thread.join();
     }
     int Written() const { return written_; }
     int Failed() const { return failed_; }
@@ -100,7 +109,7 @@ private:
                 wake_.wait(lock, [&] { return finished_ || !pending_.empty(); });
                 if (pending_.empty())
                     return;
-                capture = pending_.front();
+                capture = std::move(pending_.front());
                 pending_.pop_front();
             }
             Write(capture);
@@ -110,21 +119,19 @@ private:
 
     // The save path of one image: 240 rows, no label band.
     void Write(const Capture& capture) {
-        const std::filesystem::path path = directory_ / (names_.Next(capture.timeMs) + ".JPG");
+        const std::filesystem::path path = directory_ / (capture.name + ".JPG");
         const tesselon::images::BmpImage bmp = tesselon::images::BuildBmpImage(
             kSurfaceWidth, kSurfaceHeight, capture.buffer, nullptr, kBmpSteps);
-        if (!bmp) {
-            ++failed_;
-            out_ << "could not write " << path.string() << ": out of memory\n";
-            return;
-        }
-        const auto result = tesselon::images::WriteJpegFile(bmp.Bytes(), path, nullptr);
+        const auto result = bmp ? tesselon::images::WriteJpegFile(bmp.Bytes(), path, nullptr)
+                                : tesselon::images::SaveResult{};
         if (result.Written()) {
             ++written_;
-        } else {
-            ++failed_;
-            out_ << "could not write " << path.string() << ": " << result.reason << '\n';
+            return;
         }
+        ++failed_;
+        std::lock_guard lock(mutex_);
+        out_ << "could not write " << path.string() << ": "
+             << (bmp ? result.reason : std::string("out of memory")) << '\n';
     }
 
     const std::filesystem::path directory_;
@@ -136,7 +143,7 @@ private:
     bool finished_ = false;
     std::atomic<int> written_{0};
     std::atomic<int> failed_{0};
-    std::thread thread_;
+    std::vector<std::thread> threads_;
 };
 
 // One frame as the capture batch takes it: the frame now shown, its time,
