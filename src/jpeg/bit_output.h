@@ -6,13 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
+#include <streambuf>
 
 namespace tesselon::jpeg {
 
 // Owned by one writer and used by one thread at a time. Every byte, word,
 // block or marker write first completes a partial byte of entropy-coded data
-// with 0-bits, so segments always start on a byte boundary. The stream's error
-// state is never looked at.
+// with 0-bits, so segments always start on a byte boundary. Bytes go straight
+// into the stream's buffer, so the stream holds everything written so far; a
+// write the buffer refuses sets badbit, and the stream's error state is never
+// looked at.
 class BitOutput {
 public:
     BitOutput() = default;
@@ -46,9 +49,13 @@ public:
     std::uint8_t PendingByte() const { return pendingByte_; }
 
 private:
+    void PutByte(std::uint8_t byte);
     void Put(const std::uint8_t* bytes, std::size_t size);
+    // Throws without a stream; marks it bad otherwise.
+    void Refused();
 
     std::ostream* stream_ = nullptr;
+    std::streambuf* buffer_ = nullptr; // stream_'s, written directly
     std::uint32_t pendingBitCount_ = 0;
     std::uint8_t pendingByte_ = 0;
 };

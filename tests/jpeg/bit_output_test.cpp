@@ -116,6 +116,37 @@ TEST(BitOutput, ZeroBitCountIsAnInternalError) {
     EXPECT_TRUE(stream.str().empty());
 }
 
+// A stream buffer with room for `capacity` bytes that refuses the rest, as a
+// full disk would.
+class FixedBuffer : public std::streambuf {
+public:
+    explicit FixedBuffer(std::size_t capacity)
+        : storage_(capacity) {
+        setp(storage_.data(), storage_.data() + storage_.size());
+    }
+
+private:
+    std::vector<char> storage_;
+};
+
+TEST(BitOutput, AWriteTheStreamRefusesMarksItBad) {
+    const Operation kinds[] = {{Operation::Bits, 0xFFFFFFFF, 32},
+                               {Operation::Byte, 0x34, 0},
+                               {Operation::Word, 0x5678, 0},
+                               {Operation::Marker, 0xD9, 0},
+                               {Operation::Block, 0x9A, 0}};
+    for (const Operation& operation : kinds) {
+        SCOPED_TRACE(static_cast<int>(operation.kind));
+        FixedBuffer buffer(1);
+        std::ostream stream(&buffer);
+        BitOutput output(stream);
+        output.WriteByte(0x12);
+        EXPECT_TRUE(stream.good());
+        Apply(output, operation);
+        EXPECT_TRUE(stream.bad());
+    }
+}
+
 TEST(BitOutput, StartDropsPendingBits) {
     std::ostringstream first;
     BitOutput output(first);
