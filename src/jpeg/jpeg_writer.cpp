@@ -326,7 +326,7 @@ void JpegWriter::WriteFrameHeader() {
     }
 }
 
-// B.2.4.1: Quantization table-specification syntax, 8-bit precision, values
+// T.81 B.2.4.1: quantization table syntax, 8-bit precision, values
 // in zigzag order.
 void JpegWriter::WriteQuantizationTables() {
     const std::uint32_t count = grayscale_ ? 1 : 2;

@@ -42,7 +42,7 @@ void WriteRestartInterval(BitOutput& output, std::uint32_t interval) {
     output.WriteWord(interval);
 }
 
-// B.2.4.2: Huffman table-specification syntax. The class (0 DC, 1 AC) is the
+// T.81 B.2.4.2: Huffman table syntax. The class (0 DC, 1 AC) is the
 // high nibble of the first byte, the table number the low nibble.
 void WriteHuffmanTables(const ScanContext& scan) {
     std::uint32_t length = 2;
