@@ -11,9 +11,15 @@ Decoder::Decoder(const AVStream& stream)
     if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
         return;
     context->pkt_timebase = stream.time_base;
+#if defined(__SANITIZE_THREAD__)
+    // FFmpeg's own decoding threads hand frames over through atomics that
+    // ThreadSanitizer cannot see in an uninstrumented library.
+    context->thread_count = 1;
+#else
     // 0 lets FFmpeg pick one thread per core.
     context->thread_count = 0;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+#endif
     if (avcodec_open2(context.get(), codec, nullptr) < 0)
         return;
     context_ = std::move(context);
