@@ -40,14 +40,11 @@ void HuffmanCodeTable::ResetCounts() {
     built_ = false;
 }
 
-void HuffmanCodeTable::CountSymbol(std::uint32_t symbol) {
+void HuffmanCodeTable::RefuseCount() const {
     if (built_) {
         throw EJpegFatal("INTERNAL ERROR - Huffman Code sizes already found");
     }
-    if (symbol >= kSymbolCount) {
-        throw EJpegIndexOutOfRange();
-    }
-    ++counts_[symbol];
+    throw EJpegIndexOutOfRange();
 }
 
 HuffmanCode HuffmanCodeTable::LookupCode(std::uint32_t symbol) const {

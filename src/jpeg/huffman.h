@@ -35,8 +35,14 @@ public:
     // Counts of symbols 0 to 255 become 0, the reserved symbol's 1; clears built.
     void ResetCounts();
     // Throws EJpegFatal "INTERNAL ERROR - Huffman Code sizes already found"
-    // after BuildCodes, EJpegIndexOutOfRange for a symbol above 255.
-    void CountSymbol(std::uint32_t symbol);
+    // after BuildCodes, EJpegIndexOutOfRange for a symbol above 255. Inline:
+    // the statistics pass calls it for every symbol.
+    void CountSymbol(std::uint32_t symbol) {
+        if (built_ || symbol >= kSymbolCount) [[unlikely]] {
+            RefuseCount();
+        }
+        ++counts_[symbol];
+    }
     // Builds the canonical codes from the counts; does nothing once built.
     // Inconsistencies throw EJpegFatal with an "INTERNAL ERROR - ..." message.
     void BuildCodes();
@@ -59,6 +65,8 @@ public:
     std::span<const std::uint8_t> Values() const { return {values_.data(), ValueCount()}; }
 
 private:
+    // Throws CountSymbol's error: once built, or for a symbol above 255.
+    [[noreturn]] void RefuseCount() const;
     std::uint32_t ValueCount() const;
     void FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>& codeSizes);
     void CheckCodes(const std::array<std::uint32_t, kSymbolCount>& keptCounts,
@@ -132,21 +140,28 @@ void EncodeDataUnit(JpegComponent& component, std::uint32_t row, std::uint32_t c
     const std::uint32_t dcSize = ValueSize(difference);
     action.Dc(component, dcSize, ValueBits(difference, dcSize));
 
-    std::uint32_t run = 0;
+    // The AC coefficients in zigzag order with one bit for each nonzero one,
+    // so that runs of zeros are skipped over rather than counted one by one.
+    std::array<std::int16_t, 64> ordered;
+    std::uint64_t nonzero = 0;
     for (std::uint32_t zigzag = 1; zigzag < 64; ++zigzag) {
-        const std::int32_t value = unit[kZigzagToNatural[zigzag]];
-        if (value == 0) {
-            ++run;
-            continue;
-        }
+        ordered[zigzag] = unit[kZigzagToNatural[zigzag]];
+        nonzero |= std::uint64_t{ordered[zigzag] != 0} << zigzag;
+    }
+    std::uint32_t previous = 0; // the last nonzero coefficient coded, or the DC
+    for (; nonzero != 0; nonzero &= nonzero - 1) {
+        const auto zigzag = static_cast<std::uint32_t>(std::countr_zero(nonzero));
+        std::uint32_t run = zigzag - previous - 1;
         for (; run >= 16; run -= 16) {
             action.Ac(component, kZeroRun, 0, 0);
         }
+        const std::int32_t value = ordered[zigzag];
         const std::uint32_t size = ValueSize(value);
         action.Ac(component, run * 16 + size, ValueBits(value, size), size);
-        run = 0;
+        previous = zigzag;
     }
-    if (run > 0) {
+    // Zeros after the last nonzero coefficient.
+    if (previous != 63) {
         action.Ac(component, kEndOfBlock, 0, 0);
     }
 }

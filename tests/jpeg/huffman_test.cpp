@@ -340,6 +340,10 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  {{1, 1023}, {2, -1023}},
                  {{true, 0, 0, 0}, {false, 0x0A, 1023, 10}, {false, 0x0A, 0, 10}, kEob}},
+        UnitCase{"FirstAndLastPositions",
+                 0,
+                 {{1, 1}, {63, -1}},
+                 {{true, 0, 0, 0}, {false, 0x01, 1, 1}, kZrl, kZrl, kZrl, {false, 0xD1, 0, 1}}},
         UnitCase{"AllZeroGivesOneEob", 0, {}, {{true, 0, 0, 0}, kEob}}),
     [](const testing::TestParamInfo<UnitCase>& info) { return std::string(info.param.name); });
 
