@@ -1,0 +1,188 @@
+// tesselon-grab: its command line, its file names, and whole grabs whose
+// JPEG files are decoded with libjpeg-turbo to read which frame each holds
+// (index clips spell the frame number in a 4 x 3 grid of 44 x 48 blocks).
+#include "grab.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path DataPath(const std::string& name) {
+    return fs::path(TESSELON_TEST_DATA) / name;
+}
+
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+};
+
+Decoded DecodeJpeg(const fs::path& path) {
+    Decoded decoded;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return decoded;
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    decoded.width = static_cast<int>(info.output_width);
+    decoded.height = static_cast<int>(info.output_height);
+    decoded.rgb.resize(static_cast<std::size_t>(decoded.width) * decoded.height * 3);
+    while (info.output_scanline < info.output_height) {
+        unsigned char* row =
+            &decoded.rgb[static_cast<std::size_t>(info.output_scanline) * decoded.width * 3];
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return decoded;
+}
+
+// The frame number in a 360 x 240 picture of a 176 x 144 index frame.
+int FrameIndex(const Decoded& picture) {
+    int index = 0;
+    for (int bit = 0; bit < 12; ++bit) {
+        const int x = ((bit % 4) * 44 + 22) * 360 / 176;
+        const int y = ((bit / 4) * 48 + 24) * 240 / 144;
+        if (picture.rgb[(static_cast<std::size_t>(y) * picture.width + x) * 3 + 1] > 128)
+            index |= 1 << bit;
+    }
+    return index;
+}
+
+class GrabRun : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("grab-test-" + std::to_string(::getpid()) + "-" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    int Grab(const std::string& clip, int count, std::int32_t startMs = 0) {
+        grab::Settings settings;
+        settings.video = DataPath(clip);
+        settings.outputDirectory = folder_;
+        settings.count = count;
+        settings.startMs = startMs;
+        return grab::Run(settings, output_);
+    }
+    int Shown(const std::string& name) {
+        const Decoded picture = DecodeJpeg(folder_ / (name + ".JPG"));
+        EXPECT_EQ(picture.width, 360) << name;
+        EXPECT_EQ(picture.height, 240) << name;
+        return picture.width == 360 && picture.height == 240 ? FrameIndex(picture) : -1;
+    }
+    std::size_t FileCount() {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+    }
+
+    fs::path folder_;
+    std::ostringstream output_;
+};
+
+TEST(GrabArguments, Parse) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool valid;
+        std::int32_t startMs;
+        int count;
+        bool paced;
+    } cases[] = {
+        {{"a.mpg", "out"}, true, 0, 100, false},
+        {{"--start", "12.345", "--count", "7", "--paced", "a.mpg", "out"}, true, 12345, 7, true},
+        {{"a.mpg", "--count", "1", "out"}, true, 0, 1, false},
+        {{"a.mpg"}, false, 0, 0, false},
+        {{"a.mpg", "out", "extra"}, false, 0, 0, false},
+        {{"--count", "0", "a.mpg", "out"}, false, 0, 0, false},
+        {{"--count", "2.5", "a.mpg", "out"}, false, 0, 0, false},
+        {{"--start", "-1", "a.mpg", "out"}, false, 0, 0, false},
+        {{"--start", "a.mpg", "out"}, false, 0, 0, false},
+        {{"--loud", "a.mpg", "out"}, false, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto settings = grab::ParseArguments(c.arguments, error);
+        ASSERT_EQ(settings.has_value(), c.valid) << c.arguments.front();
+        if (!settings) {
+            EXPECT_NE(error.find("usage: tesselon-grab"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(settings->startMs, c.startMs);
+        EXPECT_EQ(settings->count, c.count);
+        EXPECT_EQ(settings->paced, c.paced);
+        EXPECT_EQ(settings->video, "a.mpg");
+        EXPECT_EQ(settings->outputDirectory, "out");
+    }
+}
+
+TEST(GrabNames, RepeatedTimesGetASuffix) {
+    EXPECT_EQ(grab::UniqueNames({0, 40, 0, 0, 40, 80}),
+              (std::vector<std::string>{"0", "40", "0_2", "0_3", "40_2", "80"}));
+    // A suffixed name that is also a real time stays unique.
+    EXPECT_EQ(grab::UniqueNames({5, 5, 5}), (std::vector<std::string>{"5", "5_2", "5_3"}));
+}
+
+TEST_F(GrabRun, CapturesConsecutiveFramesAndLoopsAtTheEnd) {
+    ASSERT_EQ(Grab("index.mpg", 60), 0) << output_.str();
+    EXPECT_EQ(FileCount(), 60u);
+    for (int frame = 0; frame < 50; ++frame)
+        EXPECT_EQ(Shown(std::to_string(frame * 40)), frame);
+    // At the end the batch holds the last frame once more (its fetch found the
+    // end of the stream), named by the restarted position, then frame 0 again.
+    EXPECT_EQ(Shown("0_2"), 49);
+    EXPECT_EQ(Shown("0_3"), 0);
+    EXPECT_EQ(Shown("320_2"), 8);
+    EXPECT_NE(output_.str().find("wrote 60 of 60 frames, first 0 ms, last 320 ms"),
+              std::string::npos)
+        << output_.str();
+}
+
+TEST_F(GrabRun, StartsAtTheFirstFrameAtOrAfterTheStart) {
+    ASSERT_EQ(Grab("index.mp4", 5, 1010), 0) << output_.str();
+    for (int frame = 26; frame < 31; ++frame)
+        EXPECT_EQ(Shown(std::to_string(frame * 40)), frame);
+}
+
+TEST_F(GrabRun, FailuresGiveALineAndANonZeroStatus) {
+    EXPECT_EQ(Grab("not_a_video.mpg", 3), 1);
+    EXPECT_NE(output_.str().find("Could not open file!"), std::string::npos) << output_.str();
+    output_.str("");
+    EXPECT_EQ(Grab("audio_only.wav", 3), 1);
+    EXPECT_NE(output_.str().find("Could not get Primary Video Stream interface!"),
+              std::string::npos);
+
+    // An output folder that cannot exist: under a plain file.
+    fs::create_directories(folder_);
+    std::FILE* blocker = std::fopen((folder_ / "file").c_str(), "w");
+    ASSERT_NE(blocker, nullptr);
+    std::fclose(blocker);
+    grab::Settings settings;
+    settings.video = DataPath("index.mp4");
+    settings.outputDirectory = folder_ / "file" / "out";
+    settings.count = 2;
+    output_.str("");
+    EXPECT_EQ(grab::Run(settings, output_), 2);
+    EXPECT_NE(output_.str().find("could not write"), std::string::npos) << output_.str();
+    EXPECT_NE(output_.str().find("wrote 0 of 2 frames"), std::string::npos) << output_.str();
+}
+
+} // namespace
