@@ -337,3 +337,31 @@ TEST(AsxRedirector, ResolvesRelativeToItsFolder) {
 }
 
 } // namespace
+
+namespace {
+
+// Needs a sound server (for example pulseaudio with module-null-sink); without
+// one the stream plays silently and the test is skipped.
+TEST(MediaStreamSound, PlaysAlongWithTheVideoOnTheDefaultOutput) {
+    MediaStream stream;
+    ASSERT_TRUE(stream.OpenFile(DataPath("index.mpg")));
+    if (!stream.HasSound())
+        GTEST_SKIP() << "no default sound output";
+    Picture picture(176, 144);
+    stream.Seek(0);
+    stream.SetState(StreamState::Run);
+    const auto start = std::chrono::steady_clock::now();
+    for (int frame = 0; frame < 10; ++frame) {
+        ASSERT_EQ(stream.Fetch(picture.Target()), FetchResult::Frame);
+        EXPECT_EQ(ReadIndex(picture), frame);
+    }
+    // Paced by real time: frame 9 is due 360 ms after the start.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 340ms);
+    stream.SetState(StreamState::Stop);
+    stream.Seek(20 * kFrame25);
+    stream.SetState(StreamState::Run);
+    ASSERT_EQ(stream.Fetch(picture.Target()), FetchResult::Frame);
+    EXPECT_EQ(ReadIndex(picture), 20);
+}
+
+} // namespace
