@@ -4,6 +4,10 @@
 
 #include <numeric>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tesselon::jpeg {
 
 namespace {
@@ -33,6 +37,27 @@ void LimitCodeLengths(LengthCounts& lengthCounts) {
 }
 
 } // namespace
+
+std::uint64_t NonzeroCoefficients(const CoefficientUnit& unit) {
+    std::uint64_t mask = 0;
+#if defined(__SSE2__)
+    // Sixteen coefficients at a time: packed to bytes with saturation, which
+    // keeps zero and nonzero apart, compared with 0, and one bit taken from each.
+    const __m128i zero = _mm_setzero_si128();
+    for (std::uint32_t group = 0; group < 4; ++group) {
+        const auto* first = reinterpret_cast<const __m128i*>(unit.data() + 16 * group);
+        const __m128i bytes = _mm_packs_epi16(_mm_loadu_si128(first), _mm_loadu_si128(first + 1));
+        const auto zeros =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+        mask |= std::uint64_t{~zeros & 0xFFFF} << (16 * group);
+    }
+#else
+    for (std::uint32_t natural = 0; natural < 64; ++natural) {
+        mask |= std::uint64_t{unit[natural] != 0} << natural;
+    }
+#endif
+    return mask;
+}
 
 void HuffmanCodeTable::ResetCounts() {
     counts_.fill(0);

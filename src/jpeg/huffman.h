@@ -94,6 +94,9 @@ constexpr std::uint32_t ValueBits(std::int32_t value, std::uint32_t size) {
     return bits & ((std::uint32_t{1} << size) - 1);
 }
 
+// Bit n set for each nonzero coefficient n of the unit, in natural order.
+std::uint64_t NonzeroCoefficients(const CoefficientUnit& unit);
+
 inline constexpr std::uint32_t kEndOfBlock = 0x00;
 inline constexpr std::uint32_t kZeroRun = 0xF0;
 
@@ -140,13 +143,13 @@ void EncodeDataUnit(JpegComponent& component, std::uint32_t row, std::uint32_t c
     const std::uint32_t dcSize = ValueSize(difference);
     action.Dc(component, dcSize, ValueBits(difference, dcSize));
 
-    // The AC coefficients in zigzag order with one bit for each nonzero one,
-    // so that runs of zeros are skipped over rather than counted one by one.
-    std::array<std::int16_t, 64> ordered;
+    // One bit for each nonzero AC coefficient in zigzag order, so that runs of
+    // zeros are skipped over rather than counted one by one. The bits are
+    // found in natural order, then each is moved to its zigzag place.
     std::uint64_t nonzero = 0;
-    for (std::uint32_t zigzag = 1; zigzag < 64; ++zigzag) {
-        ordered[zigzag] = unit[kZigzagToNatural[zigzag]];
-        nonzero |= std::uint64_t{ordered[zigzag] != 0} << zigzag;
+    for (std::uint64_t natural = NonzeroCoefficients(unit) & ~std::uint64_t{1}; natural != 0;
+         natural &= natural - 1) {
+        nonzero |= std::uint64_t{1} << kNaturalToZigzag[std::countr_zero(natural)];
     }
     std::uint32_t previous = 0; // the last nonzero coefficient coded, or the DC
     for (; nonzero != 0; nonzero &= nonzero - 1) {
@@ -155,7 +158,7 @@ void EncodeDataUnit(JpegComponent& component, std::uint32_t row, std::uint32_t c
         for (; run >= 16; run -= 16) {
             action.Ac(component, kZeroRun, 0, 0);
         }
-        const std::int32_t value = ordered[zigzag];
+        const std::int32_t value = unit[kZigzagToNatural[zigzag]];
         const std::uint32_t size = ValueSize(value);
         action.Ac(component, run * 16 + size, ValueBits(value, size), size);
         previous = zigzag;

@@ -455,6 +455,23 @@ CoefficientUnit RandomUnit(std::mt19937& random) {
     return unit;
 }
 
+// Values whose low byte is 0 (256, −256, −1024) must count as nonzero too.
+TEST(EncodeDataUnit, NonzeroCoefficientsMarksEveryNonzeroPosition) {
+    std::mt19937 random(77);
+    constexpr std::int16_t kAwkward[] = {1, -1, 127, -128, 128, 256, -256, 1023, -1024, 512};
+    for (int i = 0; i < 5000; ++i) {
+        CoefficientUnit unit{};
+        std::uint64_t expected = 0;
+        for (std::uint32_t natural = 0; natural < 64; ++natural) {
+            if (random() % (1 + i % 8) == 0) {
+                unit[natural] = kAwkward[random() % std::size(kAwkward)];
+                expected |= std::uint64_t{1} << natural;
+            }
+        }
+        ASSERT_EQ(NonzeroCoefficients(unit), expected) << "unit " << i;
+    }
+}
+
 TEST(EncodeDataUnit, RandomUnitsDecodeBackThroughTheBuiltTables) {
     std::mt19937 random(1234);
     HuffmanCodeTable dcTable;
