@@ -141,6 +141,9 @@ void CGXTabBeam::SetTabName(int index, const QString& name) {
 }
 
 int CGXTabBeam::TabOfSheet(const QWidget* sheet) const {
+    // Tabs whose sheets are gone stand for nothing.
+    if (sheet == nullptr)
+        return -1;
     for (int index = 0; index < Count(); ++index) {
         if (tabs_[index].sheet == sheet)
             return index;

@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -21,13 +22,14 @@
 
 namespace tesselon::controls {
 
-// One tab. The beam owns the entry; the sheet is only referred to.
+// One tab. The beam owns the entry; the sheet is only referred to, and reads
+// as null once the sheet has been deleted (the tab itself stays).
 struct TabEntry {
     // Inner width: 7 plus the name's width in the bold font.
     int width = 60;
     QString name;
     bool selected = false;
-    QWidget* sheet = nullptr;
+    QPointer<QWidget> sheet;
 };
 
 class CGXTabBeam : public QWidget {
@@ -51,7 +53,7 @@ public:
     // Width = 7 + the name's width in the bold font (used for every tab).
     void MeasureTab(int index);
     void SetTabName(int index, const QString& name);
-    // First tab that stands for `sheet`, else -1.
+    // First tab that stands for `sheet`, else -1 (also for a null sheet).
     int TabOfSheet(const QWidget* sheet) const;
 
     int Count() const { return static_cast<int>(tabs_.size()); }

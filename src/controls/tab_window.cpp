@@ -195,12 +195,16 @@ QWidget* CGXTabWnd::AddSheet(QWidget* sheet, const QString& name) {
         currentSheet_ = sheet;
         sheet->show();
         sheet->activateWindow();
+        // Only differs from the first tab when the sheet on show was deleted.
+        beam_->SetCurrent(beam_->TabOfSheet(sheet));
     }
     SendToWidget(sheet, platform::WM_SHEET_ADDED, beam_->TabOfSheet(sheet));
     return sheet;
 }
 
 void CGXTabWnd::ShowSheet(QWidget* sheet) {
+    if (sheet == nullptr)
+        return;
     setFocus();
     if (currentSheet_)
         currentSheet_->hide();
@@ -213,6 +217,10 @@ void CGXTabWnd::ShowSheet(QWidget* sheet) {
     ArrangeChildren(Arrange::Normal);
     if (parentWidget() != nullptr)
         parentWidget()->update();
+    // A parent's repaint does not reach the beam (an opaque child), which
+    // would go on showing the old current tab.
+    if (beam_ != nullptr)
+        beam_->update();
 }
 
 void CGXTabWnd::SetBarVisible(Bars which, bool show) {
@@ -384,6 +392,9 @@ platform::LResult CGXTabWnd::TabChosen(int index) {
     if (beam_ == nullptr || index < 0 || index >= beam_->Count())
         return 0;
     QWidget* sheet = beam_->Entry(index).sheet;
+    // The tab of a deleted sheet has nothing to show.
+    if (sheet == nullptr)
+        return 0;
     if (sheet != currentSheet_) {
         ShowSheet(sheet);
     } else if (!platform::IsMessageWaiting(Handle(), platform::WM_TAB_RENAME_REQUEST)) {
@@ -398,9 +409,10 @@ platform::LResult CGXTabWnd::TabCanChange(int index) {
     if (beam_ == nullptr || index < 0 || index >= beam_->Count())
         return 1;
     QWidget* sheet = beam_->Entry(index).sheet;
-    if (sheet == currentSheet_)
+    if (sheet != nullptr && sheet == currentSheet_)
         return 0;
-    if (SendToWidget(currentSheet_, platform::WM_SHEET_CAN_CHANGE, 0) == 0 &&
+    // A tab whose sheet was deleted cannot become current.
+    if (sheet != nullptr && SendToWidget(currentSheet_, platform::WM_SHEET_CAN_CHANGE, 0) == 0 &&
         SendToWidget(sheet, platform::WM_SHEET_CAN_CHANGE, 1) == 0)
         return 0;
     if (currentSheet_)

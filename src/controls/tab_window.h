@@ -9,7 +9,8 @@
 // Sheets are made by the owner as hidden children of the tab window and
 // handed over with AddSheet; the tab window never creates them and never
 // deletes one by itself (being its children, any still there when the tab
-// window is deleted go with it, as Qt deletes children).
+// window is deleted go with it, as Qt deletes children). A sheet that the
+// owner deletes leaves its tab behind, and that tab can no longer be chosen.
 // A sheet that is a platform::MessageReceiver may answer WM_SHEET_ADDED,
 // WM_SHEET_CAN_RENAME, WM_SHEET_NAME_CHANGED and WM_SHEET_CAN_CHANGE; any other
 // sheet answers 0 (never renamed in place, never refuses a change).

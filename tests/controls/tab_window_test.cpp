@@ -213,6 +213,77 @@ TEST_F(TabWindowTest, ShowSheetFromTheOwnerMakesItsTabCurrent) {
     EXPECT_FALSE(sheets_[0]->isVisible());
 }
 
+TEST_F(TabWindowTest, TheTabOfADeletedSheetCannotBeChosen) {
+    Build(3);
+    delete sheets_[1];
+    ClickTab(1);
+    EXPECT_EQ(tabs_->CurrentSheet(), sheets_[0]);
+    EXPECT_EQ(Beam()->Current(), 0);
+    EXPECT_EQ(Beam()->TabOfSheet(nullptr), -1);
+
+    // With the sheet on show gone, its tab stays current but shows nothing.
+    delete sheets_[0];
+    EXPECT_EQ(tabs_->CurrentSheet(), nullptr);
+    ClickTab(0);
+    tabs_->ShowSheet(nullptr);
+    EXPECT_EQ(tabs_->CurrentSheet(), nullptr);
+    EXPECT_EQ(Beam()->Current(), 0);
+
+    // A sheet added now goes on show, and its tab with it.
+    RecordingWidget* added = AddSheet(QStringLiteral("added"));
+    EXPECT_EQ(tabs_->CurrentSheet(), added);
+    EXPECT_EQ(Beam()->Current(), 3);
+    ClickTab(2);
+    EXPECT_EQ(tabs_->CurrentSheet(), sheets_[2]);
+    EXPECT_EQ(Beam()->Current(), 2);
+}
+
+// Counts the paint events that a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Whether the tab window is a window of its own or a child of one.
+class ShowSheetRepaintTest : public testing::TestWithParam<bool> {};
+
+TEST_P(ShowSheetRepaintTest, TheBeamIsRepaintedWithItsNewCurrentTab) {
+    const bool ownWindow = GetParam();
+    std::unique_ptr<QWidget> host = ownWindow ? nullptr : std::make_unique<QWidget>();
+    std::unique_ptr<CGXTabWnd> owned = ownWindow ? std::make_unique<CGXTabWnd>() : nullptr;
+    CGXTabWnd* tabs = ownWindow ? owned.get() : new CGXTabWnd(host.get());
+    QWidget* window = ownWindow ? static_cast<QWidget*>(tabs) : host.get();
+    window->resize(400, 300);
+    tabs->resize(400, 300);
+    std::vector<QWidget*> sheets;
+    for (int index = 0; index < 3; ++index) {
+        auto* sheet = new QWidget(tabs);
+        sheet->hide();
+        tabs->AddSheet(sheet, QString::number(index));
+        sheets.push_back(sheet);
+    }
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    DeliverPosted();
+    PaintCounter counter;
+    tabs->Beam()->installEventFilter(&counter);
+    tabs->ShowSheet(sheets[2]);
+    EXPECT_TRUE(QTest::qWaitFor([&counter] { return counter.paints > 0; }, 2000));
+    tabs->Beam()->removeEventFilter(&counter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Placement, ShowSheetRepaintTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OwnWindow" : "ChildWindow";
+                         });
+
 TEST_F(TabWindowTest, FocusGivenToTheTabWindowPassesToTheSheet) {
     Build(2);
     Beam()->setFocus();
