@@ -49,10 +49,6 @@ std::int16_t RoundCoefficient(double quotient) {
                                                    : static_cast<std::int32_t>(quotient - 0.5));
 }
 
-int ClampSample(int value) {
-    return std::clamp(value, 0, 255);
-}
-
 } // namespace
 
 void BuildQuantTables(std::uint32_t quality, QuantTable& luminance, QuantTable& chrominance) {
@@ -71,23 +67,6 @@ void BuildQuantTables(std::uint32_t quality, QuantTable& luminance, QuantTable& 
         luminance[zigzag] = scaled(kLuminanceQuantization[natural]);
         chrominance[zigzag] = scaled(kChrominanceQuantization[natural]);
     }
-}
-
-// 12-bit fixed-point weights; 2048 rounds, 526336 = 128 × 4096 + 2048 adds
-// the chrominance offset of 128 as well.
-std::uint8_t ToY(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return static_cast<std::uint8_t>(
-        ClampSample((1224 * red + 2404 * green + 466 * blue + 2048) >> 12));
-}
-
-std::uint8_t ToCb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return static_cast<std::uint8_t>(
-        ClampSample((2048 * blue - 1357 * green - 690 * red + 526336) >> 12));
-}
-
-std::uint8_t ToCr(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return static_cast<std::uint8_t>(
-        ClampSample((2048 * red - 1714 * green - 333 * blue + 526336) >> 12));
 }
 
 void QuantizeReference(const std::array<double, 64>& coefficients, const QuantTable& table,

@@ -5,6 +5,7 @@
 
 #include "jpeg/jpeg_component.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -32,10 +33,23 @@ using PercentReporter = std::function<bool(std::int32_t percent)>;
 // and leaves both tables unchanged.
 void BuildQuantTables(std::uint32_t quality, QuantTable& luminance, QuantTable& chrominance);
 
-// Integer colour conversion with 12-bit weights, clamped to 0 to 255.
-std::uint8_t ToY(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-std::uint8_t ToCb(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-std::uint8_t ToCr(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+// Integer colour conversion with 12-bit weights, clamped to 0 to 255; inline,
+// as the sampling pass converts every pixel. 2048 rounds, and 526336 =
+// 128 × 4096 + 2048 adds the chrominance offset of 128 as well.
+inline std::uint8_t ToY(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return static_cast<std::uint8_t>(
+        std::clamp((1224 * red + 2404 * green + 466 * blue + 2048) >> 12, 0, 255));
+}
+
+inline std::uint8_t ToCb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return static_cast<std::uint8_t>(
+        std::clamp((2048 * blue - 1357 * green - 690 * red + 526336) >> 12, 0, 255));
+}
+
+inline std::uint8_t ToCr(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return static_cast<std::uint8_t>(
+        std::clamp((2048 * red - 1714 * green - 333 * blue + 526336) >> 12, 0, 255));
+}
 
 // Sizes the component's coefficient array for the image and the maximum
 // factors (⌈width × H ÷ (8 × Hm)⌉ columns, ⌈height × V ÷ (8 × Vm)⌉ rows),
