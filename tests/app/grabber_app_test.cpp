@@ -12,6 +12,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <chrono>
+#include <cstring>
 #include <functional>
 
 namespace app_test {
@@ -167,15 +169,79 @@ TEST_F(AppTest, RunLoopPlaysTheOpenFileIntoTheView) {
     EXPECT_TRUE(sawWhite);
 }
 
-TEST_F(AppTest, PausedSourceDrawsNothing) {
+// Fills the presenter's off-screen surface with one colour (blue, green, red bytes).
+void FillOffscreen(std::uint32_t colour) {
+    int size = 0;
+    std::uint8_t* bits = gPresenter->LockFrame(&size);
+    ASSERT_NE(bits, nullptr);
+    for (int i = 0; i + 4 <= size; i += 4)
+        std::memcpy(bits + i, &colour, 4);
+    ASSERT_TRUE(gPresenter->UnlockFrame());
+}
+
+std::uint32_t OffscreenPixel(int x, int y) {
+    int size = 0;
+    std::uint8_t* bits = gPresenter->LockFrame(&size);
+    EXPECT_NE(bits, nullptr);
+    std::uint32_t pixel = 0;
+    if (bits != nullptr)
+        std::memcpy(&pixel, bits + y * gPresenter->Offscreen()->Pitch() + x * 4, 4);
+    gPresenter->UnlockFrame();
+    return pixel & 0x00FFFFFF;
+}
+
+// While paused or while a capture batch drives the source, an idle turn
+// neither fetches a frame into the off-screen surface nor touches the stream.
+TEST_F(AppTest, PausedOrNotRenderingTheTurnLeavesTheSurfaceAlone) {
     ASSERT_TRUE(Start());
     OpenThroughMenu(DataPath("index.mpg"));
+    ASSERT_TRUE(gSource->IsOpen());
+    FillOffscreen(0x00A1B2C3);
     ASSERT_TRUE(gSource->PauseToggle());
     EXPECT_EQ(UpdateFrame(), 1);
+    EXPECT_EQ(OffscreenPixel(180, 120), 0xA1B2C3u);
     ASSERT_TRUE(gSource->PauseToggle());
     gSource->SetRenderEnabled(false);
     EXPECT_EQ(UpdateFrame(), 0);
+    EXPECT_EQ(OffscreenPixel(180, 120), 0xA1B2C3u);
     gSource->SetRenderEnabled(true);
+    // Rendering again fetches a frame of the clip (its first frame is black).
+    UpdateFrame();
+    EXPECT_NE(OffscreenPixel(180, 120), 0xA1B2C3u);
+}
+
+// The end of the stream is no end of playing: the next turns start it again.
+TEST_F(AppTest, AStreamThatEndsStartsAgainFromTheBeginning) {
+    ASSERT_TRUE(Start());
+    OpenThroughMenu(DataPath("index.mpg"));
+    ASSERT_TRUE(gSource->IsOpen());
+    ASSERT_EQ(gSource->SeekMs(1700), 1700);
+    int lastMs = gSource->GetPositionMs();
+    bool restarted = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!restarted && std::chrono::steady_clock::now() < deadline) {
+        UpdateFrame();
+        ASSERT_TRUE(gSource->IsPlaying());
+        const int ms = gSource->GetPositionMs();
+        restarted = ms < 500 && ms < lastMs;
+        lastMs = ms;
+    }
+    EXPECT_TRUE(restarted);
+    EXPECT_TRUE(gSource->IsOpen());
+}
+
+// With no file open the idle turns still present the off-screen surface, so
+// the view shows whatever last reached it.
+TEST_F(AppTest, WithNoFileTheLoopPresentsTheOffscreenSurface) {
+    ASSERT_TRUE(Start());
+    FillOffscreen(0x00306090);
+    QRgb shown = 0;
+    QTimer::singleShot(300, [&] {
+        shown = Frame().View()->grab().toImage().pixel(20, 20) & 0x00FFFFFF;
+        Trigger(res::ID_APP_EXIT);
+    });
+    EXPECT_EQ(app_->Run(), 0);
+    EXPECT_EQ(shown, 0x306090u);
 }
 
 TEST_F(AppTest, AboutBoxShowsIconVersionAndOk) {

@@ -7,6 +7,7 @@
 #include "res/resource_ids.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
 #include <QStatusBar>
@@ -100,6 +101,30 @@ TEST_F(AppTest, FrameHasMenusToolbarAndStatusBarInOrder) {
     EXPECT_EQ(gMainWnd, Frame().Handle());
 }
 
+QStringList ItemTitles(QMenu* menu) {
+    QStringList titles;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            titles << action->text();
+    return titles;
+}
+
+TEST_F(AppTest, EachMenuHoldsItsCommandsInOrder) {
+    ASSERT_TRUE(Start());
+    const QList<QAction*> menus = Frame().menuBar()->actions();
+    ASSERT_EQ(menus.size(), 5);
+    const std::vector<QStringList> expected{
+        {"&Open", "&Close", "E&xit"},
+        {"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"},
+        {"&Toolbar", "&Status Bar"},
+        {"&Images", "I&mages x 4"},
+        {"&About Tesselon..."}};
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_NE(menus[i]->menu(), nullptr) << i;
+        EXPECT_EQ(ItemTitles(menus[i]->menu()), expected[std::size_t(i)]) << i;
+    }
+}
+
 TEST_F(AppTest, ViewMenuHidesAndShowsTheBarsWithTheSlider) {
     ASSERT_TRUE(Start());
     const QSize client = Frame().ClientSize();
@@ -122,7 +147,14 @@ TEST_F(AppTest, OpeningAClipGivesTheClientAreaItsSizeAndStartsPlaying) {
     ASSERT_EQ(dialogs_.FileDialogs().size(), 1u);
     const platform::ShownFileDialog shown = dialogs_.FileDialogs()[0];
     EXPECT_EQ(shown.kind, platform::FileDialogKind::kOpen);
-    EXPECT_EQ(shown.options.filter, CMainFrame::kOpenFilter);
+    EXPECT_EQ(
+        shown.options.filter,
+        QStringLiteral("Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)|*.mpeg;*.mpg;*.m1v;*.mp2|"
+                       "Active Streaming Format (*.asf)|*.asf|"
+                       "Active Streaming Redirector (*.asx)|*.asx|"
+                       "Audio Video Interleave Format (*.avi)|*.avi|"
+                       "RealAudio/RealVideo (*.rm)|*.rm|Wave Audio (*.wav)|*.wav|"
+                       "All Files (*.*)|*.*||"));
     EXPECT_EQ(shown.options.defaultExtension, QStringLiteral("mpg"));
     EXPECT_EQ(shown.options.owner, nullptr);
 
