@@ -82,8 +82,9 @@ public:
     QRect ScrollButtonRect(ScrollButton button) const;
     bool IsTracking() const { return tracking_; }
     bool IsButtonDrawnPressed() const { return pressedLook_; }
-    // Milliseconds before the next repeat of a held scroll button.
-    int RepeatDelay() const { return repeatDelay_; }
+    // Milliseconds before the next repeat of a held scroll button, as the
+    // repeat timer runs.
+    int RepeatDelay() const { return repeatTimer_.interval(); }
 
     QSize sizeHint() const override;
 

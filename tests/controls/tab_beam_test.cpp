@@ -320,6 +320,53 @@ TEST_F(TabBeamTest, ADoubleClickRightOfTheTabsActsAsAPress) {
     EXPECT_TRUE(parent_->Messages().empty());
 }
 
+TEST_F(TabBeamTest, WithoutTabsNoClickOrKeyComboReachesTheParent) {
+    Build(0, 300);
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
+          Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+        for (int x : {0, beam_->ButtonWidth() + 2, TabAreaStart() - 1, TabAreaStart() + 3, 200})
+            Click(x, modifiers);
+    }
+    DoubleClick(At(TabAreaStart() + 3));
+    beam_->grab();
+    EXPECT_TRUE(parent_->Messages().empty());
+    EXPECT_EQ(beam_->Current(), -1);
+    EXPECT_EQ(beam_->FirstVisible(), 0);
+}
+
+TEST_F(TabBeamTest, ABeamOnePixelWideHasBothButtonsDisabled) {
+    Build(5, 1);
+    EXPECT_FALSE(beam_->IsButtonEnabled(ScrollButton::Previous));
+    EXPECT_FALSE(beam_->IsButtonEnabled(ScrollButton::Next));
+    Click(0);
+    beam_->grab();
+    EXPECT_TRUE(parent_->Messages().empty());
+    EXPECT_EQ(beam_->FirstVisible(), 0);
+}
+
+TEST_F(TabBeamTest, ANameWiderThanTheBeamIsMeasuredPaintedAndPicked) {
+    Build(0, 300);
+    const QString huge(100000, QLatin1Char('W'));
+    beam_->AppendTab(huge, nullptr);
+    beam_->AppendTab(QStringLiteral("1040"), nullptr);
+    EXPECT_EQ(beam_->Entry(0).width, 7 + QFontMetrics(beam_->BoldFont()).horizontalAdvance(huge));
+    beam_->grab();
+    // Only the wide tab is ever whole, so clicking it scrolls nothing.
+    EXPECT_EQ(beam_->LastWholeTab(), 0);
+    Click(200);
+    EXPECT_EQ(beam_->Current(), 0);
+    EXPECT_EQ(beam_->FirstVisible(), 0);
+    ASSERT_TRUE(beam_->IsButtonEnabled(ScrollButton::Next));
+    Click(NextButton().x());
+    EXPECT_EQ(beam_->FirstVisible(), 1);
+    beam_->grab();
+    // The wide tab's slant at the tab area's left end picks it again.
+    Click(beam_->ButtonAreaWidth() + 2);
+    EXPECT_EQ(beam_->Current(), 0);
+    EXPECT_EQ(beam_->FirstVisible(), 0);
+}
+
 // Pixels of a painted beam.
 class TabBeamPixelTest : public TabBeamTest {
 protected:

@@ -466,6 +466,61 @@ TEST_F(TabRenameTest, LosingTheFocusCancels) {
     EXPECT_EQ(Beam()->Entry(1).name, QStringLiteral("Sheet 1"));
 }
 
+TEST_F(TabRenameTest, DeletingTheTabWindowWithTheEditorOpenClosesItOnce) {
+    QPointer<TabNameEditor> editor = tabs_->Editor();
+    ASSERT_TRUE(editor);
+    delete tabs_;
+    FlushDeletions();
+    EXPECT_FALSE(editor);
+}
+
+TEST_F(TabWindowTest, ATabWindowSmallerThanItsBeamStillWorks) {
+    Build(3, QSize(5, 5));
+    for (RecordingWidget* sheet : sheets_)
+        sheet->Answer(platform::WM_SHEET_CAN_RENAME, 1);
+    tabs_->grab();
+    EXPECT_EQ(tabs_->CurrentSheet(), sheets_[0]);
+    EXPECT_EQ(sheets_[0]->width(), 0);
+    DoubleClickTab(0);
+    ASSERT_NE(tabs_->Editor(), nullptr);
+    EXPECT_GE(tabs_->Editor()->geometry().left(), 0);
+    QTest::keyClick(tabs_->Editor(), Qt::Key_Escape);
+    QTest::mousePress(tabs_, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    MoveMouse(1, 2);
+    QTest::mouseRelease(tabs_, Qt::LeftButton, Qt::NoModifier, QPoint(1, 2));
+    tabs_->resize(1, 1);
+    tabs_->grab();
+    EXPECT_EQ(tabs_->CurrentSheet(), sheets_[0]);
+    EXPECT_EQ(Beam()->Count(), 3);
+}
+
+TEST_F(TabWindowTest, AnEmptyTabWindowPaintsAndDropsScrollMessages) {
+    Build(0);
+    tabs_->grab();
+    ASSERT_NE(Beam(), nullptr);
+    EXPECT_EQ(Beam()->Count(), 0);
+    tabs_->ScrollBar(Qt::Vertical)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    platform::SendMessage(tabs_->Handle(), platform::WM_TAB_CHOSEN, 0);
+    EXPECT_EQ(platform::SendMessage(tabs_->Handle(), platform::WM_TAB_CAN_CHANGE, 0), 1);
+    platform::SendMessage(tabs_->Handle(), platform::WM_TAB_RENAME_REQUEST, 0);
+    EXPECT_EQ(tabs_->Editor(), nullptr);
+    EXPECT_EQ(tabs_->CurrentSheet(), nullptr);
+}
+
+// A rename request waiting behind the choice of the sheet on show (a
+// double-click) keeps that choice from taking the focus.
+TEST_F(TabWindowTest, AWaitingRenameRequestKeepsTheChoiceFromRefocusing) {
+    Build(2);
+    Beam()->setFocus();
+    platform::PostMessage(tabs_->Handle(), platform::WM_TAB_CHOSEN, 0);
+    platform::PostMessage(tabs_->Handle(), platform::WM_TAB_RENAME_REQUEST, 0);
+    DeliverPosted();
+    EXPECT_TRUE(Beam()->hasFocus());
+    platform::PostMessage(tabs_->Handle(), platform::WM_TAB_CHOSEN, 0);
+    DeliverPosted();
+    EXPECT_TRUE(sheets_[0]->hasFocus());
+}
+
 TEST_F(TabWindowTest, ASheetThatDoesNotAllowRenamingGetsNoEditor) {
     Build(2);
     DoubleClickTab(0);
