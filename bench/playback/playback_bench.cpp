@@ -103,8 +103,10 @@ void ReportRatio(benchmark::State& state, double ours, double peer, int frames) 
     state.counters["ours_s"] = ours;
     state.counters["ffmpeg_s"] = peer;
     state.counters["ratio"] = ours / peer;
-    if (frames > 0)
+    if (frames > 0) {
+        state.counters["frames"] = frames;
         state.counters["fps"] = frames / ours;
+    }
 }
 
 void BM_DecodeAndStretch(benchmark::State& state, const Clip& clip) {

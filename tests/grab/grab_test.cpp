@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <jpeglib.h>
 
@@ -159,6 +160,20 @@ TEST_F(GrabRun, CapturesConsecutiveFramesAndLoopsAtTheEnd) {
 TEST_F(GrabRun, StartsAtTheFirstFrameAtOrAfterTheStart) {
     ASSERT_EQ(Grab("index.mp4", 5, 1010), 0) << output_.str();
     for (int frame = 26; frame < 31; ++frame)
+        EXPECT_EQ(Shown(std::to_string(frame * 40)), frame);
+}
+
+TEST_F(GrabRun, PacedGrabFollowsTheStreamClock) {
+    grab::Settings settings;
+    settings.video = DataPath("index.mp4");
+    settings.outputDirectory = folder_;
+    settings.count = 5;
+    settings.paced = true;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(grab::Run(settings, output_), 0) << output_.str();
+    // The fifth fetch brings frame 5, due 200 ms after the first.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(190));
+    for (int frame = 0; frame < 5; ++frame)
         EXPECT_EQ(Shown(std::to_string(frame * 40)), frame);
 }
 
