@@ -28,8 +28,25 @@ public:
     // Appends the low `count` bits of `value`, most significant first; every
     // completed 0xFF byte is followed by a stuffed 0x00 (ISO/IEC 10918-1 F.1.2.3).
     // A count of 0 throws EJpegFatal "Internal Error - Invalid Bit Count"; a
-    // count above 32 writes leading 0-bits.
-    void WriteBits(std::uint32_t value, std::uint32_t count);
+    // count above 32 writes leading 0-bits. Inline: the output pass writes
+    // every code through here.
+    void WriteBits(std::uint32_t value, std::uint32_t count) {
+        if (count == 0 || count > 32) [[unlikely]] {
+            WriteBitsOutsideOneToThirtyTwo(value, count);
+            return;
+        }
+        // The pending bits followed by the new ones, at most 7 + 32 bits,
+        // leave a whole byte at a time from the top; the result is the same as
+        // shifting in one bit after another.
+        const std::uint64_t bits =
+            std::uint64_t{pendingByte_} << count | (value & ((std::uint64_t{1} << count) - 1));
+        std::uint32_t remaining = pendingBitCount_ + count;
+        for (; remaining >= 8; remaining -= 8) {
+            PutEntropyByte(static_cast<std::uint8_t>(bits >> (remaining - 8)));
+        }
+        pendingBitCount_ = remaining;
+        pendingByte_ = static_cast<std::uint8_t>(bits & ((1u << remaining) - 1));
+    }
 
     // Completes a partial byte with 0-bits and writes it (never stuffed: it
     // ends in a 0-bit, so it cannot be 0xFF). Writes nothing on a byte boundary.
@@ -49,7 +66,24 @@ public:
     std::uint8_t PendingByte() const { return pendingByte_; }
 
 private:
-    void PutByte(std::uint8_t byte);
+    void WriteBitsOutsideOneToThirtyTwo(std::uint32_t value, std::uint32_t count);
+
+    // A 0xFF in entropy-coded data is followed by a stuffed 0x00 (F.1.2.3).
+    void PutEntropyByte(std::uint8_t byte) {
+        PutByte(byte);
+        if (byte == 0xFF) {
+            PutByte(0x00);
+        }
+    }
+    // Bytes go straight to the stream's buffer, as ostream::write would put
+    // them but without its checks for every byte; a byte the buffer refuses
+    // marks the stream bad, as ostream::write would.
+    void PutByte(std::uint8_t byte) {
+        if (buffer_ == nullptr || buffer_->sputc(static_cast<char>(byte)) ==
+                                      std::streambuf::traits_type::eof()) [[unlikely]] {
+            Refused();
+        }
+    }
     void Put(const std::uint8_t* bytes, std::size_t size);
     // Throws without a stream; marks it bad otherwise.
     void Refused();
