@@ -30,6 +30,8 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 // How far each repeated seek steps back when a seek landed past its target.
 constexpr StreamTime kReseekStep = kStreamUnitsPerSecond;
 constexpr int kMaxRedirections = 4;
+// The largest frame side decoded; surfaces are limited to the same.
+constexpr int kMaxVideoSide = 16384;
 // Where an epoch reads from when even a seek to the start landed late.
 constexpr StreamTime kFromFirstByte = -1;
 // Packets read at most to find the first frame's time when opening.
@@ -72,6 +74,9 @@ struct MediaStream::Impl {
     void HandleAudioFrame(AVFrame& frame, const Epoch& epoch);
     bool RequestReseek(int serial);
     void StartEpoch(StreamTime seekTo); // with mutex held
+
+    // Threads run only for a video that can be decoded; set once when opening.
+    bool Decoding() const { return demuxThread.joinable(); }
 
     StreamTime VideoTime(std::int64_t timestamp) const {
         return ToStreamTime(timestamp, format->streams[videoIndex]->time_base) - origin;
@@ -137,6 +142,10 @@ bool MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
         return true; // the caller finds no video stream
     if (!OpenVideo())
         return false;
+    // A size no sample surface can take (damaged headers) is left to the
+    // caller to refuse; nothing is decoded for it.
+    if (width <= 0 || height <= 0 || width > kMaxVideoSide || height > kMaxVideoSide)
+        return true;
     OpenAudio();
     StartThreads();
     return true;
@@ -469,7 +478,7 @@ StreamState MediaStream::State() const {
 }
 
 bool MediaStream::Seek(StreamTime position) {
-    if (position < 0 || !impl_->video)
+    if (position < 0 || !impl_->Decoding())
         return false;
     std::lock_guard lock(impl_->mutex);
     impl_->epoch.target = position;
@@ -499,7 +508,7 @@ std::optional<StreamTime> MediaStream::GetDuration() const {
 }
 
 void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait) {
-    if (!impl_->video)
+    if (!impl_->Decoding())
         return;
     const auto deadline = std::chrono::steady_clock::now() + maxWait;
     while (true) {
@@ -529,7 +538,7 @@ void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait) {
 }
 
 FetchResult MediaStream::Update(const FrameTarget& target) {
-    if (!impl_->video)
+    if (!impl_->Decoding())
         return FetchResult::NotRunning;
     std::lock_guard lock(impl_->mutex);
     if (!impl_->running)

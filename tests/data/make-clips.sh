@@ -44,6 +44,9 @@ ff -f lavfi -i "$INDEX" -c:v libx264 -preset veryfast -crf 30 -g 12 index_silent
 # 59.9 seconds of a still picture: the duration must read 59 whole seconds.
 ff -f lavfi -i "color=c=gray:s=64x48:r=10:d=59.9" -c:v libx264 -preset veryfast -crf 40 long_59_9s.mp4
 
+# One frame wider than any surface may be.
+ff -f lavfi -i "color=c=gray:s=16400x16:r=1:d=1" -c:v mjpeg -q:v 31 too_wide.avi
+
 # Sound without any video stream.
 ff -f lavfi -i "$(tone 8000 1)" -c:a pcm_s16le audio_only.wav
 

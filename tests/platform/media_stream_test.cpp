@@ -274,6 +274,16 @@ TEST_F(ScratchFolder, SoundWithoutVideoOpensWithoutAVideoStream) {
     EXPECT_EQ(stream.Update({}), FetchResult::NotRunning);
 }
 
+TEST_F(ScratchFolder, AVideoTooLargeForASurfaceIsNotDecoded) {
+    Stream clip("too_wide.avi");
+    ASSERT_TRUE(clip.opened);
+    EXPECT_TRUE(clip.stream.HasVideo());
+    EXPECT_EQ(clip.stream.VideoWidth(), 16400);
+    EXPECT_FALSE(clip.stream.Seek(0));
+    clip.stream.SetState(StreamState::Run);
+    EXPECT_EQ(clip.stream.Fetch({}), FetchResult::NotRunning);
+}
+
 TEST_F(ScratchFolder, DamagedAndTruncatedClipsPlayWhatCanBeDecoded) {
     const std::string whole = Read("index.mpg");
     const std::filesystem::path clips[] = {

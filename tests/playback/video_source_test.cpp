@@ -158,6 +158,7 @@ TEST_F(VideoSourceTest, EachOpenFailureShowsItsMessageAndLeavesTheSourceClosed) 
          "Could not open file!"},
         {DataPath("audio_only.wav"), true, "Could not get Primary Video Stream interface!"},
         {DataPath("index.mpg"), false, "Could add primary video stream!"},
+        {DataPath("too_wide.avi"), true, "Could not create stream sample!"},
     };
     CDShow source(ManualOptions());
     for (std::size_t i = 0; i < std::size(cases); ++i) {
