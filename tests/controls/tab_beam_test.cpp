@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace tesselon::controls {
 namespace {
@@ -174,6 +175,14 @@ TEST_F(TabBeamTest, ClickOnAPartlyShownTabScrollsItIntoView) {
     EXPECT_EQ(beam_->Current(), partly);
     EXPECT_GT(beam_->FirstVisible(), 0);
     EXPECT_GE(beam_->LastWholeTab(), partly);
+    // The row moved no further than it had to: one tab less and the picked
+    // tab would still not be whole.
+    std::vector<int> widths;
+    for (int index = 0; index < beam_->Count(); ++index)
+        widths.push_back(beam_->Entry(index).width);
+    const TabStripLayout oneLess{widths, beam_->FirstVisible() - 1, beam_->ButtonAreaWidth(),
+                                 beam_->width()};
+    EXPECT_LT(oneLess.LastWholeTab(), partly);
 }
 
 TEST_F(TabBeamTest, CtrlClickTogglesOneTabWithoutTellingTheParent) {
