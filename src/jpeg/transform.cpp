@@ -228,7 +228,10 @@ Quantize(const Row (&coefficients)[8], const Quantizer& quantizer, CoefficientUn
     const RowBits lanes = RowBits{} + packed;
     const RowBits bytes = (lanes >> RowBits{0, 8, 16, 24, 32, 40, 48, 56}) & 0xFF;
     constexpr std::uint64_t kTwoToThe52 = 0x4330000000000000;
-    return std::bit_cast<Row>(bytes | kTwoToThe52) - (0x1p52 + 128.0);
+    const RowBits biased = bytes | kTwoToThe52;
+    Row values;
+    std::memcpy(&values, &biased, sizeof values);
+    return values - (0x1p52 + 128.0);
 }
 
 // The body of every path. Inlined into each target-specific function below,
