@@ -331,13 +331,14 @@ void CGXTabWnd::mouseMoveEvent(QMouseEvent* event) {
 void CGXTabWnd::MoveGripTo(int x) {
     if (x < beam_->ButtonAreaWidth() + kGripMargin || x > width() - 2 * beamHeight_)
         return;
-    update(GripRect());
+    const QRect oldGrip = GripRect();
     beam_->SetRepaintFrom(std::min(splitterX_, x));
     splitterX_ = x;
     // Only the bar and the beam move; the beam repaints right of the change.
     ArrangeChildren(Arrange::Dragging);
-    update(GripRect());
-    repaint();
+    // Only the grip's old and new places are painted at once: a repaint of
+    // the whole tab window would repaint the sheet under it too.
+    repaint(QRegion(oldGrip) + GripRect());
 }
 
 void CGXTabWnd::UpdateGripCursor(QPoint point) {

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -362,6 +363,38 @@ TEST_F(TabWindowTest, DraggingTheGripStopsShortOfTheButtonsAndTheRightEdge) {
     EXPECT_EQ(Beam()->RepaintFrom(), CGXTabBeam::kRepaintNormally);
     MoveMouse(lowest + 10, y);
     EXPECT_EQ(tabs_->SplitterX(), highest);
+}
+
+// Collects what a widget is asked to repaint.
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+TEST_F(TabWindowTest, DraggingTheGripLeavesTheSheetAlone) {
+    Build(2);
+    const int y = GripCentre().y();
+    // The press gives the sheet the focus, which repaints it; the moves must not.
+    QTest::mousePress(tabs_, Qt::LeftButton, Qt::NoModifier, GripCentre());
+    QCoreApplication::processEvents();
+    PaintRecorder recorder;
+    sheets_[0]->installEventFilter(&recorder);
+    for (int x = 200; x >= 150; x -= 10) {
+        MoveMouse(x, y);
+        QCoreApplication::processEvents();
+    }
+    sheets_[0]->removeEventFilter(&recorder);
+    QTest::mouseRelease(tabs_, Qt::LeftButton, Qt::NoModifier, QPoint(150, y));
+    ASSERT_EQ(tabs_->SplitterX(), 150);
+    // At most the two rows where the grip overlaps the sheet's bottom edge.
+    EXPECT_FALSE(recorder.painted.intersects(QRect(0, 0, 386, 280)));
 }
 
 TEST_F(TabWindowTest, AResizeScalesTheSplitterAboutAPointLeftOfTheButtons) {
