@@ -3,6 +3,7 @@
 #include "controls/widget_messages.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -295,6 +296,12 @@ void CGXTabBeam::StartRepeat(QPoint point) {
 void CGXTabBeam::RepeatTick() {
     if (!tracking_)
         return;
+    // The button-up may never reach the beam once it is hidden or another
+    // window has taken the mouse; the hold ends with the button all the same.
+    if (!isVisible() || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        EndTracking();
+        return;
+    }
     TrackPointer(pointer_);
     if (repeatDelay_ > kFastestRepeatDelay)
         repeatDelay_ -= kRepeatAcceleration;
@@ -329,6 +336,10 @@ void CGXTabBeam::mouseReleaseEvent(QMouseEvent* event) {
         QWidget::mouseReleaseEvent(event);
         return;
     }
+    EndTracking();
+}
+
+void CGXTabBeam::EndTracking() {
     if (tracking_) {
         tracking_ = false;
         repeatTimer_.stop();

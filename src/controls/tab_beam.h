@@ -110,6 +110,8 @@ private:
     void ExtendSelection(Qt::KeyboardModifiers modifiers, int x);
     void StartRepeat(QPoint point);
     void TrackPointer(QPoint point);
+    // What the button-up does: the hold ends and a pressed button pops up.
+    void EndTracking();
     void RepaintButtons();
 
     void EraseBackground(QPainter& painter, const QRect& dirty);

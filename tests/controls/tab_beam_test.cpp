@@ -296,6 +296,19 @@ TEST_F(TabBeamTest, TheRepeatActsOnlyWhileThePointerIsOverThePressedButton) {
     QTest::mouseRelease(beam_, Qt::LeftButton, Qt::NoModifier, NextButton());
 }
 
+TEST_F(TabBeamTest, AHoldEndsWhenTheBeamIsHiddenWithTheButtonDown) {
+    Build(40, 300);
+    QTest::mousePress(beam_, Qt::LeftButton, Qt::NoModifier, NextButton());
+    ASSERT_EQ(beam_->FirstVisible(), 1);
+    beam_->hide();
+    Tick();
+    EXPECT_FALSE(beam_->IsTracking());
+    EXPECT_FALSE(beam_->IsButtonDrawnPressed());
+    Tick();
+    EXPECT_EQ(beam_->FirstVisible(), 1);
+    QTest::mouseRelease(parent_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+}
+
 TEST_F(TabBeamTest, PreviousButtonStepsBack) {
     Build(40, 300);
     for (int step = 0; step < 4; ++step)
