@@ -34,6 +34,8 @@ constexpr int kMaxRedirections = 4;
 constexpr int kMaxVideoSide = 16384;
 // Where an epoch reads from when even a seek to the start landed late.
 constexpr StreamTime kFromFirstByte = -1;
+// ... and when even that found no frame.
+constexpr StreamTime kReopenFile = -2;
 // Packets read at most to find the first frame's time when opening.
 constexpr int kFirstFramePacketLimit = 1000;
 constexpr AVRational kStreamTimeBase{1, static_cast<int>(kStreamUnitsPerSecond)};
@@ -62,6 +64,9 @@ struct MediaStream::Impl {
     bool Open(const std::filesystem::path& path, int depth);
     bool OpenVideo();
     std::optional<StreamTime> FirstFrameTime();
+    static FormatContextPtr OpenFormat(const std::filesystem::path& path);
+    std::optional<StreamTime> FileDuration() const;
+    bool Reopen();
     void OpenAudio();
     void StartThreads();
     void StopThreads();
@@ -79,13 +84,19 @@ struct MediaStream::Impl {
     bool Decoding() const { return demuxThread.joinable(); }
 
     StreamTime VideoTime(std::int64_t timestamp) const {
-        return ToStreamTime(timestamp, format->streams[videoIndex]->time_base) - origin;
+        return ToStreamTime(timestamp, videoTimeBase) - origin;
     }
 
     MediaStreamOptions options;
 
-    // Set by OpenFile, then read-only.
+    // Set by OpenFile, then read-only; after the threads start, format is
+    // the demuxing thread's alone (it may open the file again).
     FormatContextPtr format;
+    std::filesystem::path filePath;
+    AVRational videoTimeBase{1, 1};
+    AVRational audioTimeBase{1, 1};
+    std::optional<StreamTime> duration;
+    bool opened = false;
     int videoIndex = -1;
     int audioIndex = -1;
     int width = 0;
@@ -128,12 +139,12 @@ bool MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
         const auto target = ResolveRedirector(path);
         return target && depth < kMaxRedirections && Open(*target, depth + 1);
     }
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    format = OpenFormat(path);
+    if (!format)
         return false;
-    format.reset(raw);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0)
-        return false;
+    filePath = path;
+    opened = true;
+    duration = FileDuration();
     videoIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoIndex >= 0 &&
         (format->streams[videoIndex]->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0)
@@ -156,6 +167,7 @@ bool MediaStream::Impl::OpenVideo() {
     video = std::make_unique<Decoder>(stream);
     if (!video->Valid())
         return false;
+    videoTimeBase = stream.time_base;
     width = stream.codecpar->width;
     height = stream.codecpar->height;
     if (stream.start_time != AV_NOPTS_VALUE)
@@ -169,6 +181,36 @@ bool MediaStream::Impl::OpenVideo() {
     const AVRational rate = av_guess_frame_rate(format.get(), &stream, nullptr);
     frameDuration = rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), kStreamTimeBase)
                                                  : kStreamUnitsPerSecond / 25;
+    return true;
+}
+
+FormatContextPtr MediaStream::Impl::OpenFormat(const std::filesystem::path& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return nullptr;
+    FormatContextPtr opened(raw);
+    if (avformat_find_stream_info(opened.get(), nullptr) < 0)
+        return nullptr;
+    return opened;
+}
+
+std::optional<StreamTime> MediaStream::Impl::FileDuration() const {
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        return ToStreamTime(format->duration, AV_TIME_BASE_Q);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream& stream = *format->streams[i];
+        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+            return ToStreamTime(stream.duration, stream.time_base);
+    }
+    return std::nullopt;
+}
+
+bool MediaStream::Impl::Reopen() {
+    FormatContextPtr fresh = OpenFormat(filePath);
+    if (!fresh || fresh->nb_streams != format->nb_streams)
+        return false;
+    format = std::move(fresh);
     return true;
 }
 
@@ -211,6 +253,7 @@ void MediaStream::Impl::OpenAudio() {
         return; // no output device: the file plays silently
     audio = std::move(decoder);
     audioIndex = index;
+    audioTimeBase = format->streams[index]->time_base;
 }
 
 void MediaStream::Impl::StartThreads() {
@@ -250,18 +293,25 @@ void MediaStream::Impl::StartEpoch(StreamTime readFrom) {
 
 bool MediaStream::Impl::RequestReseek(int serial) {
     std::lock_guard lock(mutex);
-    if (serial != epoch.serial || seekTo == kFromFirstByte)
+    if (serial != epoch.serial || seekTo == kReopenFile)
         return false;
-    // Step back twice as far each time; past the start, read from the first
-    // byte, since a timestamp seek to the start can itself land late.
+    // Step back twice as far each time. Past the start, read from the first
+    // byte, since a timestamp seek to the start can itself land late; when
+    // even that finds no frame (some demuxers cannot go back after reaching
+    // the end of a cut file), open the file again.
     const StreamTime back = epoch.target - (epoch.target - seekTo) * 2 - kReseekStep;
-    StartEpoch(seekTo <= 0 ? kFromFirstByte : std::max<StreamTime>(0, back));
+    if (seekTo == kFromFirstByte)
+        StartEpoch(kReopenFile);
+    else
+        StartEpoch(seekTo <= 0 ? kFromFirstByte : std::max<StreamTime>(0, back));
     return true;
 }
 
 // ---- demuxing thread ----
 
 bool MediaStream::Impl::SeekFile(StreamTime position) {
+    if (position == kReopenFile)
+        return Reopen();
     if (position == kFromFirstByte && !(format->iformat->flags & AVFMT_NO_BYTE_SEEK) &&
         av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0)
         return true;
@@ -340,7 +390,7 @@ void MediaStream::Impl::VideoLoop() {
             video->Flush();
             // A seek that landed past every frame it could find reads again
             // from further back.
-            if (first && current.readFrom != kFromFirstByte && RequestReseek(current.serial))
+            if (first && RequestReseek(current.serial))
                 continue;
             frames.Push(DecodedFrame{{}, 0, current.serial, true});
         }
@@ -351,7 +401,7 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
     predictedTime = time + frameDuration;
-    if (first && current.readFrom != kFromFirstByte) {
+    if (first && current.readFrom >= 0) {
         // Some demuxers seek to a frame that is not a keyframe: what decodes
         // before the next keyframe is damaged.
         if (!frame.key_frame && frame.pict_type != AV_PICTURE_TYPE_I)
@@ -394,9 +444,8 @@ void MediaStream::Impl::AudioLoop() {
 }
 
 void MediaStream::Impl::HandleAudioFrame(AVFrame& frame, const Epoch& current) {
-    const AVStream& stream = *format->streams[audioIndex];
     if (frame.best_effort_timestamp != AV_NOPTS_VALUE &&
-        ToStreamTime(frame.best_effort_timestamp, stream.time_base) - origin < current.target)
+        ToStreamTime(frame.best_effort_timestamp, audioTimeBase) - origin < current.target)
         return; // sound before the seek position
     if (!resampler) {
         AVChannelLayout layout;
@@ -437,7 +486,7 @@ MediaStream::MediaStream(MediaStreamOptions options)
 MediaStream::~MediaStream() = default;
 
 bool MediaStream::OpenFile(const std::filesystem::path& path) {
-    if (impl_->format)
+    if (impl_->opened)
         return false;
     if (impl_->Open(path, 0))
         return true;
@@ -494,17 +543,7 @@ StreamTime MediaStream::GetTime() const {
 }
 
 std::optional<StreamTime> MediaStream::GetDuration() const {
-    const AVFormatContext* format = impl_->format.get();
-    if (!format)
-        return std::nullopt;
-    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
-        return ToStreamTime(format->duration, AV_TIME_BASE_Q);
-    if (impl_->videoIndex >= 0) {
-        const AVStream& stream = *format->streams[impl_->videoIndex];
-        if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
-            return ToStreamTime(stream.duration, stream.time_base);
-    }
-    return std::nullopt;
+    return impl_->duration;
 }
 
 void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait) {
