@@ -413,6 +413,17 @@ TEST_F(TabBeamPixelTest, TheCurrentTabHasNoTopBorderAndTheOthersDo) {
               beam_->palette().color(QPalette::Button).rgb());
 }
 
+TEST_F(TabBeamPixelTest, SelectedTabsAreFilledWithTheWindowColour) {
+    Build(5, 400);
+    const QRgb face = beam_->palette().color(QPalette::Button).rgb();
+    const QPoint inside(beam_->TabLeft(3) + kTabSlant + 1, 3);
+    EXPECT_EQ(Paint().pixel(inside), face);
+    Click(Centre(3), Qt::ControlModifier);
+    EXPECT_EQ(Paint().pixel(inside), Base());
+    Click(Centre(3), Qt::ControlModifier);
+    EXPECT_EQ(Paint().pixel(inside), face);
+}
+
 TEST_F(TabBeamPixelTest, TheCurrentTabCoversItsNeighboursSlants) {
     Build(4, 400);
     Click(Centre(1));
