@@ -193,8 +193,8 @@ QWidget* CGXTabWnd::AddSheet(QWidget* sheet, const QString& name) {
     }
     if (!currentSheet_) {
         currentSheet_ = sheet;
+        // Not activated: see ShowSheet.
         sheet->show();
-        sheet->activateWindow();
         // Only differs from the first tab when the sheet on show was deleted.
         beam_->SetCurrent(beam_->TabOfSheet(sheet));
     }
@@ -209,7 +209,9 @@ void CGXTabWnd::ShowSheet(QWidget* sheet) {
     if (currentSheet_)
         currentSheet_->hide();
     currentSheet_ = sheet;
-    sheet->activateWindow();
+    // Making a child window the active one does nothing, whereas Qt would
+    // activate the sheet's whole window and take it from, say, a progress
+    // dialog that the owner is updating; so the sheet is only shown.
     sheet->show();
     sheet->setFocus();
     if (beam_ != nullptr)

@@ -285,6 +285,26 @@ INSTANTIATE_TEST_SUITE_P(Placement, ShowSheetRepaintTest, testing::Values(false,
                              return info.param ? "OwnWindow" : "ChildWindow";
                          });
 
+TEST_F(TabWindowTest, ShowingOrAddingASheetLeavesAnotherActiveWindowActive) {
+    Build(3);
+    QWidget other;
+    other.resize(100, 100);
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    tabs_->ShowSheet(sheets_[2]);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), &other);
+    EXPECT_EQ(tabs_->CurrentSheet(), sheets_[2]);
+    EXPECT_TRUE(sheets_[2]->isVisible());
+
+    delete sheets_[2];
+    AddSheet(QStringLiteral("added"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), &other);
+    EXPECT_TRUE(sheets_.back()->isVisible());
+}
+
 TEST_F(TabWindowTest, FocusGivenToTheTabWindowPassesToTheSheet) {
     Build(2);
     Beam()->setFocus();
