@@ -91,8 +91,10 @@ TEST(HuffmanCodeTable, CodesLongerThanSixteenBitsAreLimited) {
     }
     ASSERT_EQ(table.SymbolCount(0), 6765u);
     table.BuildCodes();
-    Bytes expected(13, 1);
-    expected.insert(expected.end(), {0, 0, 7});
+    Bytes expected(13, 1); // lengths 1 to 13: one code each
+    for (std::uint8_t lengthCount : {0, 0, 7}) { // lengths 14 to 16
+        expected.push_back(lengthCount);
+    }
     for (std::uint8_t symbol = 0; symbol < 20; ++symbol) {
         expected.push_back(symbol);
     }
