@@ -44,6 +44,7 @@ function(tesselon_add_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gmock)
+    target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
     target_compile_definitions(${name} PRIVATE
         TESSELON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
     gtest_discover_tests(${name}

@@ -4,6 +4,8 @@
 #include "platform/asx_redirector.h"
 #include "platform/media_stream.h"
 
+#include "support/index_clips.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -124,17 +126,8 @@ TEST_P(IndexClip, SeekDeliversTheFirstFrameAtOrAfterTheTarget) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, IndexClip,
-                         testing::Values("index.mpg", "index.asf", "index_mpeg4.avi",
-                                         "index_mjpeg.avi", "index.rm", "index.mp4", "index.webm",
-                                         "index.ogv", "index_silent.mp4", "index.asx"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, IndexClip, testing_support::kIndexClips,
+                         testing_support::ClipTestName);
 
 TEST(MediaStreamPacing, HandsOverAFrameOnlyWhenTheClockReachesItsTime) {
     Stream clip("index.mp4");

@@ -7,6 +7,8 @@
 
 #include "platform/dialogs.h"
 
+#include "support/index_clips.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -133,17 +135,8 @@ TEST_P(OpensClip, WithTheVideoSizeAndNoMessage) {
     EXPECT_EQ(source.GetPositionMs(), 40);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, OpensClip,
-                         testing::Values("index.mpg", "index.asf", "index_mpeg4.avi",
-                                         "index_mjpeg.avi", "index.rm", "index.mp4", "index.webm",
-                                         "index.ogv", "index_silent.mp4", "index.asx"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, OpensClip, tesselon::testing_support::kIndexClips,
+                         tesselon::testing_support::ClipTestName);
 
 TEST_F(VideoSourceTest, EachOpenFailureShowsItsMessageAndLeavesTheSourceClosed) {
     const struct {
