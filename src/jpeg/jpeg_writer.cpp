@@ -1,6 +1,7 @@
 #include "jpeg/jpeg_writer.h"
 
 #include "jpeg/errors.h"
+#include "jpeg/markers.h"
 #include "jpeg/raster_image.h"
 #include "jpeg/transform.h"
 
@@ -10,13 +11,7 @@ namespace tesselon::jpeg {
 
 namespace {
 
-// Marker codes, ITU T.81 Table B.1.
-constexpr std::uint8_t kStartOfFrameBaseline = 0xC0;
-constexpr std::uint8_t kStartOfImage = 0xD8;
-constexpr std::uint8_t kEndOfImage = 0xD9;
-constexpr std::uint8_t kDefineQuantizationTables = 0xDB;
-constexpr std::uint8_t kApplication0 = 0xE0;
-constexpr std::uint8_t kComment = 0xFE;
+using namespace marker;
 
 constexpr std::uint32_t kComponentCount = 3;
 // Component 1 uses quantization and Huffman tables 0, components 2 and 3 tables 1.

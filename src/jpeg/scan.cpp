@@ -1,6 +1,7 @@
 #include "jpeg/scan.h"
 
 #include "jpeg/errors.h"
+#include "jpeg/markers.h"
 
 #include <algorithm>
 #include <array>
@@ -9,11 +10,8 @@ namespace tesselon::jpeg {
 
 namespace {
 
-// Marker codes, ITU T.81 Table B.1.
-constexpr std::uint8_t kDefineHuffmanTables = 0xC4;
-constexpr std::uint8_t kRestart0 = 0xD0;
-constexpr std::uint8_t kStartOfScan = 0xDA;
-constexpr std::uint8_t kDefineRestartInterval = 0xDD;
+using namespace marker;
+
 constexpr std::uint32_t kRestartMarkerCount = 8;
 
 // Progress is kept in 1/256 percent: 25600 = 100 × 256. The statistics pass
