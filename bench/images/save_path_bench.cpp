@@ -8,22 +8,18 @@
 // median of libjpeg-turbo's. Target: 2.0 or less.
 
 #include "images/jpeg_file_writer.h"
-#include "jpeg/tables.h"
-#include "jpeg/transform.h"
+#include "support/libjpeg_peer.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -53,89 +49,25 @@ std::vector<std::uint8_t> FrameBuffer() {
     return buffer;
 }
 
-// Our quality-75 tables in natural order, as jpeg_add_quant_table takes them.
-struct NaturalTables {
-    unsigned int luminance[64];
-    unsigned int chrominance[64];
-};
-
-NaturalTables OurTables() {
-    tesselon::jpeg::QuantTable luminance{};
-    tesselon::jpeg::QuantTable chrominance{};
-    tesselon::jpeg::BuildQuantTables(75, luminance, chrominance);
-    NaturalTables tables{};
-    for (std::size_t zigzag = 0; zigzag < 64; ++zigzag) {
-        tables.luminance[tesselon::jpeg::kZigzagToNatural[zigzag]] = luminance[zigzag];
-        tables.chrominance[tesselon::jpeg::kZigzagToNatural[zigzag]] = chrominance[zigzag];
-    }
-    return tables;
-}
-
-void SaveWithLibjpegTurbo(const std::vector<std::uint8_t>& pixels, const NaturalTables& tables,
-                          const fs::path& path) {
+void SaveWithLibjpegTurbo(const std::vector<std::uint8_t>& pixels,
+                          const tesselon::bench::NaturalTables& tables, const fs::path& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         throw std::runtime_error("cannot open " + path.string());
     }
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = kWidth;
-    info.image_height = kHeight;
-    info.input_components = 4;
-    info.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&info);
-    // Scale 100 keeps the tables as given.
-    jpeg_add_quant_table(&info, 0, tables.luminance, 100, TRUE);
-    jpeg_add_quant_table(&info, 1, tables.chrominance, 100, TRUE);
-    for (int component = 0; component < 3; ++component) {
-        info.comp_info[component].h_samp_factor = 1;
-        info.comp_info[component].v_samp_factor = 1;
+    {
+        tesselon::bench::PeerCompressor peer;
+        jpeg_stdio_dest(&peer.info, file);
+        peer.Describe(kWidth, kHeight, 4, JCS_EXT_BGRX);
+        peer.UseNearestEquivalent(tables);
+        peer.Compress(pixels.data(), std::size_t{kWidth} * 4);
     }
-    info.optimize_coding = TRUE;
-    info.restart_in_rows = 4;
-    info.dct_method = JDCT_FLOAT;
-    // Three sequential scans of one component each (Ss 0, Se 63, no
-    // successive approximation).
-    static jpeg_scan_info scans[3] = {
-        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
-    info.scan_info = scans;
-    info.num_scans = 3;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row =
-            const_cast<JSAMPROW>(pixels.data() + std::size_t{info.next_scanline} * kWidth * 4);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
     std::fclose(file);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double ThreadMicroseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
-}
-
-// CPU time of this thread: the machine is shared, and wall time would count
-// the time other programs hold the core.
-template <typename Work> double TimeOnce(Work&& work) {
-    const double start = ThreadMicroseconds();
-    work();
-    return ThreadMicroseconds() - start;
 }
 
 void BM_SavePathAgainstLibjpegTurbo(benchmark::State& state) {
     const auto pixels = FrameBuffer();
-    const NaturalTables tables = OurTables();
+    const tesselon::bench::NaturalTables tables = tesselon::bench::OurTables();
     std::string pattern = (fs::temp_directory_path() / "tesselon-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         state.SkipWithError("cannot make a temporary directory");
@@ -145,31 +77,19 @@ void BM_SavePathAgainstLibjpegTurbo(benchmark::State& state) {
     const tesselon::images::SaveJob job{kWidth, kHeight, pixels.data(), directory / "OURS.JPG"};
     const fs::path peerPath = directory / "PEER.JPG";
 
-    std::vector<double> ours;
-    std::vector<double> peer;
-    bool oursFirst = true;
+    tesselon::bench::AlternatingTimes times;
     for (auto _ : state) {
-        const auto runOurs = [&] {
-            if (!tesselon::images::SaveImageAsJpeg(job).Written()) {
-                state.SkipWithError("the save path failed");
-            }
-        };
-        const auto runPeer = [&] {
-            SaveWithLibjpegTurbo(pixels, tables, peerPath);
-        };
-        // Alternate the order so neither side always runs on a warm cache.
-        if (oursFirst) {
-            ours.push_back(TimeOnce(runOurs));
-            peer.push_back(TimeOnce(runPeer));
-        } else {
-            peer.push_back(TimeOnce(runPeer));
-            ours.push_back(TimeOnce(runOurs));
-        }
-        oursFirst = !oursFirst;
+        times.Run(
+            [&] {
+                if (!tesselon::images::SaveImageAsJpeg(job).Written()) {
+                    state.SkipWithError("the save path failed");
+                }
+            },
+            [&] { SaveWithLibjpegTurbo(pixels, tables, peerPath); });
     }
-    if (!ours.empty()) {
-        const double oursMedian = Median(ours);
-        const double peerMedian = Median(peer);
+    if (!times.Empty()) {
+        const double oursMedian = times.OursMedian();
+        const double peerMedian = times.PeerMedian();
         state.counters["save_path_us"] = oursMedian;
         state.counters["libjpeg_turbo_us"] = peerMedian;
         state.counters["ratio"] = oursMedian / peerMedian;

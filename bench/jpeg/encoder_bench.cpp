@@ -8,19 +8,14 @@
 // of libjpeg-turbo's. Target: 2.0 or less at both sizes.
 #include "jpeg/jpeg_writer.h"
 #include "jpeg/raster_image.h"
-#include "jpeg/tables.h"
-#include "jpeg/transform.h"
+#include "support/libjpeg_peer.h"
 
 #include <benchmark/benchmark.h>
-
-#include <cstdio>
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <ctime>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -77,82 +72,19 @@ std::size_t EncodeOurs(const RasterImage& image) {
     return stream.str().size();
 }
 
-// Our quality-75 tables in natural order, as jpeg_add_quant_table takes them.
-struct NaturalTables {
-    unsigned int luminance[64];
-    unsigned int chrominance[64];
-};
-
-NaturalTables OurTables() {
-    QuantTable luminance{};
-    QuantTable chrominance{};
-    BuildQuantTables(75, luminance, chrominance);
-    NaturalTables tables{};
-    for (std::size_t zigzag = 0; zigzag < 64; ++zigzag) {
-        tables.luminance[kZigzagToNatural[zigzag]] = luminance[zigzag];
-        tables.chrominance[kZigzagToNatural[zigzag]] = chrominance[zigzag];
-    }
-    return tables;
-}
-
 std::size_t EncodeLibjpegTurbo(const std::vector<std::uint8_t>& rgb, std::uint32_t width,
-                               std::uint32_t height, const NaturalTables& tables) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
+                               std::uint32_t height, const bench::NaturalTables& tables) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = width;
-    info.image_height = height;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    // Scale 100 keeps the tables as given.
-    jpeg_add_quant_table(&info, 0, tables.luminance, 100, TRUE);
-    jpeg_add_quant_table(&info, 1, tables.chrominance, 100, TRUE);
-    for (int component = 0; component < 3; ++component) {
-        info.comp_info[component].h_samp_factor = 1;
-        info.comp_info[component].v_samp_factor = 1;
+    {
+        bench::PeerCompressor peer;
+        jpeg_mem_dest(&peer.info, &buffer, &size);
+        peer.Describe(width, height, 3, JCS_RGB);
+        peer.UseNearestEquivalent(tables);
+        peer.Compress(rgb.data(), std::size_t{width} * 3);
     }
-    info.optimize_coding = TRUE;
-    info.restart_in_rows = 4;
-    info.dct_method = JDCT_FLOAT;
-    // Three sequential scans of one component each.
-    static jpeg_scan_info scans[3] = {
-        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
-    info.scan_info = scans;
-    info.num_scans = 3;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row =
-            const_cast<JSAMPROW>(rgb.data() + std::size_t{info.next_scanline} * width * 3);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
     std::free(buffer);
     return size;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double ThreadMicroseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
-}
-
-// CPU time of this thread: the machine is shared, and wall time would count
-// the time other programs hold the core.
-template <typename Work> double TimeOnce(Work&& work) {
-    const double start = ThreadMicroseconds();
-    work();
-    return ThreadMicroseconds() - start;
 }
 
 void BM_EncoderAgainstLibjpegTurbo(benchmark::State& state) {
@@ -161,32 +93,17 @@ void BM_EncoderAgainstLibjpegTurbo(benchmark::State& state) {
     const std::vector<std::uint8_t> rgb = MakeRgb(width, height);
     RasterImage image;
     FillImage(image, rgb, width, height);
-    const NaturalTables tables = OurTables();
+    const bench::NaturalTables tables = bench::OurTables();
 
-    std::vector<double> ours;
-    std::vector<double> peer;
+    bench::AlternatingTimes times;
     std::size_t oursBytes = 0;
     std::size_t peerBytes = 0;
-    bool oursFirst = true;
     for (auto _ : state) {
-        const auto runOurs = [&] {
-            oursBytes = EncodeOurs(image);
-        };
-        const auto runPeer = [&] {
-            peerBytes = EncodeLibjpegTurbo(rgb, width, height, tables);
-        };
-        // Alternate the order so neither side always runs on a warm cache.
-        if (oursFirst) {
-            ours.push_back(TimeOnce(runOurs));
-            peer.push_back(TimeOnce(runPeer));
-        } else {
-            peer.push_back(TimeOnce(runPeer));
-            ours.push_back(TimeOnce(runOurs));
-        }
-        oursFirst = !oursFirst;
+        times.Run([&] { oursBytes = EncodeOurs(image); },
+                  [&] { peerBytes = EncodeLibjpegTurbo(rgb, width, height, tables); });
     }
-    const double oursMedian = Median(ours);
-    const double peerMedian = Median(peer);
+    const double oursMedian = times.OursMedian();
+    const double peerMedian = times.PeerMedian();
     state.counters["ours_us"] = oursMedian;
     state.counters["libjpeg_turbo_us"] = peerMedian;
     state.counters["ratio"] = oursMedian / peerMedian;
