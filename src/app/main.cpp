@@ -1,5 +1,6 @@
 // Tesselon: a video-frame grabber. The command line is not read.
 #include "app/grabber_app.h"
+#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("tesselon"));
     // Fusion gives the same sizes on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
+    // Headless runs may answer the dialogs from TESSELON_DIALOG_ANSWERS.
+    const auto scriptedDialogs = platform::ScriptedDialogs::FromEnvironment();
     CGrabberApp app;
     return app.Main();
 }
