@@ -1,6 +1,7 @@
 #include "images/bmp_image_builder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -39,16 +40,19 @@ void WriteHeader(std::uint8_t* header, std::uint32_t width, std::uint32_t height
 }
 
 // One source row of blue-green-red-unused pixels becomes one stored row of
-// blue-green-red bytes with zeroed padding.
+// blue-green-red bytes with zeroed padding. Each pixel but the last is moved
+// as four bytes; the fourth lands where the next pixel's first byte goes.
 void ConvertRow(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
                 std::uint32_t rowSize) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-        target[0] = source[0];
-        target[1] = source[1];
-        target[2] = source[2];
+    for (std::uint32_t x = 1; x < width; ++x) {
+        std::memcpy(target, source, 4);
         source += 4;
         target += 3;
     }
+    target[0] = source[0];
+    target[1] = source[1];
+    target[2] = source[2];
+    target += 3;
     std::fill(target, target + (rowSize - width * 3), std::uint8_t{0});
 }
 

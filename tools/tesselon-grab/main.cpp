@@ -5,7 +5,15 @@
 
 #include <iostream>
 
+#include <malloc.h>
+
 int main(int argc, char** argv) {
+    // Each frame takes a few blocks of some hundred KiB (the capture, the BMP,
+    // the coefficient units). glibc would map each such block afresh and
+    // unmap it on free, so every frame would fault in and zero new pages;
+    // keeping them in the heap lets the next frame reuse them.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
     // No display is needed: the presenter draws into off-screen surfaces.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
