@@ -2,6 +2,8 @@
 
 #include "jpeg/errors.h"
 
+#include <algorithm>
+#include <bitset>
 #include <numeric>
 
 #if defined(__SSE2__)
@@ -100,7 +102,8 @@ void HuffmanCodeTable::WriteTableBody(BitOutput& output) const {
 }
 
 // Figure K.1. The merge works on a copy of the counts, widened so that the
-// sums cannot wrap.
+// sums cannot wrap. Only symbols with a nonzero count take part, so the search
+// walks a list of those, kept in symbol order.
 void HuffmanCodeTable::FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>& codeSizes) {
     constexpr std::int32_t kNone = -1;
     std::array<std::uint64_t, kSymbolCount + 1> frequencies;
@@ -108,21 +111,30 @@ void HuffmanCodeTable::FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>
     std::array<std::int32_t, kSymbolCount + 1> next;
     next.fill(kNone);
     codeSizes.fill(0);
+    std::array<std::int32_t, kSymbolCount + 1> active;
+    std::size_t activeCount = 0;
+    for (std::int32_t symbol = 0; symbol <= static_cast<std::int32_t>(kReservedSymbol); ++symbol) {
+        if (frequencies[symbol] != 0) {
+            active[activeCount++] = symbol;
+        }
+    }
 
     for (;;) {
-        // The two smallest nonzero counts; on equal counts the higher symbol wins.
+        // The two smallest counts; on equal counts the higher symbol wins.
         std::int32_t least = kNone;
         std::int32_t second = kNone;
-        for (std::int32_t symbol = 0; symbol <= static_cast<std::int32_t>(kReservedSymbol);
-             ++symbol) {
-            if (frequencies[symbol] == 0) {
-                continue;
-            }
+        std::size_t leastAt = 0;
+        std::size_t secondAt = 0;
+        for (std::size_t at = 0; at < activeCount; ++at) {
+            const std::int32_t symbol = active[at];
             if (least == kNone || frequencies[symbol] <= frequencies[least]) {
                 second = least;
+                secondAt = leastAt;
                 least = symbol;
+                leastAt = at;
             } else if (second == kNone || frequencies[symbol] <= frequencies[second]) {
                 second = symbol;
+                secondAt = at;
             }
         }
         if (second == kNone) {
@@ -130,6 +142,9 @@ void HuffmanCodeTable::FindCodeSizes(std::array<std::uint32_t, kSymbolCount + 1>
         }
         frequencies[least] += frequencies[second];
         frequencies[second] = 0;
+        std::copy(active.begin() + secondAt + 1, active.begin() + activeCount,
+                  active.begin() + secondAt);
+        --activeCount;
         // Both trees sink one level; the second tree's chain joins the first's.
         std::int32_t last = least;
         for (std::int32_t symbol = least; symbol != kNone; symbol = next[symbol]) {
@@ -181,14 +196,23 @@ void HuffmanCodeTable::BuildCodes() {
     }
 
     // Figure K.4: symbols by their code size before limiting, then by value;
-    // the reserved symbol is never listed.
+    // the reserved symbol is never listed. A counting sort by size keeps the
+    // symbols of one size in value order.
     values_.fill(0);
-    std::uint32_t valueCount = 0;
+    std::array<std::uint32_t, kLongestPossibleCode + 2> firstOfSize{};
+    for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
+        const std::uint32_t size = codeSizes[symbol];
+        if (size >= 1 && size <= kLongestPossibleCode) {
+            ++firstOfSize[size + 1];
+        }
+    }
     for (std::uint32_t size = 1; size <= kLongestPossibleCode; ++size) {
-        for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
-            if (codeSizes[symbol] == size && valueCount < kSymbolCount) {
-                values_[valueCount++] = static_cast<std::uint8_t>(symbol);
-            }
+        firstOfSize[size + 1] += firstOfSize[size];
+    }
+    for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
+        const std::uint32_t size = codeSizes[symbol];
+        if (size >= 1 && size <= kLongestPossibleCode) {
+            values_[firstOfSize[size]++] = static_cast<std::uint8_t>(symbol);
         }
     }
 
@@ -225,6 +249,13 @@ void HuffmanCodeTable::BuildCodes() {
 
 void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>& keptCounts,
                                   std::span<const std::uint8_t> sizeList) const {
+    // How often each symbol is listed with a code.
+    std::array<std::uint32_t, kSymbolCount> listed{};
+    for (std::size_t entry = 0; entry < sizeList.size(); ++entry) {
+        if (sizeList[entry] != 0) {
+            ++listed[values_[entry]];
+        }
+    }
     for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
         if (keptCounts[symbol] == 0) {
             continue;
@@ -232,15 +263,21 @@ void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>&
         if (codeLengths_[symbol] == 0) {
             throw EJpegFatal("INTERNAL ERROR - Missing Huffman Code Size");
         }
-        std::uint32_t listed = 0;
-        for (std::size_t entry = 0; entry < sizeList.size(); ++entry) {
-            listed += values_[entry] == symbol && sizeList[entry] != 0 ? 1 : 0;
-        }
-        if (listed > 1) {
+        if (listed[symbol] > 1) {
             throw EJpegFatal("INTERNAL ERROR - Duplicate Huffman Value");
         }
-        if (listed == 0) {
+        if (listed[symbol] == 0) {
             throw EJpegFatal("INTERNAL ERROR - Missing Huffman Value");
+        }
+    }
+    // Whether a later symbol with a code has the same code value, found by
+    // walking the symbols backwards.
+    std::bitset<65536> seen;
+    std::array<bool, kSymbolCount> sharedLater{};
+    for (std::uint32_t symbol = kSymbolCount; symbol-- > 0;) {
+        if (codeLengths_[symbol] != 0) {
+            sharedLater[symbol] = seen.test(codes_[symbol]);
+            seen.set(codes_[symbol]);
         }
     }
     for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
@@ -250,10 +287,8 @@ void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>&
         if (codeLengths_[symbol] > kMaximumCodeLength) {
             throw EJpegFatal("INTERNAL ERROR - Invalid Huffman Range");
         }
-        for (std::uint32_t later = symbol + 1; later < kSymbolCount; ++later) {
-            if (codeLengths_[later] != 0 && codes_[later] == codes_[symbol]) {
-                throw EJpegFatal("INTERNAL ERROR - Duplicate Huffman Code");
-            }
+        if (sharedLater[symbol]) {
+            throw EJpegFatal("INTERNAL ERROR - Duplicate Huffman Code");
         }
     }
 }
