@@ -126,8 +126,8 @@ TEST_P(IndexClip, SeekDeliversTheFirstFrameAtOrAfterTheTarget) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, IndexClip, testing_support::kIndexClips,
-                         testing_support::ClipTestName);
+INSTANTIATE_TEST_SUITE_P(Formats, IndexClip, tesselon::testing_support::kIndexClips,
+                         tesselon::testing_support::ClipTestName);
 
 TEST(MediaStreamPacing, HandsOverAFrameOnlyWhenTheClockReachesItsTime) {
     Stream clip("index.mp4");
