@@ -147,12 +147,12 @@ TEST_F(GrabRun, CapturesConsecutiveFramesAndLoopsAtTheEnd) {
     EXPECT_EQ(FileCount(), 60u);
     for (int frame = 0; frame < 50; ++frame)
         EXPECT_EQ(Shown(std::to_string(frame * 40)), frame);
-    // At the end the batch holds the last frame once more (its fetch found the
-    // end of the stream), named by the restarted position, then frame 0 again.
-    EXPECT_EQ(Shown("0_2"), 49);
-    EXPECT_EQ(Shown("0_3"), 0);
-    EXPECT_EQ(Shown("320_2"), 8);
-    EXPECT_NE(output_.str().find("wrote 60 of 60 frames, first 0 ms, last 320 ms"),
+    // After the last frame the batch goes on from frame 0, each frame once;
+    // the repeated times get a suffix.
+    for (int frame = 0; frame < 10; ++frame)
+        EXPECT_EQ(Shown(std::to_string(frame * 40) + "_2"), frame);
+    EXPECT_EQ(FileCount(), 60u);
+    EXPECT_NE(output_.str().find("wrote 60 of 60 frames, first 0 ms, last 360 ms"),
               std::string::npos)
         << output_.str();
 }

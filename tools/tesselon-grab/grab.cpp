@@ -147,15 +147,20 @@ private:
 };
 
 // One frame as the capture batch takes it: the frame now shown, its time,
-// then the next frame fetched (restarting at the end) and presented.
+// then the next frame fetched and presented. A fetch that finds the end of the
+// stream brings no frame: the stream restarts and its first frame is fetched at
+// once, so the batch holds consecutive frames and never the last one twice
+// under the restarted position's name.
 Capture CaptureFrame(CGameApp& presenter, CDShow& source) {
     Capture capture;
     int size = 0;
     presenter.CopyFrame(&capture.buffer, &size);
     capture.timeMs = source.GetPositionMs();
     source.Render(presenter.Offscreen(), kVideoDestRect);
-    if (!source.IsPlaying())
+    if (!source.IsPlaying()) {
         source.Play();
+        source.Render(presenter.Offscreen(), kVideoDestRect);
+    }
     presenter.BlitToWindow();
     return capture;
 }
