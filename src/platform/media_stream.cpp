@@ -423,7 +423,8 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     decoded.pixels.resize(static_cast<std::size_t>(width) * height * 4);
     std::uint8_t* planes[4] = {decoded.pixels.data(), nullptr, nullptr, nullptr};
     const int pitches[4] = {width * 4, 0, 0, 0};
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches);
+    if (sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) <= 0)
+        return; // no rows converted: the buffer holds no picture
     frames.Push(std::move(decoded));
 }
 
