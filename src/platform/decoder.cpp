@@ -25,17 +25,13 @@ Decoder::Decoder(const AVStream& stream)
     context_ = std::move(context);
 }
 
-bool Decoder::Decode(const AVPacket* packet, const std::function<void(AVFrame&)>& onFrame) {
+void Decoder::Decode(const AVPacket* packet, const std::function<void(AVFrame&)>& onFrame) {
     if (!context_)
-        return true;
+        return;
     // A packet the decoder refuses (damaged data) is dropped; decoding goes on.
     avcodec_send_packet(context_.get(), packet);
-    while (true) {
-        const int result = avcodec_receive_frame(context_.get(), frame_.get());
-        if (result == AVERROR_EOF)
-            return true;
-        if (result < 0)
-            return packet == nullptr && result != AVERROR(EAGAIN);
+    // Ends on EAGAIN (more input needed), EOF (drained) or an error alike.
+    while (avcodec_receive_frame(context_.get(), frame_.get()) >= 0) {
         onFrame(*frame_);
         av_frame_unref(frame_.get());
     }

@@ -18,8 +18,8 @@ public:
 
     // Sends packet (null: drain the decoder) and calls onFrame for each frame
     // that comes out; the frame is only valid during the call. Damaged packets
-    // are skipped. Returns true when a drain has delivered the last frame.
-    bool Decode(const AVPacket* packet, const std::function<void(AVFrame&)>& onFrame);
+    // are skipped.
+    void Decode(const AVPacket* packet, const std::function<void(AVFrame&)>& onFrame);
     // Forgets buffered state, after a seek or a drain.
     void Flush();
 
