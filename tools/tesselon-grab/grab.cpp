@@ -277,7 +277,8 @@ int Run(const Settings& settings, std::ostream& out) {
     source.SetRenderEnabled(false);
     sourceForWorker = &source;
     presenter.RunMessageLoop();
-    worker.join();
+    if (worker.joinable()) // a loop that quit before its first idle turn started none
+        worker.join();
     writer.Finish();
     source.Close();
     presenter.Release();
