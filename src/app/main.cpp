@@ -3,7 +3,6 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
-#include <QStyle>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

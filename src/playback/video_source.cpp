@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include <cmath>
 #include <limits>
 #include <new>
 
