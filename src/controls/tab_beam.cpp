@@ -125,7 +125,6 @@ void CGXTabBeam::AppendTab(const QString& name, QWidget* sheet) {
     tabs_.push_back(TabEntry{60, name, false, sheet});
     widths_.push_back(60);
     MeasureTab(Count() - 1);
-    update();
     if (current_ == -1)
         current_ = Count() - 1;
 }

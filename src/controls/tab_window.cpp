@@ -54,6 +54,10 @@ int ScrollCodeOf(int action) {
     }
 }
 
+platform::MessageId ScrollMessageOf(const QScrollBar* bar) {
+    return bar->orientation() == Qt::Horizontal ? platform::WM_HSCROLL : platform::WM_VSCROLL;
+}
+
 platform::WParam ScrollWord(int code, int position) {
     return static_cast<platform::WParam>((static_cast<std::uint32_t>(position) & 0xFFFFu) << 16 |
                                          static_cast<std::uint32_t>(code));
@@ -88,10 +92,6 @@ QScrollBar* CGXTabWnd::ScrollBar(Qt::Orientation orientation) const {
     return orientation == Qt::Horizontal ? horizontalBar_ : verticalBar_;
 }
 
-bool CGXTabWnd::IsBarShown(Qt::Orientation orientation) const {
-    return orientation == Qt::Horizontal ? horizontalBarShown_ : verticalBarShown_;
-}
-
 TabWindowLayout CGXTabWnd::Layout() const {
     return TabWindowLayout{width(),           height(),  beamHeight_, horizontalBarShown_,
                            verticalBarShown_, splitterX_};
@@ -123,8 +123,7 @@ QScrollBar* CGXTabWnd::CreateScrollBar(Qt::Orientation orientation, int controlI
     connect(bar, &QAbstractSlider::actionTriggered, this,
             [this, bar](int action) { PassScrollAction(bar, action); });
     connect(bar, &QAbstractSlider::sliderReleased, this, [this, bar] {
-        const platform::MessageId message =
-            bar->orientation() == Qt::Horizontal ? platform::WM_HSCROLL : platform::WM_VSCROLL;
+        const platform::MessageId message = ScrollMessageOf(bar);
         const auto barParameter = reinterpret_cast<platform::LParam>(bar);
         platform::SendMessage(Handle(), message, ScrollWord(kThumbPosition, bar->sliderPosition()),
                               barParameter);
@@ -139,9 +138,7 @@ void CGXTabWnd::PassScrollAction(QScrollBar* bar, int action) {
     if (code < 0)
         return;
     const int position = code == kThumbTrack ? bar->sliderPosition() : 0;
-    const platform::MessageId message =
-        bar->orientation() == Qt::Horizontal ? platform::WM_HSCROLL : platform::WM_VSCROLL;
-    platform::SendMessage(Handle(), message, ScrollWord(code, position),
+    platform::SendMessage(Handle(), ScrollMessageOf(bar), ScrollWord(code, position),
                           reinterpret_cast<platform::LParam>(bar));
 }
 
