@@ -60,7 +60,6 @@ public:
     // Null until the children exist.
     CGXTabBeam* Beam() const { return beam_; }
     QScrollBar* ScrollBar(Qt::Orientation orientation) const;
-    bool IsBarShown(Qt::Orientation orientation) const;
     // The open rename editor, or null.
     TabNameEditor* Editor() const { return editor_; }
 

@@ -62,8 +62,6 @@ public:
 
     // Bits waiting in the pending byte, 0 to 7.
     std::uint32_t PendingBitCount() const { return pendingBitCount_; }
-    // The pending bits sit in the low PendingBitCount() bits.
-    std::uint8_t PendingByte() const { return pendingByte_; }
 
 private:
     void WriteBitsOutsideOneToThirtyTwo(std::uint32_t value, std::uint32_t count);

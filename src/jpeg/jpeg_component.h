@@ -43,7 +43,6 @@ public:
     void AllocateCoefficients(std::uint32_t rows, std::uint32_t columns);
     // Frees the array; the grid becomes 0 × 0.
     void ReleaseCoefficients();
-    bool HasCoefficients() const { return !units_.empty(); }
     std::uint32_t DataUnitRows() const { return rows_; }
     std::uint32_t DataUnitColumns() const { return columns_; }
 

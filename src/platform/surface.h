@@ -145,7 +145,6 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     int Pitch() const { return width_ * 4; }
-    bool IsPrimary() const { return primary_; }
 
     // Stretches sourceRect of `source` (the whole source when null) onto
     // destRect of this surface (the whole surface when null), nearest pixel
