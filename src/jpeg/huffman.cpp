@@ -293,15 +293,6 @@ void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>&
     }
 }
 
-void SymbolCounter::Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
-    component.DcTable()->CountSymbol(size);
-}
-
-void SymbolCounter::Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t,
-                       std::uint32_t) const {
-    component.AcTable()->CountSymbol(symbol);
-}
-
 void SymbolWriter::Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
     const HuffmanCode code = component.DcTable()->LookupCode(size);
     output_.WriteBits(code.code, code.length);

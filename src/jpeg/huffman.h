@@ -101,17 +101,20 @@ inline constexpr std::uint32_t kEndOfBlock = 0x00;
 inline constexpr std::uint32_t kZeroRun = 0xF0;
 
 // The two actions EncodeDataUnit hands its symbols to. Any type with the same
-// two operations works; the scan writes its traversal once and passes
-// SymbolCounter in the statistics pass and SymbolWriter in the output pass.
-// Dc(component, size, bits); Ac(component, symbol, bits, size), where size
-// is the number of extra bits (0 for EOB and ZRL).
+// two operations works: Dc(component, size, bits); Ac(component, symbol,
+// bits, size), where size is the number of extra bits (0 for EOB and ZRL).
+// The scan counts with SymbolCounter and writes with a writer of its own that
+// looks each table's codes up once.
 
 // Statistics pass: counts each symbol in the component's DC or AC table.
 class SymbolCounter {
 public:
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const;
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
-            std::uint32_t size) const;
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
+        component.DcTable()->CountSymbol(size);
+    }
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
+        component.AcTable()->CountSymbol(symbol);
+    }
 };
 
 // Output pass: writes each symbol's code, then its extra bits.

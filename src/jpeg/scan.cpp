@@ -151,17 +151,6 @@ private:
     std::uint32_t index_ = 0;
 };
 
-// Statistics pass: counts each symbol in the component's own table.
-class SymbolTally {
-public:
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
-        component.DcTable()->CountSymbol(size);
-    }
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
-        component.AcTable()->CountSymbol(symbol);
-    }
-};
-
 // Output pass: writes each symbol's code followed by its extra bits, as one
 // write of at most 16 + 11 bits. The codes of the scan's tables are looked up
 // once; a symbol without a code is looked up again in its table, which raises
@@ -311,7 +300,7 @@ void EncodeScan(const ScanContext& scan) {
 
     // Annex K.2: the tables are built from this scan's own symbol counts.
     ForEachUsedTable(scan, &HuffmanCodeTable::ResetCounts);
-    TraverseScan(scan, SymbolTally{}, PassKind::Statistics);
+    TraverseScan(scan, SymbolCounter{}, PassKind::Statistics);
     ForEachUsedTable(scan, &HuffmanCodeTable::BuildCodes);
 
     WriteHuffmanTables(scan);
