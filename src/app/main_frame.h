@@ -61,7 +61,8 @@ public:
     void OnFileExit();
     void OnTimer();
     // Enables or disables the commands that a capture batch must not run
-    // alongside (Open, Close, Exit, Images, Images x 4) and the toolbar.
+    // alongside (Open, Close, Exit) and the toolbar. Images and Images x 4
+    // stay disabled either way until the capture batch is built.
     void SetCommandsEnabled(bool enabled);
 
     // The command's action (menu and toolbar share it), or null.
