@@ -252,8 +252,7 @@ QSize CMainFrame::ClientSize() const {
 }
 
 void CMainFrame::FitWindowToVideo() {
-    windowRect_ = frameGeometry();
-    // Moving keeps the top-left corner; resizing may run OnSize again at once.
+    // Resizing keeps the top-left corner and may run OnSize again at once.
     resize(FrameSizeForClient(videoRect_.size()));
     videoRect_ = QRect(QPoint(0, 0), ClientSize());
     PlaceSlider();

@@ -76,7 +76,6 @@ public:
     // The client area's size now: the frame without its menu bar.
     QSize ClientSize() const;
     QRect VideoRect() const { return videoRect_; }
-    QRect WindowRect() const { return windowRect_; }
     int VideoWidth() const { return videoWidth_; }
     int VideoHeight() const { return videoHeight_; }
     float Aspect() const { return aspect_; }
@@ -117,7 +116,6 @@ private:
 
     QString path_;
     QRect videoRect_{0, 0, kDefaultVideoWidth, kDefaultVideoHeight};
-    QRect windowRect_;
     int videoWidth_ = kDefaultVideoWidth;
     int videoHeight_ = kDefaultVideoHeight;
     float aspect_;
