@@ -6,6 +6,7 @@
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 #include "platform/run_loop.h"
 #include "playback/presenter.h"
+#include "support/paint_counter.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -48,18 +49,7 @@ double WallSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-// Counts the paint events a widget receives.
-class PaintCounter final : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using tesselon::testing_support::PaintCounter;
 
 // Shows the widget and waits until its window can be painted.
 void ShowExposed(QWidget& widget) {

@@ -4,6 +4,7 @@
 #include "controls/tab_beam.h"
 #include "controls/tab_name_editor.h"
 #include "recording_widgets.h"
+#include "support/paint_counter.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -239,18 +240,7 @@ TEST_F(TabWindowTest, TheTabOfADeletedSheetCannotBeChosen) {
     EXPECT_EQ(Beam()->Current(), 2);
 }
 
-// Counts the paint events that a widget receives.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using tesselon::testing_support::PaintCounter;
 
 // Whether the tab window is a window of its own or a child of one.
 class ShowSheetRepaintTest : public testing::TestWithParam<bool> {};

@@ -4,6 +4,7 @@
 #include "platform/event_pump.h"
 #include "platform/messages.h"
 #include "platform/run_loop.h"
+#include "support/paint_counter.h"
 
 #include <QImage>
 #include <QWidget>
@@ -427,18 +428,7 @@ TEST_F(PresenterTest, AWorkerCopiesAndPresentsWhileTheLoopRuns) {
     EXPECT_EQ(Shown(5, 5), 0x123456u);
 }
 
-// Counts the paints a widget receives.
-class PaintCounter final : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using tesselon::testing_support::PaintCounter;
 
 // Presenting an unchanged frame on every idle turn, as with no file open,
 // must not keep the loop busy with repaints.

@@ -1,0 +1,21 @@
+// Counts the paint events a widget receives: install it as the widget's event filter.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+
+namespace tesselon::testing_support {
+
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace tesselon::testing_support
