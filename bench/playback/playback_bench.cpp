@@ -61,7 +61,7 @@ double TimeCommand(const std::string& command) {
 }
 
 // Every frame is due as soon as it is decoded.
-class FreeRunningTimeSource final : public platform::TimeSource {
+class FreeRunningTimeSource final : public media::TimeSource {
 public:
     std::chrono::nanoseconds Now() const override {
         return std::chrono::nanoseconds(now_ += 3'600'000'000'000);
@@ -85,7 +85,7 @@ double TimeDecodeAndStretch(const fs::path& clip, int* frames) {
 
     const auto start = Clock::now();
     playback::VideoSourceOptions options;
-    options.audio = platform::AudioMode::Silent;
+    options.audio = media::AudioMode::Silent;
     options.timeSource = std::make_shared<FreeRunningTimeSource>();
     CDShow source(options);
     if (!source.Open(clip, device.get()))

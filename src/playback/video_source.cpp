@@ -37,20 +37,20 @@ std::int32_t TruncateToInt32(double value) {
 
 } // namespace
 
-std::int32_t StreamTimeToSeconds(platform::StreamTime time) {
+std::int32_t StreamTimeToSeconds(media::StreamTime time) {
     return TruncateToInt32(static_cast<double>(time) / kUnitsPerSecond);
 }
 
-std::int32_t StreamTimeToMilliseconds(platform::StreamTime time) {
+std::int32_t StreamTimeToMilliseconds(media::StreamTime time) {
     return TruncateToInt32(static_cast<double>(time) / kUnitsPerMillisecond);
 }
 
-platform::StreamTime SecondsToStreamTime(std::int32_t seconds) {
-    return static_cast<platform::StreamTime>(kUnitsPerSecond * seconds);
+media::StreamTime SecondsToStreamTime(std::int32_t seconds) {
+    return static_cast<media::StreamTime>(kUnitsPerSecond * seconds);
 }
 
-platform::StreamTime MillisecondsToStreamTime(std::int32_t milliseconds) {
-    return static_cast<platform::StreamTime>(kUnitsPerMillisecond * milliseconds);
+media::StreamTime MillisecondsToStreamTime(std::int32_t milliseconds) {
+    return static_cast<media::StreamTime>(kUnitsPerMillisecond * milliseconds);
 }
 
 } // namespace playback
@@ -65,15 +65,15 @@ CDShow::~CDShow() {
 }
 
 bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* device) {
-    std::shared_ptr<platform::MediaStream> stream;
+    std::shared_ptr<media::MediaStream> stream;
     std::shared_ptr<platform::Surface> sample;
     {
         std::lock_guard lock(mutex_);
         ReleaseAllLocked(); // a source holds one file at a time
     }
     try {
-        stream = std::make_shared<platform::MediaStream>(
-            platform::MediaStreamOptions{options_.timeSource, options_.audio});
+        stream = std::make_shared<media::MediaStream>(
+            media::MediaStreamOptions{options_.timeSource, options_.audio});
     } catch (const std::bad_alloc&) {
         ShowFatalError(kNoStreamObject);
         return false;
@@ -130,7 +130,7 @@ void CDShow::ReleaseAllLocked() {
     // A Render waiting with the lock released keeps its own reference; the
     // stream stops when the last one goes.
     if (stream_)
-        stream_->SetState(platform::StreamState::Stop);
+        stream_->SetState(media::StreamState::Stop);
     stream_.reset();
     sampleSurface_.reset();
     sampleRect_ = {};
@@ -147,11 +147,11 @@ std::chrono::nanoseconds CDShow::FetchBound(FetchWait wait) const {
     return std::chrono::hours(1);
 }
 
-platform::FetchResult CDShow::UpdateSample() {
+media::FetchResult CDShow::UpdateSample() {
     platform::LockedSurface locked;
     if (sampleSurface_->Lock(&locked, platform::DDLOCK_WAIT) != platform::DD_OK)
         return stream_->Update({}); // the frame is consumed; the sample keeps the last one
-    const platform::FetchResult result =
+    const media::FetchResult result =
         stream_->Update({locked.bits, locked.pitch, locked.width, locked.height});
     sampleSurface_->Unlock();
     return result;
@@ -162,20 +162,20 @@ bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWai
     std::unique_lock lock(mutex_);
     if (!open_)
         return false;
-    platform::FetchResult result = platform::FetchResult::Pending;
+    media::FetchResult result = media::FetchResult::Pending;
     while (true) {
         // Wait with the lock released, so the timer's calls go on meanwhile.
-        const std::shared_ptr<platform::MediaStream> stream = stream_;
+        const std::shared_ptr<media::MediaStream> stream = stream_;
         lock.unlock();
         stream->WaitForDue(FetchBound(wait));
         lock.lock();
         if (!open_ || stream_ != stream)
             return open_; // closed or replaced while waiting
         result = UpdateSample();
-        if (result != platform::FetchResult::Pending || !unbounded)
+        if (result != media::FetchResult::Pending || !unbounded)
             break;
     }
-    if (result == platform::FetchResult::EndOfStream || result == platform::FetchResult::NotRunning)
+    if (result == media::FetchResult::EndOfStream || result == media::FetchResult::NotRunning)
         playing_ = false;
     if (target) {
         const platform::SurfaceResult blit =
@@ -191,7 +191,7 @@ bool CDShow::Play() {
     if (!open_)
         return false;
     stream_->Seek(0);
-    stream_->SetState(platform::StreamState::Run);
+    stream_->SetState(media::StreamState::Run);
     playing_ = true;
     return true;
 }
@@ -200,7 +200,7 @@ bool CDShow::Stop() {
     std::lock_guard lock(mutex_);
     if (!open_)
         return false;
-    stream_->SetState(platform::StreamState::Stop);
+    stream_->SetState(media::StreamState::Stop);
     playing_ = false;
     return true;
 }
@@ -210,7 +210,7 @@ bool CDShow::PauseToggle() {
     if (!open_)
         return false;
     if (!paused_) {
-        stream_->SetState(platform::StreamState::Stop);
+        stream_->SetState(media::StreamState::Stop);
         savedPositionMs_ = GetPositionMsLocked();
         paused_ = true;
         playing_ = false;
@@ -258,13 +258,13 @@ std::int32_t CDShow::SeekSeconds(std::int32_t seconds) {
     return SeekLocked(SecondsToStreamTime(seconds), seconds);
 }
 
-std::int32_t CDShow::SeekLocked(platform::StreamTime position, std::int32_t requested) {
+std::int32_t CDShow::SeekLocked(media::StreamTime position, std::int32_t requested) {
     if (!open_ || !stream_)
         return 0;
-    stream_->SetState(platform::StreamState::Stop);
+    stream_->SetState(media::StreamState::Stop);
     if (!stream_->Seek(position))
         return 0; // stays stopped; the flags are unchanged
-    stream_->SetState(platform::StreamState::Run);
+    stream_->SetState(media::StreamState::Run);
     return requested;
 }
 

@@ -9,7 +9,7 @@
 // failure messages and so runs on the user-interface thread.
 #pragma once
 
-#include "platform/media_stream.h"
+#include "media/media_stream.h"
 #include "platform/surface.h"
 
 #include <atomic>
@@ -33,8 +33,8 @@ enum class FetchWait {
 };
 
 struct VideoSourceOptions {
-    std::shared_ptr<const platform::TimeSource> timeSource = platform::DefaultTimeSource();
-    platform::AudioMode audio = platform::AudioMode::DefaultOutput;
+    std::shared_ptr<const media::TimeSource> timeSource = media::DefaultTimeSource();
+    media::AudioMode audio = media::AudioMode::DefaultOutput;
     // The bounded wait of FetchWait::UpToOneFrame.
     std::chrono::milliseconds displayFrame{16};
 };
@@ -42,10 +42,10 @@ struct VideoSourceOptions {
 // Conversions of the streaming service's 100 ns units, computed in floating
 // point and truncated toward zero, as the source reports and seeks; results
 // beyond the 32-bit range are clamped.
-std::int32_t StreamTimeToSeconds(platform::StreamTime time);
-std::int32_t StreamTimeToMilliseconds(platform::StreamTime time);
-platform::StreamTime SecondsToStreamTime(std::int32_t seconds);
-platform::StreamTime MillisecondsToStreamTime(std::int32_t milliseconds);
+std::int32_t StreamTimeToSeconds(media::StreamTime time);
+std::int32_t StreamTimeToMilliseconds(media::StreamTime time);
+media::StreamTime SecondsToStreamTime(std::int32_t seconds);
+media::StreamTime MillisecondsToStreamTime(std::int32_t milliseconds);
 
 } // namespace playback
 
@@ -103,8 +103,8 @@ public:
 private:
     void ReleaseAllLocked();
     std::int32_t GetPositionMsLocked() const;
-    std::int32_t SeekLocked(platform::StreamTime position, std::int32_t requested);
-    platform::FetchResult UpdateSample();
+    std::int32_t SeekLocked(media::StreamTime position, std::int32_t requested);
+    media::FetchResult UpdateSample();
     std::chrono::nanoseconds FetchBound(FetchWait wait) const;
 
     const playback::VideoSourceOptions options_;
@@ -117,6 +117,6 @@ private:
     std::atomic<std::int32_t> savedPositionMs_{0};
     platform::Rect sampleRect_;
 
-    std::shared_ptr<platform::MediaStream> stream_;
+    std::shared_ptr<media::MediaStream> stream_;
     std::shared_ptr<platform::Surface> sampleSurface_;
 };

@@ -29,7 +29,7 @@ inline QString AppDataPath(const char* name) {
 
 inline CGrabberApp::Options SilentOptions() {
     CGrabberApp::Options options;
-    options.source.audio = platform::AudioMode::Silent;
+    options.source.audio = media::AudioMode::Silent;
     return options;
 }
 

@@ -45,7 +45,7 @@ protected:
     playback::VideoSourceOptions ManualOptions() {
         playback::VideoSourceOptions options;
         options.timeSource = time_;
-        options.audio = platform::AudioMode::Silent;
+        options.audio = media::AudioMode::Silent;
         return options;
     }
 
@@ -82,15 +82,15 @@ protected:
     platform::ScriptedDialogs dialogs_;
     std::unique_ptr<platform::DisplayDevice> device_;
     std::shared_ptr<platform::Surface> target_;
-    std::shared_ptr<platform::ManualTimeSource> time_ =
-        std::make_shared<platform::ManualTimeSource>();
+    std::shared_ptr<media::ManualTimeSource> time_ =
+        std::make_shared<media::ManualTimeSource>();
 };
 
 // ---- time arithmetic ----
 
 TEST(VideoSourceTime, ConversionsTruncateTowardZero) {
     const struct {
-        platform::StreamTime time;
+        media::StreamTime time;
         std::int32_t seconds;
         std::int32_t milliseconds;
     } cases[] = {
@@ -299,7 +299,7 @@ TEST_F(VideoSourceTest, WorkerFetchWaitsForTheClock) {
 
 TEST_F(VideoSourceTest, UserInterfaceFetchReturnsWithinAboutOneFrame) {
     playback::VideoSourceOptions options;
-    options.audio = platform::AudioMode::Silent;
+    options.audio = media::AudioMode::Silent;
     CDShow source(options); // real time
     ASSERT_TRUE(source.Open(DataPath("index_1fps.mp4"), device_.get()));
     ASSERT_TRUE(source.Play());

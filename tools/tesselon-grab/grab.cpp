@@ -35,7 +35,7 @@ const char* const kUsage =
 
 // Unpaced runs: every reading is an hour after the previous one, so every
 // frame is due as soon as it is decoded.
-class FreeRunningTimeSource final : public platform::TimeSource {
+class FreeRunningTimeSource final : public media::TimeSource {
 public:
     std::chrono::nanoseconds Now() const override {
         return std::chrono::nanoseconds(now_ +=
@@ -257,7 +257,7 @@ int Run(const Settings& settings, std::ostream& out) {
     }
 
     playback::VideoSourceOptions options;
-    options.audio = platform::AudioMode::Silent;
+    options.audio = media::AudioMode::Silent;
     if (!settings.paced)
         options.timeSource = std::make_shared<FreeRunningTimeSource>();
     CDShow source(options);

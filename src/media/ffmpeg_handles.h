@@ -12,7 +12,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace platform {
+namespace media {
 
 struct FormatContextDeleter {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -54,4 +54,4 @@ inline PacketPtr MakePacket() {
     return packet;
 }
 
-} // namespace platform
+} // namespace media

@@ -3,7 +3,7 @@
 // serial are dropped when they reach the front.
 #pragma once
 
-#include "platform/pacing_clock.h"
+#include "media/pacing_clock.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-namespace platform {
+namespace media {
 
 // pixels holds width x height 32-bit pixels (blue, green, red, unused), rows
 // top-down with no padding. An end-of-stream marker has no pixels.
@@ -66,4 +66,4 @@ private:
     bool aborted_ = false;
 };
 
-} // namespace platform
+} // namespace media

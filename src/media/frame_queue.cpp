@@ -1,6 +1,6 @@
-#include "platform/frame_queue.h"
+#include "media/frame_queue.h"
 
-namespace platform {
+namespace media {
 
 FrameQueue::FrameQueue(std::size_t capacity)
     : capacity_(capacity) {}
@@ -92,4 +92,4 @@ void FrameQueue::Changed() {
     changed_.notify_all();
 }
 
-} // namespace platform
+} // namespace media

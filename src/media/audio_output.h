@@ -12,7 +12,7 @@
 
 class QThread;
 
-namespace platform {
+namespace media {
 
 // Thread-safe: any thread may write, flush and run or stop the output.
 class AudioOutput {
@@ -50,4 +50,4 @@ private:
     std::unique_ptr<QThread> thread_;
 };
 
-} // namespace platform
+} // namespace media

@@ -1,6 +1,6 @@
-#include "platform/pacing_clock.h"
+#include "media/pacing_clock.h"
 
-namespace platform {
+namespace media {
 
 namespace {
 // 100 ns per stream unit.
@@ -60,4 +60,4 @@ std::chrono::nanoseconds PacingClock::TimeUntil(StreamTime position) const {
     return std::chrono::nanoseconds(left > 0 ? left * kNanosecondsPerUnit : 0);
 }
 
-} // namespace platform
+} // namespace media

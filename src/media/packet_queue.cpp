@@ -1,6 +1,6 @@
-#include "platform/packet_queue.h"
+#include "media/packet_queue.h"
 
-namespace platform {
+namespace media {
 
 PacketQueue::PacketQueue(std::size_t capacity)
     : capacity_(capacity) {}
@@ -42,4 +42,4 @@ void PacketQueue::Abort() {
     changed_.notify_all();
 }
 
-} // namespace platform
+} // namespace media

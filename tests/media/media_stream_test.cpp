@@ -1,8 +1,8 @@
 // The media stream on real clips: every container the open dialog offers,
 // frame order, frame-accurate seeking, pacing by an injected clock, and bad
 // input. Index clips spell each frame's number in a 4 x 3 grid of blocks.
-#include "platform/asx_redirector.h"
-#include "platform/media_stream.h"
+#include "media/asx_redirector.h"
+#include "media/media_stream.h"
 
 #include "support/index_clips.h"
 
@@ -15,13 +15,13 @@
 
 namespace {
 
-using platform::FetchResult;
-using platform::FrameTarget;
-using platform::ManualTimeSource;
-using platform::MediaStream;
-using platform::MediaStreamOptions;
-using platform::StreamState;
-using platform::StreamTime;
+using media::FetchResult;
+using media::FrameTarget;
+using media::ManualTimeSource;
+using media::MediaStream;
+using media::MediaStreamOptions;
+using media::StreamState;
+using media::StreamTime;
 using namespace std::chrono_literals;
 
 constexpr StreamTime kFrame25 = 400'000; // one frame at 25 fps, in 100 ns units
@@ -64,7 +64,7 @@ struct Stream {
     MediaStreamOptions Options() {
         MediaStreamOptions options;
         options.timeSource = time;
-        options.audio = platform::AudioMode::Silent;
+        options.audio = media::AudioMode::Silent;
         return options;
     }
     // Runs from position with the clock far ahead: every frame is due at once.
@@ -183,7 +183,7 @@ TEST(MediaStreamPacing, BoundedWaitReturnsPendingOnASlowClip) {
     clip.time->Advance(1s);
     ASSERT_EQ(clip.stream.Fetch(picture.Target()), FetchResult::Frame);
     EXPECT_EQ(ReadIndex(picture), 1);
-    EXPECT_EQ(clip.stream.GetTime(), platform::kStreamUnitsPerSecond);
+    EXPECT_EQ(clip.stream.GetTime(), media::kStreamUnitsPerSecond);
 }
 
 TEST(MediaStreamTime, MpegProgramStreamStartsAtZero) {
@@ -200,7 +200,7 @@ TEST(MediaStreamTime, DurationOfALongStill) {
     Stream clip("long_59_9s.mp4");
     ASSERT_TRUE(clip.opened);
     ASSERT_TRUE(clip.stream.GetDuration().has_value());
-    EXPECT_EQ(*clip.stream.GetDuration() / platform::kStreamUnitsPerSecond, 59);
+    EXPECT_EQ(*clip.stream.GetDuration() / media::kStreamUnitsPerSecond, 59);
     EXPECT_GE(*clip.stream.GetDuration(), 598'000'000);
 }
 
@@ -208,7 +208,7 @@ TEST(MediaStreamTime, SeekPastTheEndReportsTheEnd) {
     Stream clip("index.mp4");
     ASSERT_TRUE(clip.opened);
     Picture picture(176, 144);
-    clip.RunUnpaced(60 * platform::kStreamUnitsPerSecond);
+    clip.RunUnpaced(60 * media::kStreamUnitsPerSecond);
     EXPECT_EQ(clip.stream.Fetch(picture.Target()), FetchResult::EndOfStream);
     EXPECT_FALSE(clip.stream.Seek(-1));
 }
@@ -253,7 +253,7 @@ TEST_F(ScratchFolder, RefusesWhatCannotBeRead) {
         Write("remote.asx", "<asx><entry><ref href=\"http://example.invalid/a.asf\"/></asx>")};
     for (const auto& path : refused) {
         MediaStream stream(
-            MediaStreamOptions{platform::DefaultTimeSource(), platform::AudioMode::Silent});
+            MediaStreamOptions{media::DefaultTimeSource(), media::AudioMode::Silent});
         EXPECT_FALSE(stream.OpenFile(path)) << path;
         EXPECT_FALSE(stream.HasVideo());
     }
@@ -351,7 +351,7 @@ TEST(AsxRedirector, FirstReference) {
         {"", nullptr},
     };
     for (const auto& c : cases) {
-        const auto reference = platform::FirstReference(c.text);
+        const auto reference = media::FirstReference(c.text);
         if (c.expected) {
             ASSERT_TRUE(reference.has_value()) << c.text;
             EXPECT_EQ(*reference, c.expected);
@@ -362,9 +362,9 @@ TEST(AsxRedirector, FirstReference) {
 }
 
 TEST(AsxRedirector, ResolvesRelativeToItsFolder) {
-    EXPECT_TRUE(platform::IsRedirectorPath("x/INDEX.ASX"));
-    EXPECT_FALSE(platform::IsRedirectorPath("index.asf"));
-    const auto resolved = platform::ResolveRedirector(DataPath("index.asx"));
+    EXPECT_TRUE(media::IsRedirectorPath("x/INDEX.ASX"));
+    EXPECT_FALSE(media::IsRedirectorPath("index.asf"));
+    const auto resolved = media::ResolveRedirector(DataPath("index.asx"));
     ASSERT_TRUE(resolved.has_value());
     EXPECT_TRUE(std::filesystem::equivalent(*resolved, DataPath("index.asf")));
 }

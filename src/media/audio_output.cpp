@@ -1,4 +1,4 @@
-#include "platform/audio_output.h"
+#include "media/audio_output.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <future>
 
-namespace platform {
+namespace media {
 
 namespace {
 
@@ -138,4 +138,4 @@ std::size_t AudioOutput::Take(std::uint8_t* bytes, std::size_t max) {
     return count;
 }
 
-} // namespace platform
+} // namespace media

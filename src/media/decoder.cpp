@@ -1,6 +1,6 @@
-#include "platform/decoder.h"
+#include "media/decoder.h"
 
-namespace platform {
+namespace media {
 
 Decoder::Decoder(const AVStream& stream)
     : frame_(MakeFrame()) {
@@ -42,4 +42,4 @@ void Decoder::Flush() {
         avcodec_flush_buffers(context_.get());
 }
 
-} // namespace platform
+} // namespace media

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace media {
 
 // True when path ends in ".asx", in any letter case.
 bool IsRedirectorPath(const std::filesystem::path& path);
@@ -21,4 +21,4 @@ std::optional<std::string> FirstReference(std::string_view text);
 // refused). None when the redirector cannot be read or names no readable file.
 std::optional<std::filesystem::path> ResolveRedirector(const std::filesystem::path& path);
 
-} // namespace platform
+} // namespace media

@@ -2,11 +2,11 @@
 // frames. Used by one thread at a time.
 #pragma once
 
-#include "platform/ffmpeg_handles.h"
+#include "media/ffmpeg_handles.h"
 
 #include <functional>
 
-namespace platform {
+namespace media {
 
 class Decoder {
 public:
@@ -28,4 +28,4 @@ private:
     FramePtr frame_;
 };
 
-} // namespace platform
+} // namespace media

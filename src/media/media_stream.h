@@ -9,7 +9,7 @@
 // never skipping one, when the pacing clock reaches their time.
 #pragma once
 
-#include "platform/pacing_clock.h"
+#include "media/pacing_clock.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,7 +17,7 @@
 #include <memory>
 #include <optional>
 
-namespace platform {
+namespace media {
 
 enum class StreamState { Stop, Run };
 
@@ -86,4 +86,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-} // namespace platform
+} // namespace media

@@ -1,11 +1,11 @@
-#include "platform/media_stream.h"
+#include "media/media_stream.h"
 
-#include "platform/asx_redirector.h"
-#include "platform/audio_output.h"
-#include "platform/decoder.h"
-#include "platform/ffmpeg_handles.h"
-#include "platform/frame_queue.h"
-#include "platform/packet_queue.h"
+#include "media/asx_redirector.h"
+#include "media/audio_output.h"
+#include "media/decoder.h"
+#include "media/ffmpeg_handles.h"
+#include "media/frame_queue.h"
+#include "media/packet_queue.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -18,7 +18,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-namespace platform {
+namespace media {
 
 namespace {
 
@@ -610,4 +610,4 @@ FetchResult MediaStream::Fetch(const FrameTarget& target,
     }
 }
 
-} // namespace platform
+} // namespace media

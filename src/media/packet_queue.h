@@ -3,8 +3,8 @@
 // belongs to; a flush starts a new epoch and drops everything older.
 #pragma once
 
-#include "platform/ffmpeg_handles.h"
-#include "platform/pacing_clock.h"
+#include "media/ffmpeg_handles.h"
+#include "media/pacing_clock.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -12,7 +12,7 @@
 #include <mutex>
 #include <optional>
 
-namespace platform {
+namespace media {
 
 // One seek: its serial number, the stream time it asked for, and where the
 // file is read from (the target, or earlier when a seek landed past it).
@@ -51,4 +51,4 @@ private:
     bool aborted_ = false;
 };
 
-} // namespace platform
+} // namespace media

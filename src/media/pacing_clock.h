@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace platform {
+namespace media {
 
 // Stream times count signed 100 ns units.
 using StreamTime = std::int64_t;
@@ -65,4 +65,4 @@ private:
     std::chrono::nanoseconds startedAt_{0};
 };
 
-} // namespace platform
+} // namespace media

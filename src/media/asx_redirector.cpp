@@ -1,4 +1,4 @@
-#include "platform/asx_redirector.h"
+#include "media/asx_redirector.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <iterator>
 #include <utility>
 
-namespace platform {
+namespace media {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::optional<std::filesystem::path> ResolveRedirector(const std::filesystem::pa
     return resolved;
 }
 
-} // namespace platform
+} // namespace media
