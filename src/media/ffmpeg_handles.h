@@ -2,6 +2,7 @@
 // every object is freed on every path without cleanup chains.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -32,6 +33,9 @@ struct SwsContextDeleter {
 struct SwrContextDeleter {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
+struct AvMemoryDeleter {
+    void operator()(std::uint8_t* block) const { av_free(block); }
+};
 
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
@@ -39,6 +43,8 @@ using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
+// A block from av_malloc, aligned as FFmpeg's SIMD code expects.
+using AvMemoryPtr = std::unique_ptr<std::uint8_t[], AvMemoryDeleter>;
 
 inline FramePtr MakeFrame() {
     FramePtr frame(av_frame_alloc());

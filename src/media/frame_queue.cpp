@@ -5,11 +5,11 @@ namespace media {
 FrameQueue::FrameQueue(std::size_t capacity)
     : capacity_(capacity) {}
 
-std::vector<std::uint8_t> FrameQueue::TakeBuffer() {
+PixelBuffer FrameQueue::TakeBuffer() {
     std::lock_guard lock(mutex_);
     if (spare_.empty())
         return {};
-    std::vector<std::uint8_t> buffer = std::move(spare_.back());
+    PixelBuffer buffer = std::move(spare_.back());
     spare_.pop_back();
     return buffer;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "media/pacing_clock.h"
+#include "media/pixel_buffer.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -16,10 +17,10 @@
 
 namespace media {
 
-// pixels holds width x height 32-bit pixels (blue, green, red, unused), rows
-// top-down with no padding. An end-of-stream marker has no pixels.
+// pixels holds the converted picture, rows top-down. An end-of-stream marker
+// has no pixels.
 struct DecodedFrame {
-    std::vector<std::uint8_t> pixels;
+    PixelBuffer pixels;
     StreamTime time = 0;
     int serial = 0;
     bool endOfStream = false;
@@ -33,7 +34,7 @@ public:
     explicit FrameQueue(std::size_t capacity);
 
     // A pixel buffer to fill, reused from popped frames when possible.
-    std::vector<std::uint8_t> TakeBuffer();
+    PixelBuffer TakeBuffer();
     // Waits while full. Returns false, dropping the frame, when the queue was
     // aborted or flushed to another serial meanwhile.
     bool Push(DecodedFrame frame);
@@ -60,7 +61,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<DecodedFrame> frames_;
-    std::vector<std::vector<std::uint8_t>> spare_;
+    std::vector<PixelBuffer> spare_;
     std::uint64_t version_ = 0;
     int serial_ = 0;
     bool aborted_ = false;

@@ -4,8 +4,10 @@
 #include "media/audio_output.h"
 #include "media/decoder.h"
 #include "media/ffmpeg_handles.h"
+#include "media/frame_converter.h"
 #include "media/frame_queue.h"
 #include "media/packet_queue.h"
+#include "media/sample_buffer.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -45,12 +47,12 @@ StreamTime ToStreamTime(std::int64_t timestamp, AVRational timeBase) {
     return av_rescale_q_rnd(timestamp, timeBase, kStreamTimeBase, AV_ROUND_DOWN);
 }
 
-void CopyFrame(const DecodedFrame& frame, int width, int height, const FrameTarget& target) {
-    const int rows = std::min(height, target.height);
-    const std::size_t rowBytes = static_cast<std::size_t>(std::min(width, target.width)) * 4;
+void CopyFrame(const PixelBuffer& picture, const FrameTarget& target) {
+    const int rows = std::min(picture.Height(), target.height);
+    const std::size_t rowBytes = static_cast<std::size_t>(std::min(picture.Width(), target.width)) * 4;
     for (int y = 0; y < rows; ++y)
-        std::memcpy(target.bits + static_cast<std::ptrdiff_t>(y) * target.pitch,
-                    frame.pixels.data() + static_cast<std::size_t>(y) * width * 4, rowBytes);
+        std::memcpy(target.bits + static_cast<std::ptrdiff_t>(y) * target.pitch, picture.Row(y),
+                    rowBytes);
 }
 
 } // namespace
@@ -123,11 +125,11 @@ struct MediaStream::Impl {
     StreamTime lastTime = 0;
 
     // Owned by the video thread.
-    SwsContextPtr scaler;
+    FrameConverter converter;
     StreamTime predictedTime = 0;
     // Owned by the audio thread.
     SwrContextPtr resampler;
-    std::vector<std::uint8_t> samples;
+    SampleBuffer samples;
 
     std::thread demuxThread;
     std::thread videoThread;
@@ -414,16 +416,8 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     first = false;
     if (time < current.target || frame.width <= 0 || frame.height <= 0)
         return;
-    scaler.reset(sws_getCachedContext(scaler.release(), frame.width, frame.height,
-                                      static_cast<AVPixelFormat>(frame.format), width, height,
-                                      AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!scaler)
-        return;
     DecodedFrame decoded{frames.TakeBuffer(), time, current.serial, false};
-    decoded.pixels.resize(static_cast<std::size_t>(width) * height * 4);
-    std::uint8_t* planes[4] = {decoded.pixels.data(), nullptr, nullptr, nullptr};
-    const int pitches[4] = {width * 4, 0, 0, 0};
-    if (sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) <= 0)
+    if (!converter.Convert(frame, width, height, decoded.pixels))
         return; // no rows converted: the buffer holds no picture
     frames.Push(std::move(decoded));
 }
@@ -465,13 +459,14 @@ void MediaStream::Impl::HandleAudioFrame(AVFrame& frame, const Epoch& current) {
     if (capacity <= 0)
         return;
     const std::size_t frameBytes = static_cast<std::size_t>(sound->Channels()) * 2;
-    samples.resize(static_cast<std::size_t>(capacity) * frameBytes);
-    std::uint8_t* out[1] = {samples.data()};
+    if (!samples.Reserve(static_cast<std::size_t>(capacity) * frameBytes))
+        return;
+    std::uint8_t* out[1] = {samples.Data()};
     const int converted =
         swr_convert(resampler.get(), out, capacity,
                     const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
     if (converted > 0)
-        sound->Write(samples.data(), static_cast<std::size_t>(converted) * frameBytes,
+        sound->Write(samples.Data(), static_cast<std::size_t>(converted) * frameBytes,
                      current.serial);
 }
 
@@ -590,11 +585,9 @@ FetchResult MediaStream::Update(const FrameTarget& target) {
         return FetchResult::EndOfStream;
     if (front == FrontKind::Empty || impl_->clock.Position() < time)
         return FetchResult::Pending;
-    const int width = impl_->width;
-    const int height = impl_->height;
     impl_->frames.Pop(serial, [&](const DecodedFrame& frame) {
         if (target.bits)
-            CopyFrame(frame, width, height, target);
+            CopyFrame(frame.pixels, target);
     });
     impl_->lastTime = time;
     return FetchResult::Frame;

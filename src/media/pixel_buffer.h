@@ -1,0 +1,42 @@
+// A picture of 32-bit pixels (bytes blue, green, red, unused) that FFmpeg may
+// write into. libswscale's SIMD code stores whole vectors: it expects rows that
+// start on an aligned address and slack after the last row, so the rows here
+// are aligned to kRowAlignment bytes and the block ends with kPadding spare
+// bytes. Owned by one thread at a time.
+#pragma once
+
+#include "media/ffmpeg_handles.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace media {
+
+class PixelBuffer {
+public:
+    static constexpr int kRowAlignment = 64;
+    static constexpr std::size_t kPadding = 64;
+
+    // Lays out width x height pixels, keeping the block when it is big
+    // enough. False, leaving the buffer empty, for a size that is not
+    // positive or whose block could not be allocated.
+    bool Reserve(int width, int height);
+
+    std::uint8_t* Row(int y) { return block_.get() + static_cast<std::ptrdiff_t>(y) * pitch_; }
+    const std::uint8_t* Row(int y) const {
+        return block_.get() + static_cast<std::ptrdiff_t>(y) * pitch_;
+    }
+    int Pitch() const { return pitch_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Empty() const { return width_ == 0; }
+
+private:
+    AvMemoryPtr block_;
+    std::size_t capacity_ = 0;
+    int pitch_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+} // namespace media
