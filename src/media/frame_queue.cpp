@@ -45,6 +45,17 @@ FrontKind FrameQueue::Peek(int serial, StreamTime* time) {
     return FrontKind::Frame;
 }
 
+void FrameQueue::DropLate(int serial, StreamTime position) {
+    std::lock_guard lock(mutex_);
+    DropStale(serial);
+    while (frames_.size() >= 2 && !frames_[1].endOfStream && frames_[1].time <= position) {
+        if (spare_.size() < capacity_)
+            spare_.push_back(std::move(frames_.front().pixels));
+        frames_.pop_front();
+        Changed();
+    }
+}
+
 bool FrameQueue::Pop(int serial, const std::function<void(const DecodedFrame&)>& use) {
     std::lock_guard lock(mutex_);
     DropStale(serial);

@@ -41,6 +41,9 @@ public:
 
     // What is at the front for serial; stale frames are dropped first.
     FrontKind Peek(int serial, StreamTime* time);
+    // Drops front frames of serial while the one after is due at position,
+    // so the front is the latest frame due.
+    void DropLate(int serial, StreamTime position);
     // Hands the front frame of serial to use and removes it. False when none.
     bool Pop(int serial, const std::function<void(const DecodedFrame&)>& use);
 

@@ -40,6 +40,11 @@ constexpr StreamTime kFromFirstByte = -1;
 constexpr StreamTime kReopenFile = -2;
 // Packets read at most to find the first frame's time when opening.
 constexpr int kFirstFramePacketLimit = 1000;
+// How far the picture's clock may drift from the sound before it is set back
+// in step, and how long the picture waits for the sound after a start or seek.
+constexpr StreamTime kSoundTolerance = 15 * kStreamUnitsPerMillisecond;
+constexpr auto kSoundStartWait = std::chrono::milliseconds(300);
+constexpr auto kSoundDeviceWait = std::chrono::seconds(3);
 constexpr AVRational kStreamTimeBase{1, static_cast<int>(kStreamUnitsPerSecond)};
 
 // Rounds down so that a frame's time never reads later than it is.
@@ -78,8 +83,12 @@ struct MediaStream::Impl {
     void VideoLoop();
     void HandleVideoFrame(AVFrame& frame, const Epoch& epoch, bool& first);
     void AudioLoop();
+    bool PrepareResampler(AVFrame& frame);
     void HandleAudioFrame(AVFrame& frame, const Epoch& epoch);
     bool RequestReseek(int serial);
+    // Pacing follows the sound while it plays (with mutex held).
+    void AwaitSound(StreamTime position);
+    void FollowSound();
     void StartEpoch(StreamTime seekTo); // with mutex held
 
     // Threads run only for a video that can be decoded; set once when opening.
@@ -123,12 +132,24 @@ struct MediaStream::Impl {
     StreamTime seekTo = 0; // where the file is read from for this epoch
     bool seekPending = false;
     StreamTime lastTime = 0;
+    StreamTime latestFrameTime = 0; // of every frame handed over since opening
+    bool awaitingSound = false;
+    StreamTime soundStartPosition = 0;
+    std::chrono::steady_clock::time_point awaitingSince;
 
     // Owned by the video thread.
     FrameConverter converter;
     StreamTime predictedTime = 0;
     // Owned by the audio thread.
+    struct SoundFormat {
+        int format = -1;
+        int rate = 0;
+        int channels = 0;
+        friend bool operator==(const SoundFormat&, const SoundFormat&) = default;
+    };
     SwrContextPtr resampler;
+    SoundFormat resamplerInput;
+    StreamTime nextSoundTime = 0;
     SampleBuffer samples;
 
     std::thread demuxThread;
@@ -275,6 +296,8 @@ void MediaStream::Impl::StopThreads() {
     videoPackets.Abort();
     audioPackets.Abort();
     frames.Abort();
+    if (sound)
+        sound->Close();
     for (std::thread* thread : {&demuxThread, &videoThread, &audioThread})
         if (thread->joinable())
             thread->join();
@@ -429,7 +452,9 @@ void MediaStream::Impl::AudioLoop() {
     while (auto item = audioPackets.Get()) {
         if (item->epoch.serial != current.serial) {
             audio->Flush();
+            resampler.reset(); // it may hold samples of the previous position
             current = item->epoch;
+            nextSoundTime = current.target;
         }
         audio->Decode(item->packet.get(),
                       [&](AVFrame& frame) { HandleAudioFrame(frame, current); });
@@ -438,36 +463,57 @@ void MediaStream::Impl::AudioLoop() {
     }
 }
 
-void MediaStream::Impl::HandleAudioFrame(AVFrame& frame, const Epoch& current) {
-    if (frame.best_effort_timestamp != AV_NOPTS_VALUE &&
-        ToStreamTime(frame.best_effort_timestamp, audioTimeBase) - origin < current.target)
-        return; // sound before the seek position
-    if (!resampler) {
-        AVChannelLayout layout;
-        av_channel_layout_default(&layout, sound->Channels());
-        SwrContext* raw = nullptr;
-        const int result = swr_alloc_set_opts2(
-            &raw, &layout, AV_SAMPLE_FMT_S16, sound->SampleRate(), &frame.ch_layout,
-            static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
-        resampler.reset(raw);
-        if (result < 0 || swr_init(resampler.get()) < 0) {
-            resampler.reset();
-            return;
-        }
+bool MediaStream::Impl::PrepareResampler(AVFrame& frame) {
+    const SoundFormat format{frame.format, frame.sample_rate, frame.ch_layout.nb_channels};
+    if (resampler && format == resamplerInput)
+        return true;
+    AVChannelLayout layout;
+    av_channel_layout_default(&layout, sound->Channels());
+    SwrContext* raw = nullptr;
+    const int result = swr_alloc_set_opts2(
+        &raw, &layout, AV_SAMPLE_FMT_S16, sound->SampleRate(), &frame.ch_layout,
+        static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
+    resampler.reset(raw);
+    if (result < 0 || swr_init(resampler.get()) < 0) {
+        resampler.reset();
+        return false;
     }
-    const int capacity = swr_get_out_samples(resampler.get(), frame.nb_samples);
-    if (capacity <= 0)
+    resamplerInput = format;
+    return true;
+}
+
+void MediaStream::Impl::HandleAudioFrame(AVFrame& frame, const Epoch& current) {
+    const StreamTime start = frame.best_effort_timestamp != AV_NOPTS_VALUE
+                                 ? ToStreamTime(frame.best_effort_timestamp, audioTimeBase) - origin
+                                 : nextSoundTime;
+    if (frame.nb_samples <= 0 || frame.sample_rate <= 0 || !PrepareResampler(frame))
         return;
+    nextSoundTime = start + av_rescale(frame.nb_samples, kStreamUnitsPerSecond, frame.sample_rate);
+    if (nextSoundTime <= current.target)
+        return; // all of it before the seek position
+    const int capacity = swr_get_out_samples(resampler.get(), frame.nb_samples);
     const std::size_t frameBytes = static_cast<std::size_t>(sound->Channels()) * 2;
-    if (!samples.Reserve(static_cast<std::size_t>(capacity) * frameBytes))
+    if (capacity <= 0 || !samples.Reserve(static_cast<std::size_t>(capacity) * frameBytes))
         return;
     std::uint8_t* out[1] = {samples.Data()};
     const int converted =
         swr_convert(resampler.get(), out, capacity,
                     const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-    if (converted > 0)
-        sound->Write(samples.Data(), static_cast<std::size_t>(converted) * frameBytes,
-                     current.serial);
+    // Sound before the seek position is cut off, so picture and sound start together.
+    const std::int64_t skipped =
+        start < current.target
+            ? std::min<std::int64_t>(converted, av_rescale(current.target - start,
+                                                           sound->SampleRate(),
+                                                           kStreamUnitsPerSecond))
+            : 0;
+    if (converted <= skipped)
+        return;
+    const StreamTime firstTime =
+        start + av_rescale(skipped, kStreamUnitsPerSecond, sound->SampleRate());
+    // Waits while the output is full; a seek or closing ends the wait.
+    sound->Write(samples.Data() + static_cast<std::size_t>(skipped) * frameBytes,
+                 static_cast<std::size_t>(converted - skipped) * frameBytes, current.serial,
+                 firstTime);
 }
 
 // ---- public operations ----
@@ -500,17 +546,19 @@ int MediaStream::VideoHeight() const {
     return impl_->height;
 }
 bool MediaStream::HasSound() const {
-    return impl_->sound != nullptr;
+    return impl_->sound != nullptr && impl_->sound->WaitUntilStarted(kSoundDeviceWait);
 }
 
 void MediaStream::SetState(StreamState state) {
     {
         std::lock_guard lock(impl_->mutex);
         impl_->running = state == StreamState::Run;
-        if (impl_->running)
+        if (impl_->running) {
             impl_->clock.Start();
-        else
+            impl_->AwaitSound(impl_->clock.Position());
+        } else {
             impl_->clock.Stop();
+        }
         if (impl_->sound)
             impl_->sound->SetRunning(impl_->running);
     }
@@ -529,6 +577,7 @@ bool MediaStream::Seek(StreamTime position) {
     impl_->epoch.target = position;
     impl_->StartEpoch(position);
     impl_->clock.Set(position);
+    impl_->AwaitSound(position);
     impl_->lastTime = position;
     return true;
 }
@@ -539,20 +588,53 @@ StreamTime MediaStream::GetTime() const {
 }
 
 std::optional<StreamTime> MediaStream::GetDuration() const {
+    std::lock_guard lock(impl_->mutex);
+    // A duration the file gave too short grows as playback passes it.
+    if (impl_->latestFrameTime > impl_->duration.value_or(0))
+        return impl_->latestFrameTime;
     return impl_->duration;
 }
 
-void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait) {
+void MediaStream::Impl::AwaitSound(StreamTime position) {
+    if (!sound)
+        return;
+    awaitingSound = true;
+    soundStartPosition = position;
+    awaitingSince = std::chrono::steady_clock::now();
+}
+
+void MediaStream::Impl::FollowSound() {
+    if (!sound || !running || sound->Failed())
+        return;
+    if (const auto heard = sound->HeardTime(epoch.serial)) {
+        awaitingSound = false;
+        const StreamTime drift = clock.Position() - *heard;
+        if (drift > kSoundTolerance || drift < -kSoundTolerance)
+            clock.Set(*heard);
+        return;
+    }
+    // Until the sound of this position is heard the picture holds still, so
+    // both start together; a stretch without sound plays on after a while.
+    if (awaitingSound && std::chrono::steady_clock::now() - awaitingSince < kSoundStartWait)
+        clock.Set(soundStartPosition);
+    else
+        awaitingSound = false;
+}
+
+void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait, std::stop_token stop) {
     if (!impl_->Decoding())
         return;
+    // A stop request wakes the wait at once.
+    std::stop_callback wake(stop, [this] { impl_->frames.Wake(); });
     const auto deadline = std::chrono::steady_clock::now() + maxWait;
-    while (true) {
+    while (!stop.stop_requested()) {
         const std::uint64_t version = impl_->frames.Version();
         std::chrono::nanoseconds untilDue = kWaitSlice;
         {
             std::lock_guard lock(impl_->mutex);
             if (!impl_->running || impl_->aborted)
                 return;
+            impl_->FollowSound();
             StreamTime time = 0;
             const FrontKind front = impl_->frames.Peek(impl_->epoch.serial, &time);
             if (front == FrontKind::EndOfStream)
@@ -572,13 +654,16 @@ void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait) {
     }
 }
 
-FetchResult MediaStream::Update(const FrameTarget& target) {
+FetchResult MediaStream::Update(const FrameTarget& target, Delivery delivery) {
     if (!impl_->Decoding())
         return FetchResult::NotRunning;
     std::lock_guard lock(impl_->mutex);
     if (!impl_->running)
         return FetchResult::NotRunning;
+    impl_->FollowSound();
     const int serial = impl_->epoch.serial;
+    if (delivery == Delivery::SkipLate)
+        impl_->frames.DropLate(serial, impl_->clock.Position());
     StreamTime time = 0;
     const FrontKind front = impl_->frames.Peek(serial, &time);
     if (front == FrontKind::EndOfStream)
@@ -590,13 +675,17 @@ FetchResult MediaStream::Update(const FrameTarget& target) {
             CopyFrame(frame.pixels, target);
     });
     impl_->lastTime = time;
+    impl_->latestFrameTime = std::max(impl_->latestFrameTime, time);
     return FetchResult::Frame;
 }
 
 FetchResult MediaStream::Fetch(const FrameTarget& target,
-                               std::optional<std::chrono::nanoseconds> maxWait) {
+                               std::optional<std::chrono::nanoseconds> maxWait,
+                               std::stop_token stop) {
     while (true) {
-        WaitForDue(maxWait.value_or(std::chrono::hours(1)));
+        WaitForDue(maxWait.value_or(std::chrono::hours(1)), stop);
+        if (stop.stop_requested())
+            return FetchResult::Pending;
         const FetchResult result = Update(target);
         if (result != FetchResult::Pending || maxWait)
             return result;

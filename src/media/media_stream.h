@@ -5,8 +5,9 @@
 //
 // Threads: opening starts a demuxing thread and a decoder thread per stream;
 // they decode ahead into a small frame queue and are joined by the destructor.
-// Every public operation is thread-safe. Update hands over frames in order,
-// never skipping one, when the pacing clock reaches their time.
+// Every public operation is thread-safe. Update hands over frames in order
+// when the pacing clock reaches their time; it skips a frame only when asked
+// to drop late ones. While sound plays, the pacing clock follows it.
 #pragma once
 
 #include "media/pacing_clock.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace media {
 
@@ -26,6 +28,11 @@ enum class StreamState { Stop, Run };
 enum class FetchResult { Frame, Pending, EndOfStream, NotRunning };
 
 enum class AudioMode { DefaultOutput, Silent };
+
+// Which frame a fetch hands over when the clock has passed several: every
+// frame in order (a worker that keeps them all), or the latest one due,
+// dropping those already late for display (playback on screen).
+enum class Delivery { EveryFrame, SkipLate };
 
 // A 32-bit destination (bytes blue, green, red, unused), borrowed for one call.
 // Frames are copied into its top-left corner, clipped to its size.
@@ -57,8 +64,6 @@ public:
     // The video's own size in pixels: the size of the sample surface.
     int VideoWidth() const;
     int VideoHeight() const;
-    // True when sound plays on an output device.
-    bool HasSound() const;
 
     // Run starts the pacing clock at the current position; Stop freezes it.
     void SetState(StreamState state);
@@ -69,17 +74,25 @@ public:
     // The time of the frame last handed over, or the seek position when none
     // has been handed over since the last seek.
     StreamTime GetTime() const;
-    // None when the file does not say.
+    // None when the file does not say. Grows to the time of the latest frame
+    // handed over when playback passes it.
     std::optional<StreamTime> GetDuration() const;
 
-    // Waits, at most maxWait, until Update would not return Pending.
-    void WaitForDue(std::chrono::nanoseconds maxWait);
+    // True when sound plays on an output device. May wait a few seconds for
+    // the device to start: not for the user-interface thread.
+    bool HasSound() const;
+
+    // Waits, at most maxWait, until Update would not return Pending. A stop
+    // request ends the wait at once.
+    void WaitForDue(std::chrono::nanoseconds maxWait, std::stop_token stop = {});
     // Copies the next frame into target when the clock has reached its time.
     // Does not wait.
-    FetchResult Update(const FrameTarget& target);
-    // WaitForDue then Update; no bound waits for as long as it takes.
+    FetchResult Update(const FrameTarget& target, Delivery delivery = Delivery::EveryFrame);
+    // WaitForDue then Update; no bound waits for as long as it takes. Pending
+    // when stop was requested first.
     FetchResult Fetch(const FrameTarget& target,
-                      std::optional<std::chrono::nanoseconds> maxWait = std::nullopt);
+                      std::optional<std::chrono::nanoseconds> maxWait = std::nullopt,
+                      std::stop_token stop = {});
 
 private:
     struct Impl;
