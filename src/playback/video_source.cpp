@@ -68,8 +68,10 @@ bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* de
     std::shared_ptr<media::MediaStream> stream;
     std::shared_ptr<platform::Surface> sample;
     {
-        std::lock_guard lock(mutex_);
-        ReleaseAllLocked(); // a source holds one file at a time
+        std::unique_lock lock(mutex_);
+        // A source holds one file at a time; the old stream ends unlocked.
+        std::shared_ptr<media::MediaStream> previous = ReleaseAllLocked();
+        lock.unlock();
     }
     try {
         stream = std::make_shared<media::MediaStream>(
@@ -112,28 +114,30 @@ bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* de
 }
 
 bool CDShow::Close() {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (!open_)
         return false;
-    ReleaseAllLocked();
+    const std::shared_ptr<media::MediaStream> stream = ReleaseAllLocked();
+    lock.unlock();
     return true;
 }
 
 void CDShow::ReleaseAll() {
-    std::lock_guard lock(mutex_);
-    ReleaseAllLocked();
+    std::unique_lock lock(mutex_);
+    const std::shared_ptr<media::MediaStream> stream = ReleaseAllLocked();
+    lock.unlock();
 }
 
-void CDShow::ReleaseAllLocked() {
+std::shared_ptr<media::MediaStream> CDShow::ReleaseAllLocked() {
     open_ = false;
     playing_ = false;
     // A Render waiting with the lock released keeps its own reference; the
     // stream stops when the last one goes.
     if (stream_)
         stream_->SetState(media::StreamState::Stop);
-    stream_.reset();
     sampleSurface_.reset();
     sampleRect_ = {};
+    return std::move(stream_);
 }
 
 std::chrono::nanoseconds CDShow::FetchBound(FetchWait wait) const {
@@ -147,31 +151,42 @@ std::chrono::nanoseconds CDShow::FetchBound(FetchWait wait) const {
     return std::chrono::hours(1);
 }
 
-media::FetchResult CDShow::UpdateSample() {
+media::FetchResult CDShow::UpdateSample(media::Delivery delivery) {
     platform::LockedSurface locked;
     if (sampleSurface_->Lock(&locked, platform::DDLOCK_WAIT) != platform::DD_OK)
-        return stream_->Update({}); // the frame is consumed; the sample keeps the last one
+        return stream_->Update({}, delivery); // consumed; the sample keeps the last frame
     const media::FetchResult result =
-        stream_->Update({locked.bits, locked.pitch, locked.width, locked.height});
+        stream_->Update({locked.bits, locked.pitch, locked.width, locked.height}, delivery);
     sampleSurface_->Unlock();
     return result;
 }
 
-bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWait wait) {
+bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWait wait,
+                    std::stop_token stop) {
     const bool unbounded = FetchBound(wait) >= std::chrono::hours(1);
+    // Playback on screen shows the latest frame due; a worker keeps every frame.
+    const media::Delivery delivery =
+        unbounded ? media::Delivery::EveryFrame : media::Delivery::SkipLate;
     std::unique_lock lock(mutex_);
     if (!open_)
         return false;
     media::FetchResult result = media::FetchResult::Pending;
     while (true) {
         // Wait with the lock released, so the timer's calls go on meanwhile.
-        const std::shared_ptr<media::MediaStream> stream = stream_;
+        std::shared_ptr<media::MediaStream> stream = stream_;
         lock.unlock();
-        stream->WaitForDue(FetchBound(wait));
+        stream->WaitForDue(FetchBound(wait), stop);
         lock.lock();
-        if (!open_ || stream_ != stream)
-            return open_; // closed or replaced while waiting
-        result = UpdateSample();
+        if (!open_ || stream_ != stream) {
+            // Closed or replaced while waiting: the last reference ends unlocked.
+            lock.unlock();
+            stream.reset();
+            lock.lock();
+            return open_;
+        }
+        if (stop.stop_requested())
+            break; // the target gets the last frame again
+        result = UpdateSample(delivery);
         if (result != media::FetchResult::Pending || !unbounded)
             break;
     }

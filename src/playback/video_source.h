@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 namespace playback {
 
@@ -71,9 +72,12 @@ public:
     // Fetches the next frame into the sample surface and stretches the sample
     // onto destRect of target (borrowed). A fetch that finds the end of the
     // stream, or a stopped stream, clears playing; the target then gets the
-    // last frame again. False when nothing is open.
+    // last frame again. The bounded wait (the user-interface thread) shows the
+    // latest frame due, skipping those already late; the unbounded wait (a
+    // worker) delivers every frame in order. A stop request ends any wait at
+    // once, fetching nothing. False when nothing is open.
     bool Render(platform::Surface* target, platform::Rect destRect,
-                FetchWait wait = FetchWait::ByThread);
+                FetchWait wait = FetchWait::ByThread, std::stop_token stop = {});
 
     // Each is false when nothing is open.
     bool Play();
@@ -101,10 +105,12 @@ public:
     std::int32_t SavedPositionMs() const { return savedPositionMs_; }
 
 private:
-    void ReleaseAllLocked();
+    // Returns the stream given up, to be destroyed once the lock is released:
+    // its destructor joins the stream's threads.
+    std::shared_ptr<media::MediaStream> ReleaseAllLocked();
     std::int32_t GetPositionMsLocked() const;
     std::int32_t SeekLocked(media::StreamTime position, std::int32_t requested);
-    media::FetchResult UpdateSample();
+    media::FetchResult UpdateSample(media::Delivery delivery);
     std::chrono::nanoseconds FetchBound(FetchWait wait) const;
 
     const playback::VideoSourceOptions options_;

@@ -124,6 +124,9 @@ void Play(media::MediaStream& stream, double from, double until, std::vector<Sho
 }
 
 TEST(SoundSync, EveryBeepIsHeardWithinFortyMillisecondsOfItsPicture) {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "timing is not representative under a sanitizer";
+#endif
     if (std::system("command -v parec > /dev/null && command -v ffmpeg > /dev/null") != 0)
         GTEST_SKIP() << "parec or ffmpeg missing";
     const fs::path clip =
@@ -141,8 +144,13 @@ TEST(SoundSync, EveryBeepIsHeardWithinFortyMillisecondsOfItsPicture) {
 
     MonitorRecorder recorder;
     ASSERT_TRUE(recorder.Start());
-    std::this_thread::sleep_for(1500ms);
+    // The null sink wakes from idle with a short glitch of its own (about
+    // 10 ms of the first sound lost): play a moment before measuring.
+    std::vector<Shown> warmUp;
+    Play(stream, 8.2, 8.8, warmUp);
+    std::this_thread::sleep_for(1000ms);
     std::vector<Shown> shown;
+    const double measureFrom = SecondsOf(Clock::now());
     Play(stream, 0, 4.5, shown);   // from the start
     Play(stream, 6.5, 12, shown);  // a seek, to the end
     Play(stream, 0, 2.5, shown);   // and the loop to the start
@@ -154,14 +162,18 @@ TEST(SoundSync, EveryBeepIsHeardWithinFortyMillisecondsOfItsPicture) {
     // Seconds 0-4, 7-11 and 0-2: thirteen beeps, each whole, each in step.
     const auto beeps = recorder.Beeps();
     std::vector<double> offsets;
+    std::size_t measured = 0;
     for (const auto& [wall, length] : beeps) {
+        if (wall < measureFrom)
+            continue;
         const double picture = PictureTimeAt(shown, wall);
         const double offset = picture - std::round(picture);
         offsets.push_back(offset);
+        ++measured;
         EXPECT_NEAR(length, kBeepSeconds, 0.006) << "beep at picture time " << picture;
         EXPECT_LE(std::abs(offset), kTolerance) << "beep at picture time " << picture;
     }
-    EXPECT_EQ(beeps.size(), 13u);
+    EXPECT_EQ(measured, 13u);
     std::string report;
     for (double offset : offsets)
         report += std::to_string(int(std::lround(offset * 1000))) + " ";

@@ -311,6 +311,50 @@ TEST_F(VideoSourceTest, UserInterfaceFetchReturnsWithinAboutOneFrame) {
     EXPECT_EQ(ShownIndex(), 0);      // the last frame, presented again
 }
 
+// After the user-interface thread was busy, playback catches up by showing
+// the latest frame due; a worker still gets every frame in order.
+TEST_F(VideoSourceTest, UserInterfaceFetchSkipsFramesAlreadyLate) {
+    for (const auto wait : {CDShow::FetchWait::UpToOneFrame, CDShow::FetchWait::UntilNextFrame}) {
+        CDShow source(ManualOptions());
+        ASSERT_TRUE(source.Open(DataPath("index.mp4"), device_.get()));
+        ASSERT_TRUE(source.Play());
+        source.Render(target_.get(), kVideoDestRect, wait);
+        ASSERT_EQ(ShownIndex(), 0);
+        time_->Advance(1s);                 // busy elsewhere: frames 1 to 25 are due
+        std::this_thread::sleep_for(200ms); // the decoder fills its queue meanwhile
+        source.Render(target_.get(), kVideoDestRect, wait);
+        if (wait == CDShow::FetchWait::UpToOneFrame)
+            EXPECT_GT(ShownIndex(), 1);
+        else
+            EXPECT_EQ(ShownIndex(), 1);
+    }
+}
+
+// The capture worker's wait ends at once when the batch is cancelled, even
+// with the next frame a second away.
+TEST_F(VideoSourceTest, StopRequestEndsTheWorkerWaitAtOnce) {
+    CDShow source(ManualOptions());
+    ASSERT_TRUE(source.Open(DataPath("index_1fps.mp4"), device_.get()));
+    ASSERT_TRUE(source.Play());
+    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    ASSERT_EQ(ShownIndex(), 0);
+    std::stop_source cancel;
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        EXPECT_TRUE(source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame,
+                                  cancel.get_token()));
+        returned = true;
+    });
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(returned); // the manual clock never reaches frame 1
+    cancel.request_stop();
+    worker.join();
+    EXPECT_EQ(ShownIndex(), 0); // nothing fetched: the last frame again
+    time_->Advance(1s);
+    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    EXPECT_EQ(ShownIndex(), 1); // and the frame it waited for is still the next
+}
+
 TEST_F(VideoSourceTest, RenderRestoresALostTarget) {
     CDShow source(ManualOptions());
     ASSERT_TRUE(source.Open(DataPath("index.mp4"), device_.get()));
