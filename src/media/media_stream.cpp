@@ -7,7 +7,7 @@
 #include "media/frame_converter.h"
 #include "media/frame_queue.h"
 #include "media/packet_queue.h"
-#include "media/sample_buffer.h"
+#include "media/sound_feeder.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -15,10 +15,6 @@
 #include <mutex>
 #include <thread>
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
-}
 
 namespace media {
 
@@ -83,8 +79,6 @@ struct MediaStream::Impl {
     void VideoLoop();
     void HandleVideoFrame(AVFrame& frame, const Epoch& epoch, bool& first);
     void AudioLoop();
-    bool PrepareResampler(AVFrame& frame);
-    void HandleAudioFrame(AVFrame& frame, const Epoch& epoch);
     bool RequestReseek(int serial);
     // Pacing follows the sound while it plays (with mutex held).
     void AwaitSound(StreamTime position);
@@ -140,17 +134,6 @@ struct MediaStream::Impl {
     // Owned by the video thread.
     FrameConverter converter;
     StreamTime predictedTime = 0;
-    // Owned by the audio thread.
-    struct SoundFormat {
-        int format = -1;
-        int rate = 0;
-        int channels = 0;
-        friend bool operator==(const SoundFormat&, const SoundFormat&) = default;
-    };
-    SwrContextPtr resampler;
-    SoundFormat resamplerInput;
-    StreamTime nextSoundTime = 0;
-    SampleBuffer samples;
 
     std::thread demuxThread;
     std::thread videoThread;
@@ -332,6 +315,32 @@ bool MediaStream::Impl::RequestReseek(int serial) {
     return true;
 }
 
+void MediaStream::Impl::AwaitSound(StreamTime position) {
+    if (!sound)
+        return;
+    awaitingSound = true;
+    soundStartPosition = position;
+    awaitingSince = std::chrono::steady_clock::now();
+}
+
+void MediaStream::Impl::FollowSound() {
+    if (!sound || !running || sound->Failed())
+        return;
+    if (const auto heard = sound->HeardTime(epoch.serial)) {
+        awaitingSound = false;
+        const StreamTime drift = clock.Position() - *heard;
+        if (drift > kSoundTolerance || drift < -kSoundTolerance)
+            clock.Set(*heard);
+        return;
+    }
+    // Until the sound of this position is heard the picture holds still, so
+    // both start together; a stretch without sound plays on after a while.
+    if (awaitingSound && std::chrono::steady_clock::now() - awaitingSince < kSoundStartWait)
+        clock.Set(soundStartPosition);
+    else
+        awaitingSound = false;
+}
+
 // ---- demuxing thread ----
 
 bool MediaStream::Impl::SeekFile(StreamTime position) {
@@ -448,72 +457,18 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
 // ---- audio decoder thread ----
 
 void MediaStream::Impl::AudioLoop() {
-    Epoch current{-1, 0};
+    SoundFeeder feeder(*sound, audioTimeBase, origin);
+    int serial = -1;
     while (auto item = audioPackets.Get()) {
-        if (item->epoch.serial != current.serial) {
+        if (item->epoch.serial != serial) {
             audio->Flush();
-            resampler.reset(); // it may hold samples of the previous position
-            current = item->epoch;
-            nextSoundTime = current.target;
+            serial = item->epoch.serial;
+            feeder.Restart(serial, item->epoch.target);
         }
-        audio->Decode(item->packet.get(),
-                      [&](AVFrame& frame) { HandleAudioFrame(frame, current); });
+        audio->Decode(item->packet.get(), [&](AVFrame& frame) { feeder.Feed(frame); });
         if (!item->packet)
             audio->Flush();
     }
-}
-
-bool MediaStream::Impl::PrepareResampler(AVFrame& frame) {
-    const SoundFormat format{frame.format, frame.sample_rate, frame.ch_layout.nb_channels};
-    if (resampler && format == resamplerInput)
-        return true;
-    AVChannelLayout layout;
-    av_channel_layout_default(&layout, sound->Channels());
-    SwrContext* raw = nullptr;
-    const int result = swr_alloc_set_opts2(
-        &raw, &layout, AV_SAMPLE_FMT_S16, sound->SampleRate(), &frame.ch_layout,
-        static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
-    resampler.reset(raw);
-    if (result < 0 || swr_init(resampler.get()) < 0) {
-        resampler.reset();
-        return false;
-    }
-    resamplerInput = format;
-    return true;
-}
-
-void MediaStream::Impl::HandleAudioFrame(AVFrame& frame, const Epoch& current) {
-    const StreamTime start = frame.best_effort_timestamp != AV_NOPTS_VALUE
-                                 ? ToStreamTime(frame.best_effort_timestamp, audioTimeBase) - origin
-                                 : nextSoundTime;
-    if (frame.nb_samples <= 0 || frame.sample_rate <= 0 || !PrepareResampler(frame))
-        return;
-    nextSoundTime = start + av_rescale(frame.nb_samples, kStreamUnitsPerSecond, frame.sample_rate);
-    if (nextSoundTime <= current.target)
-        return; // all of it before the seek position
-    const int capacity = swr_get_out_samples(resampler.get(), frame.nb_samples);
-    const std::size_t frameBytes = static_cast<std::size_t>(sound->Channels()) * 2;
-    if (capacity <= 0 || !samples.Reserve(static_cast<std::size_t>(capacity) * frameBytes))
-        return;
-    std::uint8_t* out[1] = {samples.Data()};
-    const int converted =
-        swr_convert(resampler.get(), out, capacity,
-                    const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-    // Sound before the seek position is cut off, so picture and sound start together.
-    const std::int64_t skipped =
-        start < current.target
-            ? std::min<std::int64_t>(converted, av_rescale(current.target - start,
-                                                           sound->SampleRate(),
-                                                           kStreamUnitsPerSecond))
-            : 0;
-    if (converted <= skipped)
-        return;
-    const StreamTime firstTime =
-        start + av_rescale(skipped, kStreamUnitsPerSecond, sound->SampleRate());
-    // Waits while the output is full; a seek or closing ends the wait.
-    sound->Write(samples.Data() + static_cast<std::size_t>(skipped) * frameBytes,
-                 static_cast<std::size_t>(converted - skipped) * frameBytes, current.serial,
-                 firstTime);
 }
 
 // ---- public operations ----
@@ -593,32 +548,6 @@ std::optional<StreamTime> MediaStream::GetDuration() const {
     if (impl_->latestFrameTime > impl_->duration.value_or(0))
         return impl_->latestFrameTime;
     return impl_->duration;
-}
-
-void MediaStream::Impl::AwaitSound(StreamTime position) {
-    if (!sound)
-        return;
-    awaitingSound = true;
-    soundStartPosition = position;
-    awaitingSince = std::chrono::steady_clock::now();
-}
-
-void MediaStream::Impl::FollowSound() {
-    if (!sound || !running || sound->Failed())
-        return;
-    if (const auto heard = sound->HeardTime(epoch.serial)) {
-        awaitingSound = false;
-        const StreamTime drift = clock.Position() - *heard;
-        if (drift > kSoundTolerance || drift < -kSoundTolerance)
-            clock.Set(*heard);
-        return;
-    }
-    // Until the sound of this position is heard the picture holds still, so
-    // both start together; a stretch without sound plays on after a while.
-    if (awaitingSound && std::chrono::steady_clock::now() - awaitingSince < kSoundStartWait)
-        clock.Set(soundStartPosition);
-    else
-        awaitingSound = false;
 }
 
 void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait, std::stop_token stop) {
