@@ -306,11 +306,9 @@ void CMainFrame::OnFileOpen() {
     durationSeconds_ = gSource->GetDurationSeconds();
     positionSeconds_ = 0;
     FitWindowToVideo();
-    if (slider_ != nullptr) {
-        slider_->setRange(0, durationSeconds_);
-        slider_->setPageStep(SliderPageSize(durationSeconds_));
+    SetSliderRange();
+    if (slider_ != nullptr)
         slider_->setValue(positionSeconds_);
-    }
     ShowPositionAndDuration();
     gSource->Play();
     timerId_ = startTimer(kTimerPeriodMs);
@@ -336,6 +334,7 @@ void CMainFrame::OnFileExit() {
 void CMainFrame::OnTimer() {
     if (gSource == nullptr || !gSource->IsPlaying())
         return;
+    FollowGrowingDuration();
     positionSeconds_ = gSource->GetPositionSeconds();
     const int sliderPosition = slider_ != nullptr ? slider_->value() : positionSeconds_;
     const int behind = positionSeconds_ - sliderPosition;
@@ -349,6 +348,25 @@ void CMainFrame::OnTimer() {
         positionSeconds_ = gSource->GetPositionSeconds();
     }
     positionPane_->setText(FormatTime(positionSeconds_));
+}
+
+// A stream may learn its length only while it plays (an elementary stream
+// states none). Kept at the old end, the slider could not follow the position
+// past it, and the gap would read as a drag back there.
+void CMainFrame::FollowGrowingDuration() {
+    const int duration = gSource->GetDurationSeconds();
+    if (duration <= durationSeconds_)
+        return;
+    durationSeconds_ = duration;
+    SetSliderRange();
+    durationPane_->setText(FormatTime(durationSeconds_));
+}
+
+void CMainFrame::SetSliderRange() {
+    if (slider_ == nullptr)
+        return;
+    slider_->setRange(0, durationSeconds_);
+    slider_->setPageStep(SliderPageSize(durationSeconds_));
 }
 
 void CMainFrame::ShowPositionAndDuration() {

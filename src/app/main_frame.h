@@ -100,6 +100,9 @@ private:
     void OnCreate();
 
     QAction* AddAction(int commandId, const QString& text);
+    // Widens the slider and the duration pane to a duration that grew.
+    void FollowGrowingDuration();
+    void SetSliderRange();
     void ShowPositionAndDuration();
     // The frame's size for a client area of `client`: the menu bar added.
     QSize FrameSizeForClient(QSize client) const;

@@ -259,6 +259,27 @@ INSTANTIATE_TEST_SUITE_P(Ticks, TimerTest,
                                     std::to_string(info.param.position);
                          });
 
+// A stream that learns its length while playing reports more at a later tick
+// than when it opened. Reopening the source on a longer clip behind the
+// frame's back gives the frame that moment with the real source.
+TEST_F(AppTest, TimerFollowsAGrowingDurationInsteadOfSeekingBack) {
+    ASSERT_TRUE(Start());
+    OpenThroughMenu(AppDataPath("cif_352x288.mpg"));
+    ASSERT_EQ(Frame().Slider()->maximum(), 2);
+    ASSERT_TRUE(gSource->Open(DataPath("long_59_9s.mp4").toStdString(), gPresenter->Device()));
+    ASSERT_TRUE(gSource->Play());
+    for (int second = 1; second <= 6; ++second) {
+        gSource->SeekSeconds(second);
+        Frame().OnTimer();
+        EXPECT_EQ(gSource->GetPositionSeconds(), second);
+        EXPECT_EQ(Frame().Slider()->value(), second);
+    }
+    EXPECT_EQ(Frame().Slider()->maximum(), 59);
+    EXPECT_EQ(Frame().Slider()->pageStep(), 5);
+    EXPECT_EQ(Frame().DurationSeconds(), 59);
+    EXPECT_EQ(Frame().DurationPane()->text(), QStringLiteral("59"));
+}
+
 TEST_F(AppTest, TimerDoesNothingWhileNotPlaying) {
     ASSERT_TRUE(Start());
     OpenThroughMenu(DataPath("long_59_9s.mp4"));
