@@ -3,6 +3,7 @@
 #include "media/asx_redirector.h"
 #include "media/audio_output.h"
 #include "media/decoder.h"
+#include "media/duration_probe.h"
 #include "media/ffmpeg_handles.h"
 #include "media/frame_converter.h"
 #include "media/frame_queue.h"
@@ -201,6 +202,9 @@ FormatContextPtr MediaStream::Impl::OpenFormat(const std::filesystem::path& path
 }
 
 std::optional<StreamTime> MediaStream::Impl::FileDuration() const {
+    // Missing or only estimated from the bit rate: measured from the file itself.
+    if (const auto probed = ProbeDuration(filePath, *format))
+        return probed;
     if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
         return ToStreamTime(format->duration, AV_TIME_BASE_Q);
     for (unsigned i = 0; i < format->nb_streams; ++i) {

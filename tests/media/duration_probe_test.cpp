@@ -2,6 +2,7 @@
 // made by the ffmpeg command at test time and written through a pipe, so that
 // nothing (duration, index) is patched in afterwards.
 #include "media/duration_probe.h"
+#include "media/media_stream.h"
 #include "media/ffmpeg_handles.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,10 @@ TEST_P(DurationProbeClip, FindsTheLengthFFmpegMissesOrMisjudges) {
         EXPECT_GT(std::abs(opened->duration * 10 - length), kStreamUnitsPerSecond);
     }
     EXPECT_EQ(InFrames(media::ProbeDuration(Clip(name), *opened)), InFrames(length));
+    // The stream reports it, so the slider's range covers the whole file.
+    media::MediaStream stream({media::DefaultTimeSource(), media::AudioMode::Silent});
+    ASSERT_TRUE(stream.OpenFile(Clip(name)));
+    EXPECT_EQ(InFrames(stream.GetDuration()), InFrames(length));
 }
 
 // Where sound outlasts the picture, the picture's length.
