@@ -1,5 +1,7 @@
 #include "platform/surface.h"
 
+#include "platform/resampler.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -48,65 +50,6 @@ std::vector<int> NearestIndices(int destLength, int sourceStart, int sourceLengt
             sourceStart + static_cast<int>((2 * std::int64_t{i} + 1) * sourceLength /
                                            (2 * std::int64_t{destLength}));
     return indices;
-}
-
-// Where each destination pixel centre falls in the source: the nearer source
-// index and the weight (0 to 256) of the next one.
-struct Tap {
-    int index;
-    int nextIndex;
-    int weight;
-};
-
-std::vector<Tap> BilinearTaps(int destLength, int sourceLength) {
-    std::vector<Tap> taps(static_cast<std::size_t>(destLength));
-    for (int i = 0; i < destLength; ++i) {
-        // Source position of the centre in 1/256 pixel: ((i + 0.5) × source ÷ dest − 0.5) × 256.
-        const std::int64_t position =
-            ((2 * std::int64_t{i} + 1) * sourceLength * 128) / destLength - 128;
-        const std::int64_t clamped =
-            std::clamp<std::int64_t>(position, 0, std::int64_t{sourceLength - 1} * 256);
-        const int index = static_cast<int>(clamped >> 8);
-        taps[std::size_t(i)] =
-            Tap{index, std::min(index + 1, sourceLength - 1), static_cast<int>(clamped & 255)};
-    }
-    return taps;
-}
-
-// Mixes two pixels byte by byte: weight 0 gives `a`, 256 gives `b`.
-std::uint32_t Mix(std::uint32_t a, std::uint32_t b, int weight) {
-    std::uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int from = int((a >> shift) & 0xFF);
-        const int to = int((b >> shift) & 0xFF);
-        result |= std::uint32_t((from * (256 - weight) + to * weight + 128) >> 8) << shift;
-    }
-    return result;
-}
-
-// Bilinear stretch between two pixel areas, each given by its first pixel and
-// its pitch. Done here rather than by QPainter, which may use helper threads.
-void StretchBilinear(std::uint8_t* dest, int destPitch, int destWidth, int destHeight,
-                     const std::uint8_t* source, int sourcePitch, int sourceWidth,
-                     int sourceHeight) {
-    const std::vector<Tap> columns = BilinearTaps(destWidth, sourceWidth);
-    const std::vector<Tap> rows = BilinearTaps(destHeight, sourceHeight);
-    for (int y = 0; y < destHeight; ++y) {
-        const Tap& row = rows[std::size_t(y)];
-        const auto* upper =
-            reinterpret_cast<const std::uint32_t*>(source + std::size_t(row.index) * sourcePitch);
-        const auto* lower = reinterpret_cast<const std::uint32_t*>(
-            source + std::size_t(row.nextIndex) * sourcePitch);
-        auto* out = reinterpret_cast<std::uint32_t*>(dest + std::size_t(y) * destPitch);
-        for (int x = 0; x < destWidth; ++x) {
-            const Tap& column = columns[std::size_t(x)];
-            const std::uint32_t top =
-                Mix(upper[column.index], upper[column.nextIndex], column.weight);
-            const std::uint32_t bottom =
-                Mix(lower[column.index], lower[column.nextIndex], column.weight);
-            out[x] = Mix(top, bottom, row.weight);
-        }
-    }
 }
 
 } // namespace
@@ -384,12 +327,12 @@ void Surface::Stretch(const Rect& destRect, const Surface& source, const Rect& s
         sourceBits = copy.data();
     }
     if (smooth) {
-        StretchBilinear(pixels_.data() + std::size_t(destRect.top) * Pitch() +
-                            std::size_t(destRect.left) * 4,
-                        Pitch(), destRect.Width(), destRect.Height(),
-                        sourceBits + std::size_t(sourceRect.top) * source.Pitch() +
-                            std::size_t(sourceRect.left) * 4,
-                        source.Pitch(), sourceRect.Width(), sourceRect.Height());
+        ResampleSmooth(PixelArea{pixels_.data() + std::size_t(destRect.top) * Pitch() +
+                                     std::size_t(destRect.left) * 4,
+                                 Pitch(), destRect.Width(), destRect.Height()},
+                       ConstPixelArea{sourceBits + std::size_t(sourceRect.top) * source.Pitch() +
+                                          std::size_t(sourceRect.left) * 4,
+                                      source.Pitch(), sourceRect.Width(), sourceRect.Height()});
         return;
     }
     const std::vector<int> columns =

@@ -67,8 +67,11 @@ inline constexpr std::uint32_t DDSCAPS_OFFSCREENPLAIN = 0x40;
 inline constexpr std::uint32_t DDSCAPS_PRIMARYSURFACE = 0x200;
 
 // Blt flags. Without DDBLT_WAIT a blit on a busy surface fails with
-// DDERR_WASSTILLDRAWING. kBltSmooth asks for bilinear filtering instead of the
-// nearest-pixel stretch (off-screen destinations only).
+// DDERR_WASSTILLDRAWING. kBltSmooth asks for filtering instead of the
+// nearest-pixel stretch (off-screen destinations only): each axis is averaged
+// over the covered source pixels when it shrinks, interpolated linearly when
+// it grows and copied when its length is kept, so shrunk pictures of fine
+// detail are not aliased (see platform/resampler.h).
 inline constexpr std::uint32_t DDBLT_WAIT = 0x01000000;
 inline constexpr std::uint32_t kBltSmooth = 0x10000000;
 

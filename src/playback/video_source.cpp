@@ -194,7 +194,8 @@ bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWai
         playing_ = false;
     if (target) {
         const platform::SurfaceResult blit =
-            target->Blt(&destRect, sampleSurface_.get(), &sampleRect_, platform::DDBLT_WAIT);
+            target->Blt(&destRect, sampleSurface_.get(), &sampleRect_,
+                        platform::DDBLT_WAIT | platform::kBltSmooth);
         if (blit == platform::DDERR_SURFACELOST)
             target->Restore();
     }
