@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kBytesPerSample = 2;
 constexpr int kFeedIntervalMs = 10;
+constexpr qint64 kDeviceBufferMicroseconds = 250'000;
 
 // Owns the QAudioSink on a thread with its own event loop, as the sink's
 // timers and backend callbacks need one.
@@ -36,6 +37,10 @@ protected:
             return;
         }
         QAudioSink sink(device, format);
+        // Room for a busy machine: the sound thread may be kept from running
+        // for a while without the device running dry. What waits in the device
+        // is counted by the clock, so the size costs no synchronisation.
+        sink.setBufferSize(format.bytesForDuration(kDeviceBufferMicroseconds));
         io_ = sink.start();
         if (!io_ || sink.error() != QAudio::NoError) {
             output_.SetStarted(false);
