@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -85,6 +86,12 @@ struct BadDescription {
     SurfaceDescription description;
     SurfaceResult expected;
 };
+
+// GoogleTest would print the bytes of the struct, padding that was never
+// written included.
+void PrintTo(const BadDescription& bad, std::ostream* out) {
+    *out << bad.name;
+}
 
 class BadDescriptions : public SurfaceTest, public ::testing::WithParamInterface<BadDescription> {};
 
@@ -476,6 +483,10 @@ struct InjectedStep {
     const char* name;
     DisplayStep step;
 };
+
+void PrintTo(const InjectedStep& injected, std::ostream* out) {
+    *out << injected.name;
+}
 
 class InjectedFaults : public SurfaceTest, public ::testing::WithParamInterface<InjectedStep> {};
 
