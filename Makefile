@@ -1,5 +1,6 @@
 # Every target installs what it needs first (scripts/install-deps.sh is idempotent).
-# Builds go to build/ (tests and the program), build-sanitize/, build-thread/ and build-fuzz/.
+# Builds go to build/ (tests and the program), build-sanitize/, build-thread/ and build-fuzz/;
+# check-memory runs the programs of build/ under valgrind.
 
 JOBS          ?= $(shell nproc)
 BUILD_TYPE    ?= RelWithDebInfo
@@ -12,7 +13,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                 TSAN_OPTIONS=suppressions=$(CURDIR)/scripts/tsan.supp:halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build test run check-sanitize check-thread fuzz clean
+.PHONY: all deps build test run check-sanitize check-thread check-memory fuzz clean
 
 all: build
 
@@ -40,6 +41,9 @@ check-thread: deps
 	    -DTESSELON_SANITIZE=thread -DTESSELON_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-thread -j $(JOBS)
 	$(SANITIZER_ENV) ctest --test-dir build-thread $(CTEST_FLAGS)
+
+check-memory: build
+	scripts/check-memory.sh build
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

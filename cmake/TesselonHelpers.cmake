@@ -32,11 +32,13 @@ set(TESSELON_TEST_ENVIRONMENT
     "QTEST_FUNCTION_TIMEOUT=60000"
     "TESSELON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
 
-# tesselon_add_test(name SOURCES ... LIBRARIES ... [QT])
+# tesselon_add_test(name SOURCES ... LIBRARIES ... [QT] [FIXTURE fixture CASES filter])
 # One GoogleTest executable; every test case becomes one CTest test.
 # QT: link the main() that creates a QApplication before running the tests.
+# FIXTURE, CASES: the cases that match the GoogleTest filter need the CTest
+# fixture (CTest runs its set-up first); the others do not wait for it.
 function(tesselon_add_test name)
-    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "QT" "FIXTURE;CASES" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     if(ARG_QT)
         target_link_libraries(${name} PRIVATE tesselon_qt_test_main)
@@ -47,8 +49,32 @@ function(tesselon_add_test name)
     target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
     target_compile_definitions(${name} PRIVATE
         TESSELON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-    gtest_discover_tests(${name}
-        DISCOVERY_MODE PRE_TEST
-        DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${TESSELON_TEST_ENVIRONMENT}" TIMEOUT 300)
+    set(properties ENVIRONMENT "${TESSELON_TEST_ENVIRONMENT}" TIMEOUT 300)
+    if(ARG_FIXTURE)
+        gtest_discover_tests(${name}
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 60
+            TEST_FILTER "-${ARG_CASES}"
+            PROPERTIES ${properties})
+        gtest_discover_tests(${name}
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 60
+            TEST_FILTER "${ARG_CASES}"
+            PROPERTIES ${properties} FIXTURES_REQUIRED ${ARG_FIXTURE})
+    else()
+        gtest_discover_tests(${name}
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES ${properties})
+    endif()
+endfunction()
+
+# The clip matrix (tests/data/clip-matrix.txt) is made at test time into the
+# build tree by the set-up test ClipMatrixSetUp (tests/support), for every
+# test program that plays it; their cases that do so ask for the fixture
+# clip_matrix.
+set(TESSELON_CLIP_MATRIX "${CMAKE_BINARY_DIR}/clip-matrix")
+function(tesselon_use_clip_matrix target)
+    target_compile_definitions(${target} PRIVATE
+        TESSELON_CLIP_MATRIX="${TESSELON_CLIP_MATRIX}")
 endfunction()

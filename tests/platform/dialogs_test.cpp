@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 
 using namespace platform;
 
@@ -163,6 +164,12 @@ struct RealBoxCase {
     QMessageBox::StandardButton press;
     DialogAnswer expected;
 };
+
+// GoogleTest would print the bytes of the struct, padding that was never
+// written included.
+void PrintTo(const RealBoxCase& box, std::ostream* out) {
+    *out << box.name;
+}
 
 class RealMessageBox : public ::testing::TestWithParam<RealBoxCase> {};
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -89,6 +90,12 @@ struct BadDescription {
     SurfaceDescription description;
     SurfaceResult expected;
 };
+
+// GoogleTest would print the bytes of the struct, padding that was never
+// written included.
+void PrintTo(const BadDescription& bad, std::ostream* out) {
+    *out << bad.name;
+}
 
 class BadDescriptions : public SurfaceTest, public ::testing::WithParamInterface<BadDescription> {};
 
@@ -649,6 +656,10 @@ struct InjectedStep {
     const char* name;
     DisplayStep step;
 };
+
+void PrintTo(const InjectedStep& injected, std::ostream* out) {
+    *out << injected.name;
+}
 
 class InjectedFaults : public SurfaceTest, public ::testing::WithParamInterface<InjectedStep> {};
 

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -94,6 +95,12 @@ struct InitFailure {
     bool withUpdate;
     const char* text;
 };
+
+// GoogleTest would print the bytes of the struct, padding that was never
+// written included.
+void PrintTo(const InitFailure& failure, std::ostream* out) {
+    *out << failure.name;
+}
 
 class InitFailures : public PresenterTest, public ::testing::WithParamInterface<InitFailure> {};
 
@@ -303,6 +310,10 @@ struct CopyCase {
     int width, height;
     bool active;
 };
+
+void PrintTo(const CopyCase& c, std::ostream* out) {
+    *out << c.width << "x" << c.height << (c.active ? " active" : " inactive");
+}
 
 class FrameCopies : public PresenterTest, public ::testing::WithParamInterface<CopyCase> {};
 
