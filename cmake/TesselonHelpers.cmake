@@ -32,13 +32,14 @@ set(TESSELON_TEST_ENVIRONMENT
     "QTEST_FUNCTION_TIMEOUT=60000"
     "TESSELON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
 
-# tesselon_add_test(name SOURCES ... LIBRARIES ... [QT] [FIXTURE fixture CASES filter])
+# tesselon_add_test(name SOURCES ... LIBRARIES ... [QT] [SERIAL] [FIXTURE fixture CASES filter])
 # One GoogleTest executable; every test case becomes one CTest test.
 # QT: link the main() that creates a QApplication before running the tests.
+# SERIAL: no other test runs beside these (they listen to the shared sound output).
 # FIXTURE, CASES: the cases that match the GoogleTest filter need the CTest
 # fixture (CTest runs its set-up first); the others do not wait for it.
 function(tesselon_add_test name)
-    cmake_parse_arguments(ARG "QT" "FIXTURE;CASES" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "QT;SERIAL" "FIXTURE;CASES" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     if(ARG_QT)
         target_link_libraries(${name} PRIVATE tesselon_qt_test_main)
@@ -50,6 +51,9 @@ function(tesselon_add_test name)
     target_compile_definitions(${name} PRIVATE
         TESSELON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
     set(properties ENVIRONMENT "${TESSELON_TEST_ENVIRONMENT}" TIMEOUT 300)
+    if(ARG_SERIAL)
+        list(APPEND properties RUN_SERIAL TRUE)
+    endif()
     if(ARG_FIXTURE)
         gtest_discover_tests(${name}
             DISCOVERY_MODE PRE_TEST

@@ -26,6 +26,8 @@ constexpr std::size_t kAudioPacketCapacity = 256;
 constexpr std::size_t kFrameCapacity = 4;
 // Waits are cut into slices so an injected time source is noticed promptly.
 constexpr auto kWaitSlice = std::chrono::milliseconds(10);
+// How many frames before its target a seek aims, for reordered frames.
+constexpr StreamTime kSeekLeadFrames = 3;
 // How far each repeated seek steps back when a seek landed past its target.
 constexpr StreamTime kReseekStep = kStreamUnitsPerSecond;
 constexpr int kMaxRedirections = 4;
@@ -354,8 +356,12 @@ bool MediaStream::Impl::SeekFile(StreamTime position) {
         av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0)
         return true;
     const AVStream& stream = *format->streams[videoIndex];
+    // Indexes hold decoding times, which run up to a few frames ahead of the
+    // presentation times asked for when frames are reordered: aim a little
+    // earlier, and the frames before the target are decoded and dropped.
+    const StreamTime lead = kSeekLeadFrames * frameDuration;
     const std::int64_t timestamp =
-        av_rescale_q_rnd(origin + std::max<StreamTime>(position, 0), kStreamTimeBase,
+        av_rescale_q_rnd(origin + std::max<StreamTime>(position, 0) - lead, kStreamTimeBase,
                          stream.time_base, AV_ROUND_DOWN);
     if (av_seek_frame(format.get(), videoIndex, timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
         return true;
@@ -439,13 +445,14 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
     predictedTime = time + frameDuration;
-    if (first && current.readFrom >= 0) {
+    if (first && current.readFrom != kReopenFile) {
         // Some demuxers seek to a frame that is not a keyframe: what decodes
         // before the next keyframe is damaged.
-        if (!frame.key_frame && frame.pict_type != AV_PICTURE_TYPE_I)
+        if (current.readFrom >= 0 && !frame.key_frame && frame.pict_type != AV_PICTURE_TYPE_I)
             return;
         first = false;
-        // Others seek past the target; read again from further back.
+        // Others seek past the target, and some cannot go back to the first
+        // byte at all; read again from further back.
         if (time > current.target && RequestReseek(current.serial))
             return;
     }
