@@ -8,7 +8,10 @@ FUZZ_SECONDS  ?= 60
 CMAKE_FLAGS   ?=
 CTEST_FLAGS   ?= --output-on-failure -j $(JOBS) --timeout 600
 
-SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+# The sanitizer suites play the clip matrix's subset (every codec and pixel
+# format once); make test plays all of it.
+SANITIZER_ENV = TESSELON_CLIP_MATRIX_SUBSET=1 \
+                ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                 TSAN_OPTIONS=suppressions=$(CURDIR)/scripts/tsan.supp:halt_on_error=1:second_deadlock_stack=1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the clips listed in clip-matrix.txt (beside this script) into OUTDIR.
 # Usage: make-clip-matrix.sh OUTDIR [--subset] [--list]
-#   --subset  only the clips marked for the memory check
+#   --subset  only the clips marked for the memory check (also when
+#             TESSELON_CLIP_MATRIX_SUBSET is set and not 0, as the tests read it)
 #   --list    then print the path of every selected clip, one a line
 #
 # Clips already in OUTDIR are kept, so a second run makes only what is missing;
@@ -21,6 +22,7 @@ set -f
 table="$(cd "$(dirname "$0")" && pwd)/clip-matrix.txt"
 outdir=""
 subset=false
+[[ "${TESSELON_CLIP_MATRIX_SUBSET:-0}" != 0 ]] && subset=true
 list=false
 for argument in "$@"; do
     case "$argument" in
