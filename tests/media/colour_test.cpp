@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +24,11 @@ struct ColourCase {
     const char* range;  // tv (limited) or pc (full)
     bool tagged;        // whether the stream says which
 };
+
+// By name: the bytes of the record include padding.
+void PrintTo(const ColourCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 // Untagged clips carry "unspecified" in their H.264 headers: the decoder
 // must choose by the picture's height.
