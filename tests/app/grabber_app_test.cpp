@@ -236,10 +236,17 @@ TEST_F(AppTest, WithNoFileTheLoopPresentsTheOffscreenSurface) {
     ASSERT_TRUE(Start());
     FillOffscreen(0x00306090);
     QRgb shown = 0;
-    QTimer::singleShot(300, [&] {
+    // Looked at until it shows, as a slow (instrumented) start-up may take a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
         shown = Frame().View()->grab().toImage().pixel(20, 20) & 0x00FFFFFF;
-        Trigger(res::ID_APP_EXIT);
+        if (shown == 0x306090u || std::chrono::steady_clock::now() > deadline) {
+            look.stop();
+            Trigger(res::ID_APP_EXIT);
+        }
     });
+    look.start(100);
     EXPECT_EQ(app_->Run(), 0);
     EXPECT_EQ(shown, 0x306090u);
 }
