@@ -1,6 +1,7 @@
 #include "media/duration_probe.h"
 
 #include "media/ffmpeg_handles.h"
+#include "media/stream_time.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr AVRational kStreamTimeBase{1, static_cast<int>(kStreamUnitsPerSecond)};
 constexpr std::int64_t kUnlimited = std::numeric_limits<std::int64_t>::max();
 // The first time is the earliest among this many video packets, so that the
 // frames a B-frame stream sends ahead of earlier ones do not hide it.
@@ -65,12 +65,6 @@ void Scan::Add(const AVPacket& packet, AVRational timeBase, StreamTime frameDura
     end = std::max(end.value_or(*shown + frameLength), *shown + frameLength);
 }
 
-StreamTime FrameDuration(AVFormatContext& opened, AVStream& video) {
-    const AVRational rate = av_guess_frame_rate(&opened, &video, nullptr);
-    return rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), kStreamTimeBase)
-                                        : kStreamUnitsPerSecond / 25;
-}
-
 // Where reading stops at the latest: after this many packets of any stream,
 // or of the video.
 struct ReadBound {
@@ -89,7 +83,7 @@ public:
         : path_(path)
         , format_(opened.iformat)
         , videoId_(video.id)
-        , frameDuration_(FrameDuration(opened, video))
+        , frameDuration_(FrameDurationOf(opened, video))
         , limits_(limits)
         , deadline_(Clock::now() + kTimeLimit) {}
 

@@ -9,13 +9,13 @@
 #include "media/frame_queue.h"
 #include "media/packet_queue.h"
 #include "media/sound_feeder.h"
+#include "media/stream_time.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
-
 
 namespace media {
 
@@ -44,16 +44,11 @@ constexpr int kFirstFramePacketLimit = 1000;
 constexpr StreamTime kSoundTolerance = 15 * kStreamUnitsPerMillisecond;
 constexpr auto kSoundStartWait = std::chrono::milliseconds(300);
 constexpr auto kSoundDeviceWait = std::chrono::seconds(3);
-constexpr AVRational kStreamTimeBase{1, static_cast<int>(kStreamUnitsPerSecond)};
-
-// Rounds down so that a frame's time never reads later than it is.
-StreamTime ToStreamTime(std::int64_t timestamp, AVRational timeBase) {
-    return av_rescale_q_rnd(timestamp, timeBase, kStreamTimeBase, AV_ROUND_DOWN);
-}
 
 void CopyFrame(const PixelBuffer& picture, const FrameTarget& target) {
     const int rows = std::min(picture.Height(), target.height);
-    const std::size_t rowBytes = static_cast<std::size_t>(std::min(picture.Width(), target.width)) * 4;
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(std::min(picture.Width(), target.width)) * 4;
     for (int y = 0; y < rows; ++y)
         std::memcpy(target.bits + static_cast<std::ptrdiff_t>(y) * target.pitch, picture.Row(y),
                     rowBytes);
@@ -187,9 +182,7 @@ bool MediaStream::Impl::OpenVideo() {
     // decoding times only, so their frames read later than the file's start.
     if (const auto first = FirstFrameTime())
         origin = *first;
-    const AVRational rate = av_guess_frame_rate(format.get(), &stream, nullptr);
-    frameDuration = rate.num > 0 && rate.den > 0 ? av_rescale_q(1, av_inv_q(rate), kStreamTimeBase)
-                                                 : kStreamUnitsPerSecond / 25;
+    frameDuration = FrameDurationOf(*format, stream);
     return true;
 }
 

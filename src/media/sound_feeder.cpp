@@ -1,5 +1,7 @@
 #include "media/sound_feeder.h"
 
+#include "media/stream_time.h"
+
 #include <algorithm>
 
 extern "C" {
@@ -47,13 +49,9 @@ bool SoundFeeder::PrepareResampler(AVFrame& frame) {
 }
 
 void SoundFeeder::Feed(AVFrame& frame) {
-    const StreamTime start =
-        frame.best_effort_timestamp != AV_NOPTS_VALUE
-            ? av_rescale_q_rnd(frame.best_effort_timestamp, timeBase_,
-                               AVRational{1, static_cast<int>(kStreamUnitsPerSecond)},
-                               AV_ROUND_DOWN) -
-                  origin_
-            : nextTime_;
+    const StreamTime start = frame.best_effort_timestamp != AV_NOPTS_VALUE
+                                 ? ToStreamTime(frame.best_effort_timestamp, timeBase_) - origin_
+                                 : nextTime_;
     if (frame.nb_samples <= 0 || frame.sample_rate <= 0 || !PrepareResampler(frame))
         return;
     nextTime_ = start + av_rescale(frame.nb_samples, kStreamUnitsPerSecond, frame.sample_rate);
