@@ -1,9 +1,9 @@
 #include "app/grabber_app.h"
 
-#include "app/about_dialog.h"
 #include "app/main_frame.h"
 #include "app/playback_objects.h"
 #include "app/video_view.h"
+#include "controls/about_dialog.h"
 #include "controls/control_classes.h"
 #include "platform/dialogs.h"
 #include "platform/run_loop.h"
@@ -136,6 +136,6 @@ void CGrabberApp::DestroyMainFrame() {
 }
 
 void CGrabberApp::OnAppAbout() {
-    CAboutDlg about(mainFrame_);
+    tesselon::controls::CAboutDlg about(mainFrame_);
     about.exec();
 }

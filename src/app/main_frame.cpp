@@ -1,11 +1,12 @@
 #include "app/main_frame.h"
 
-#include "app/app_icons.h"
 #include "app/frame_geometry.h"
 #include "app/playback_objects.h"
 #include "app/video_view.h"
 #include "controls/control_classes.h"
+#include "platform/client_aspect.h"
 #include "platform/dialogs.h"
+#include "res/app_icons.h"
 #include "res/resource_ids.h"
 
 #include <QAction>
@@ -52,9 +53,9 @@ QString ToolTipPart(const QString& prompt, const QString& menuText) {
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , aspect_(AspectOf(videoRect_.width(), videoRect_.height())) {
+    , aspect_(platform::AspectOf(videoRect_.width(), videoRect_.height())) {
     setWindowTitle(platform::LoadString(res::IDS_APP_NAME));
-    setWindowIcon(AppIcon());
+    setWindowIcon(res::AppIcon());
     CreateActions();
     CreateMenus();
     CreateClient();
@@ -162,7 +163,7 @@ void CMainFrame::CreateToolBar() {
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
     for (int id :
          {res::ID_FILE_OPEN, res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4, res::ID_APP_ABOUT}) {
-        Action(id)->setIcon(QIcon(ToolbarImage(id)));
+        Action(id)->setIcon(QIcon(res::ToolbarImage(id)));
         toolBar_->addAction(Action(id));
         if (id == res::ID_FILE_OPEN || id == res::ID_CONTROL_IMAGES4)
             toolBar_->addSeparator();
@@ -260,7 +261,7 @@ void CMainFrame::FitWindowToVideo() {
 
 void CMainFrame::OnSize(SizeType type, int cx, int cy) {
     (void)type;
-    const std::optional<QSize> fitted = FitClientToAspect(QSize(cx, cy), aspect_);
+    const std::optional<QSize> fitted = platform::FitClientToAspect(QSize(cx, cy), aspect_);
     if (!fitted)
         return;
     videoRect_ = QRect(QPoint(0, 0), *fitted);
@@ -301,7 +302,7 @@ void CMainFrame::OnFileOpen() {
     videoWidth_ = known ? format.width : kDefaultVideoWidth;
     videoHeight_ = known ? format.height : kDefaultVideoHeight;
     videoRect_ = QRect(0, 0, videoWidth_, videoHeight_);
-    aspect_ = AspectOf(videoWidth_, videoHeight_);
+    aspect_ = platform::AspectOf(videoWidth_, videoHeight_);
 
     durationSeconds_ = gSource->GetDurationSeconds();
     positionSeconds_ = 0;

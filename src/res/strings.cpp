@@ -32,7 +32,7 @@ constexpr std::array<std::pair<int, const char*>, 24> kStrings{{
     {IDS_COPYING_IMAGE, "Copying image %1 ..."},
     {IDS_FREEING_IMAGE, "Freeing image %1 ..."},
     {IDS_LABEL_TEXT, "JPG created with Tesselon %1"},
-    {IDS_CONTACT, "tesselon@example.org"},
+    {IDS_CONTACT, "grabs@example.org"},
     {IDS_CANCELING, "Canceling, wait ..."},
     {IDS_CLOSING, "Closing, wait ..."},
 }};

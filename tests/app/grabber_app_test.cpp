@@ -1,7 +1,7 @@
 // Start-up, the run loop and shutdown of the application object.
-#include "app/about_dialog.h"
 #include "app/video_view.h"
 #include "app_fixture.h"
+#include "controls/about_dialog.h"
 #include "controls/control_classes.h"
 #include "res/resource_ids.h"
 
@@ -256,7 +256,8 @@ TEST_F(AppTest, AboutBoxShowsIconVersionAndOk) {
     QString shownTitle;
     QStringList shownTexts;
     QTimer::singleShot(0, [&] {
-        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        auto* about =
+            qobject_cast<tesselon::controls::CAboutDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(about, nullptr);
         shownTitle = about->windowTitle();
         for (QLabel* label : about->findChildren<QLabel*>())

@@ -135,13 +135,6 @@ TEST(GrabArguments, Parse) {
     }
 }
 
-TEST(GrabNames, RepeatedTimesGetASuffix) {
-    EXPECT_EQ(grab::UniqueNames({0, 40, 0, 0, 40, 80}),
-              (std::vector<std::string>{"0", "40", "0_2", "0_3", "40_2", "80"}));
-    // A suffixed name that is also a real time stays unique.
-    EXPECT_EQ(grab::UniqueNames({5, 5, 5}), (std::vector<std::string>{"5", "5_2", "5_3"}));
-}
-
 TEST_F(GrabRun, CapturesConsecutiveFramesAndLoopsAtTheEnd) {
     ASSERT_EQ(Grab("index.mpg", 60), 0) << output_.str();
     EXPECT_EQ(FileCount(), 60u);

@@ -44,6 +44,9 @@ TEST(Strings, TheDefaultLabelNamesTheContactAddress) {
         res::LoadString(res::IDS_LABEL_TEXT).replace("%1", res::LoadString(res::IDS_CONTACT));
     EXPECT_TRUE(label.startsWith("JPG created with Tesselon "));
     EXPECT_FALSE(res::LoadString(res::IDS_CONTACT).isEmpty());
+    // The label dialog's edit box takes 45 characters: the default must fit,
+    // or opening the dialog and pressing OK would cut it.
+    EXPECT_LE(label.size(), 45);
 }
 
 TEST(Strings, UnknownIdsAreEmpty) {

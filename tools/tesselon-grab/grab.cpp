@@ -4,6 +4,7 @@
 #include "images/jpeg_file_writer.h"
 #include "platform/dialogs.h"
 #include "platform/run_loop.h"
+#include "playback/capture_names.h"
 #include "playback/presenter.h"
 #include "playback/video_source.h"
 
@@ -15,7 +16,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -44,21 +44,6 @@ public:
 
 private:
     mutable std::atomic<std::int64_t> now_{0};
-};
-
-// Hands out each capture time's file name, made unique within the batch.
-class NameMaker {
-public:
-    std::string Next(std::int32_t timeMs) {
-        const std::string base = std::to_string(timeMs);
-        std::string name = base;
-        for (int suffix = 2; !used_.emplace(name, true).second; ++suffix)
-            name = base + "_" + std::to_string(suffix);
-        return name;
-    }
-
-private:
-    std::map<std::string, bool> used_;
 };
 
 struct Capture {
@@ -136,7 +121,7 @@ private:
 
     const std::filesystem::path directory_;
     std::ostream& out_;
-    NameMaker names_;
+    playback::NameMaker names_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Capture> pending_;
@@ -210,14 +195,6 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     settings.video = positional[0];
     settings.outputDirectory = positional[1];
     return settings;
-}
-
-std::vector<std::string> UniqueNames(const std::vector<std::int32_t>& timesMs) {
-    NameMaker names;
-    std::vector<std::string> result;
-    for (const std::int32_t time : timesMs)
-        result.push_back(names.Next(time));
-    return result;
 }
 
 int Run(const Settings& settings, std::ostream& out) {

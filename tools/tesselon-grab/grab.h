@@ -24,10 +24,6 @@ struct Settings {
 std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
                                        std::string& error);
 
-// The file names of a batch: each capture time in milliseconds, with "_2",
-// "_3", ... added to a time already used, so no frame overwrites another.
-std::vector<std::string> UniqueNames(const std::vector<std::int32_t>& timesMs);
-
 // Runs the grab; reports failures and a summary on out. Returns the process
 // exit code: 0 when every frame was written, 1 when the video cannot be
 // opened, 2 when a frame could not be written, 3 when playback cannot be set up.

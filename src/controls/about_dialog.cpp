@@ -1,7 +1,7 @@
-#include "app/about_dialog.h"
+#include "controls/about_dialog.h"
 
-#include "app/app_icons.h"
 #include "controls/control_classes.h"
+#include "res/app_icons.h"
 #include "res/resource_ids.h"
 
 #include <QDialogButtonBox>
@@ -9,19 +9,21 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace tesselon::controls {
+
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(tr("About Tesselon"));
-    tesselon::controls::SetControlId(this, res::IDD_ABOUTBOX);
+    SetControlId(this, res::IDD_ABOUTBOX);
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(AppIconPixmap(32));
+    icon->setPixmap(res::AppIconPixmap(32));
     auto* version = new QLabel(QString::fromLatin1(kVersionText), this);
     auto* purpose = new QLabel(tr("Video frame grabber"), this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-    tesselon::controls::SetControlId(ok, res::IDOK);
+    SetControlId(ok, res::IDOK);
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
@@ -34,3 +36,5 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     layout->setHorizontalSpacing(16);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
+
+} // namespace tesselon::controls

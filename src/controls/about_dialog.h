@@ -1,9 +1,11 @@
 // CAboutDlg: the modal About box (dialog 100): the application icon, the
 // program's name and version, and an OK button. It has no handlers of its own.
-// User-interface thread only.
+// The main frame and both images dialogs show it. User-interface thread only.
 #pragma once
 
 #include <QDialog>
+
+namespace tesselon::controls {
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
@@ -13,3 +15,5 @@ public:
 
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
+
+} // namespace tesselon::controls

@@ -1,4 +1,4 @@
-#include "app/app_icons.h"
+#include "res/app_icons.h"
 
 #include "res/resource_ids.h"
 
@@ -11,6 +11,7 @@
 #include "res/toolbar_images4.xpm"
 #include "res/toolbar_open.xpm"
 
+namespace res {
 namespace {
 
 // The icon's own coordinates: a 48 × 48 square, as in the SVG's viewBox.
@@ -77,3 +78,5 @@ QPixmap ToolbarImage(int commandId) {
         return QPixmap();
     }
 }
+
+} // namespace res

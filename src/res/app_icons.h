@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+namespace res {
+
 // The application icon, painted from the same shapes as res/tesselon.svg.
 QIcon AppIcon();
 // The icon drawn at one size (a square of `side` pixels).
@@ -13,3 +15,5 @@ QPixmap AppIconPixmap(int side);
 // The toolbar image of a command (Open, Images, Images x 4, About); a null
 // pixmap for any other command.
 QPixmap ToolbarImage(int commandId);
+
+} // namespace res

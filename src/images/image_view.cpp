@@ -1,0 +1,56 @@
+#include "images/image_view.h"
+
+#include "images/image_list.h"
+#include "platform/resampler.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace tesselon::images {
+namespace {
+
+// The shown rows of an image buffer stretched to `size`; black for an empty
+// position.
+QImage StretchedImage(const ImageList& list, int index, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    const std::uint8_t* buffer = list.Buffer(index);
+    if (buffer == nullptr) {
+        image.fill(Qt::black);
+        return image;
+    }
+    platform::ResampleSmooth(
+        {image.bits(), static_cast<int>(image.bytesPerLine()), image.width(), image.height()},
+        {buffer, kImageStride, kImageWidth, list.Rows()});
+    // The buffers' fourth byte is unused (0 in the band); Qt reads it as alpha.
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            row[x] |= 0xFF000000u;
+    }
+    return image;
+}
+
+} // namespace
+
+ImageView::ImageView(const ImageList& list, int index, QWidget* parent)
+    : QWidget(parent)
+    , list_(list)
+    , index_(index) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ImageView::paintEvent(QPaintEvent*) {
+    if (width() <= 0 || height() <= 0)
+        return;
+    QPainter painter(this);
+    painter.drawImage(0, 0, StretchedImage(list_, index_, size()));
+}
+
+int ImageIndexOfSheet(const QWidget* sheet, const std::vector<ImageView*>& views) {
+    const auto found = std::find(views.begin(), views.end(), sheet);
+    return found == views.end() ? -1 : static_cast<int>(found - views.begin());
+}
+
+} // namespace tesselon::images
