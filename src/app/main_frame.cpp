@@ -235,13 +235,7 @@ CVideoView* CMainFrame::View() const {
 
 // The menu bar's height at a frame width, as the main window's layout gives it.
 int CMainFrame::MenuBarHeightFor(int width) const {
-    QWidget* bar = menuWidget();
-    if (bar == nullptr || bar->isHidden())
-        return 0;
-    int height = bar->heightForWidth(std::max(width, bar->minimumWidth()));
-    if (height < 0)
-        height = bar->sizeHint().height();
-    return std::clamp(height, bar->minimumSizeHint().height(), bar->maximumHeight());
+    return platform::MenuBarHeight(menuWidget(), width);
 }
 
 QSize CMainFrame::FrameSizeForClient(QSize client) const {

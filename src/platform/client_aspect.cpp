@@ -1,5 +1,9 @@
 #include "platform/client_aspect.h"
 
+#include <QWidget>
+
+#include <algorithm>
+
 namespace platform {
 
 std::optional<QSize> FitClientToAspect(QSize client, float aspect) {
@@ -18,6 +22,42 @@ float AspectOf(int width, int height) {
     if (width <= 0 || height <= 0)
         return 0.0f;
     return static_cast<float>(width) / static_cast<float>(height);
+}
+
+QSize PictureGrid::ClientFor(QSize picture) const {
+    return QSize(perSide * (picture.width() + margin.width()),
+                 perSide * (picture.height() + margin.height()));
+}
+
+QSize PictureGrid::PictureIn(QSize client) const {
+    const auto lastCell = [this](int extent) {
+        return extent - (perSide - 1) * extent / perSide;
+    };
+    return QSize(std::max(lastCell(client.width()) - margin.width(), 1),
+                 std::max(lastCell(client.height()) - margin.height(), 1));
+}
+
+std::optional<QSize> PictureGrid::Fit(QSize client) const {
+    if (client.height() == 0)
+        return std::nullopt;
+    const std::optional<QSize> picture = FitClientToAspect(PictureIn(client), pictureAspect);
+    if (!picture)
+        return std::nullopt;
+    return ClientFor(*picture);
+}
+
+QSize PictureGrid::ClientForPictureWidth(int width) const {
+    // A picture one row high is wider than any aspect: its width is kept.
+    return Fit(ClientFor(QSize(std::max(width, 1), 1))).value_or(ClientFor(QSize(width, 1)));
+}
+
+int MenuBarHeight(const QWidget* menuBar, int width) {
+    if (menuBar == nullptr || menuBar->isHidden())
+        return 0;
+    int height = menuBar->heightForWidth(std::max(width, menuBar->minimumWidth()));
+    if (height < 0)
+        height = menuBar->sizeHint().height();
+    return std::clamp(height, menuBar->minimumSizeHint().height(), menuBar->maximumHeight());
 }
 
 } // namespace platform

@@ -1,8 +1,11 @@
 // The rule by which a window keeps its picture in the video's aspect: the
-// main frame and both images dialogs answer every resize with it.
+// main frame and both images dialogs answer every resize with it. The rule
+// applies to the picture, not to whatever surrounds it in the window.
 #pragma once
 
 #include <QSize>
+
+class QWidget;
 
 #include <optional>
 
@@ -16,5 +19,29 @@ std::optional<QSize> FitClientToAspect(QSize client, float aspect);
 
 // The aspect of a video size; 0 for an empty size.
 float AspectOf(int width, int height);
+
+// A client area made of perSide × perSide cells, each a picture with a fixed
+// margin to its right and below it (a tab window's vertical bar and beam).
+// Cells share the client area by halves, so those on the left and at the top
+// may be a pixel short; the sizes here are those of the last cell.
+struct PictureGrid {
+    int perSide = 1;
+    QSize margin;
+    // The picture's width ÷ height.
+    float pictureAspect = 0.0f;
+
+    QSize ClientFor(QSize picture) const;
+    QSize PictureIn(QSize client) const;
+    // The client size that a resize to `client` is answered with: the picture
+    // it leaves is fitted by FitClientToAspect. Nothing for a client height of
+    // 0 (a minimised window).
+    std::optional<QSize> Fit(QSize client) const;
+    // The client whose picture is `width` wide and in aspect.
+    QSize ClientForPictureWidth(int width) const;
+};
+
+// The height of a window's menu bar at a window width (a menu bar wraps when
+// the window is narrow); 0 for no menu bar or a hidden one.
+int MenuBarHeight(const QWidget* menuBar, int width);
 
 } // namespace platform

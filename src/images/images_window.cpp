@@ -1,0 +1,275 @@
+#include "images/images_window.h"
+
+#include "controls/about_dialog.h"
+#include "controls/control_classes.h"
+#include "controls/tab_window.h"
+#include "images/image_view.h"
+#include "res/app_icons.h"
+#include "res/resource_ids.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPainter>
+
+namespace tesselon::images {
+namespace {
+
+constexpr int kIconSide = 32;
+
+} // namespace
+
+ImagesWindow::ImagesWindow(int count, int frameWidth, int frameHeight, const QStringList& names,
+                           int dialogId, std::vector<int> tabWindowIds, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    , list_(count, frameWidth, frameHeight, names, static_cast<int>(tabWindowIds.size()))
+    , tabWindowIds_(std::move(tabWindowIds)) {
+    setWindowTitle(QStringLiteral("Tesselon Images"));
+    controls::SetControlId(this, dialogId);
+    CreateMenu();
+}
+
+ImagesWindow::~ImagesWindow() = default;
+
+void ImagesWindow::CreateMenu() {
+    menuBar_ = new QMenuBar(this);
+    const auto add = [this](QMenu* menu, int id, const QString& text) {
+        QAction* action = menu->addAction(text);
+        commands_[id] = action;
+        return action;
+    };
+    QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+    add(file, res::ID_IMAGES_SAVE, QStringLiteral("&Save"));
+    add(file, res::ID_IMAGES_SAVE_AS, QStringLiteral("S&ave as"));
+    add(file, res::ID_IMAGES_SAVE_ALL, QStringLiteral("Save a&ll"));
+    connect(add(file, res::ID_IMAGES_EXIT, QStringLiteral("&Exit")), &QAction::triggered, this,
+            &ImagesWindow::OnClose);
+    QMenu* options = menuBar_->addMenu(QStringLiteral("&Options"));
+    connect(add(options, res::ID_IMAGES_LABEL, QStringLiteral("&Label")), &QAction::triggered, this,
+            &ImagesWindow::OnLabel);
+    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+    connect(add(help, res::ID_IMAGES_ABOUT, QStringLiteral("&About Tesselon ...")),
+            &QAction::triggered, this, &ImagesWindow::OnAbout);
+}
+
+QAction* ImagesWindow::Command(int commandId) const {
+    const auto found = commands_.find(commandId);
+    return found == commands_.end() ? nullptr : found->second;
+}
+
+controls::CGXTabWnd* ImagesWindow::TabWindow(int view) const {
+    if (view < 0 || view >= ViewCount())
+        return nullptr;
+    return tabWindows_[static_cast<std::size_t>(view)];
+}
+
+const std::vector<ImageView*>& ImagesWindow::Views(int view) const {
+    return views_.at(static_cast<std::size_t>(view));
+}
+
+// ---- Initialisation ----
+
+void ImagesWindow::showEvent(QShowEvent* event) {
+    if (!initialised_)
+        Initialise();
+    QDialog::showEvent(event);
+}
+
+void ImagesWindow::Initialise() {
+    initialised_ = true;
+    setWindowIcon(res::AppIcon());
+    for (std::size_t view = 0; view < tabWindowIds_.size(); ++view) {
+        auto* tabWindow = new controls::CGXTabWnd(this);
+        controls::SetControlId(tabWindow, tabWindowIds_[view]);
+        tabWindows_.push_back(tabWindow);
+        CreateViews(static_cast<int>(view));
+        tabWindow->SetBarVisible(controls::CGXTabWnd::Bars::Horizontal, false);
+        tabWindow->show(); // made while the dialog is being shown
+    }
+    // The band goes into the buffers before anything shows them, never during
+    // a paint (a paint may come while a saving worker reads the buffers).
+    list_.StampBandIfNeeded();
+    FitToFirstSize();
+}
+
+void ImagesWindow::CreateViews(int view) {
+    controls::CGXTabWnd* tabWindow = TabWindow(view);
+    std::vector<ImageView*> views;
+    views.reserve(static_cast<std::size_t>(list_.Count()));
+    for (int i = 0; i < list_.Count(); ++i) {
+        auto* imageView = new ImageView(list_, i, tabWindow);
+        imageView->hide();
+        controls::SetControlId(imageView, tabWindow->NewSheetId());
+        tabWindow->AddSheet(imageView, list_.Name(i));
+        views.push_back(imageView);
+    }
+    views_.push_back(std::move(views));
+}
+
+// ---- Geometry ----
+
+platform::PictureGrid ImagesWindow::Grid() const {
+    platform::PictureGrid grid;
+    grid.perSide = ViewsPerSide();
+    // The tab window's vertical bar and bottom strip, measured on a layout of
+    // any size: they do not depend on it.
+    if (!tabWindows_.empty()) {
+        controls::TabWindowLayout layout = tabWindows_.front()->Layout();
+        layout.clientWidth = layout.clientHeight = 1000;
+        grid.margin = QSize(1000 - layout.SheetRight(), 1000 - layout.SheetBottom());
+    }
+    // The frame rows keep the video's aspect; the band adds its rows below.
+    grid.pictureAspect =
+        list_.Aspect() * static_cast<float>(kFrameRows) / static_cast<float>(list_.Rows());
+    return grid;
+}
+
+QSize ImagesWindow::ClientSize() const {
+    return QSize(width(), height() - platform::MenuBarHeight(menuBar_, width()));
+}
+
+QRect ImagesWindow::PictureRect(int view) const {
+    const controls::CGXTabWnd* tabWindow = TabWindow(view);
+    if (tabWindow == nullptr)
+        return QRect();
+    const QRect cell = TabWindowRect(view, ClientSize());
+    return QRect(cell.topLeft(), tabWindow->SheetArea().size());
+}
+
+// The pictures' frame rows at the video's own size (each of four views at
+// half of it), the band and the tab window around them.
+void ImagesWindow::FitToFirstSize() {
+    const QSize client = Grid().ClientForPictureWidth(list_.FrameWidth() / ViewsPerSide());
+    resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
+    LayOut();
+}
+
+void ImagesWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (!initialised_ || isMinimized())
+        return;
+    const QSize client = ClientSize();
+    const std::optional<QSize> fitted = Grid().Fit(client);
+    if (fitted && *fitted != client) {
+        resize(fitted->width(),
+               fitted->height() + platform::MenuBarHeight(menuBar_, fitted->width()));
+    }
+    LayOut();
+}
+
+void ImagesWindow::LayOut() {
+    const int menuHeight = platform::MenuBarHeight(menuBar_, width());
+    menuBar_->setGeometry(0, 0, width(), menuHeight);
+    const QSize client = ClientSize();
+    for (int view = 0; view < ViewCount(); ++view)
+        TabWindow(view)->setGeometry(TabWindowRect(view, client).translated(0, menuHeight));
+}
+
+// ---- Painting ----
+
+void ImagesWindow::paintEvent(QPaintEvent* event) {
+    if (isMinimized()) {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
+        const QSize client = ClientSize();
+        painter.drawPixmap((client.width() - kIconSide + 1) / 2,
+                           (client.height() - kIconSide + 1) / 2, res::AppIconPixmap(kIconSide));
+        return;
+    }
+    UpdateCurrentImages();
+    QDialog::paintEvent(event);
+}
+
+// ---- Images ----
+
+void ImagesWindow::SelectImage(int index) {
+    if (index < 0 || index >= list_.Count() || tabWindows_.empty())
+        return;
+    TabWindow(0)->ShowSheet(Views(0)[static_cast<std::size_t>(index)]);
+    list_.SetCurrent(0, index);
+}
+
+void ImagesWindow::UpdateCurrentImages() {
+    for (int view = 0; view < ViewCount(); ++view) {
+        const int index = ImageIndexOfSheet(TabWindow(view)->CurrentSheet(), Views(view));
+        if (index >= 0)
+            list_.SetCurrent(view, index);
+    }
+}
+
+// ---- Commands and messages ----
+
+void ImagesWindow::OnLabel() {
+    if (!EditLabel(list_, this, runModal_))
+        return;
+    // The band's rows may have come or gone: keep the pictures' width.
+    if (initialised_) {
+        const QSize client = Grid().ClientForPictureWidth(Grid().PictureIn(ClientSize()).width());
+        resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
+        LayOut();
+    }
+    for (const auto& views : views_)
+        for (ImageView* view : views)
+            view->update();
+}
+
+void ImagesWindow::OnAbout() {
+    controls::CAboutDlg about(this);
+    runModal_(about);
+}
+
+platform::LResult ImagesWindow::HandleMessage(platform::MessageId message, platform::WParam wParam,
+                                              platform::LParam) {
+    switch (message) {
+    case platform::WM_CLOSE:
+        OnClose();
+        return 0;
+    case platform::WM_IMAGE_SAVING:
+        SelectImage(static_cast<int>(wParam));
+        return 0;
+    case platform::WM_SAVING_DONE:
+        SetCommandsEnabled(wParam != 0);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// ---- Closing ----
+
+void ImagesWindow::OnClose() {
+    if (SaveRunning())
+        return;
+    ending_ = true;
+    QDialog::done(0);
+    ending_ = false;
+}
+
+void ImagesWindow::done(int result) {
+    if (ending_) {
+        QDialog::done(result);
+        return;
+    }
+    OnClose();
+}
+
+void ImagesWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    OnClose();
+}
+
+void ImagesWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        OnClose();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+} // namespace tesselon::images
