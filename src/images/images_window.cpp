@@ -174,8 +174,10 @@ void ImagesWindow::paintEvent(QPaintEvent* event) {
         QPainter painter(this);
         painter.fillRect(rect(), palette().window());
         const QSize client = ClientSize();
+        const int top = height() - client.height(); // below the menu bar
         painter.drawPixmap((client.width() - kIconSide + 1) / 2,
-                           (client.height() - kIconSide + 1) / 2, res::AppIconPixmap(kIconSide));
+                           top + (client.height() - kIconSide + 1) / 2,
+                           res::AppIconPixmap(kIconSide));
         return;
     }
     UpdateCurrentImages();

@@ -26,14 +26,19 @@ class CapturedBatch {
 public:
     explicit CapturedBatch(int count, std::uint32_t framePixel = 0x00408020)
         : buffers_(static_cast<std::size_t>(count)) {
-        for (auto& buffer : buffers_) {
-            buffer.assign(kImageBytes, 0);
-            for (int i = 0; i < kImageWidth * kFrameRows; ++i)
-                std::memcpy(buffer.data() + i * 4, &framePixel, 4);
+        for (int index = 0; index < count; ++index) {
+            buffers_[static_cast<std::size_t>(index)].assign(kImageBytes, 0);
+            Fill(index, framePixel);
         }
     }
 
     std::uint8_t* Buffer(int index) { return buffers_[static_cast<std::size_t>(index)].data(); }
+
+    // Fills the frame rows of buffer `index` with one pixel.
+    void Fill(int index, std::uint32_t framePixel) {
+        for (int i = 0; i < kImageWidth * kFrameRows; ++i)
+            std::memcpy(Buffer(index) + i * 4, &framePixel, 4);
+    }
     int Count() const { return static_cast<int>(buffers_.size()); }
 
     // A list of the whole batch, every buffer added, with names "0", "1", ...
