@@ -70,6 +70,11 @@ public:
     void SetLabel(bool on, const QString& text);
     // The rows that views show and saves write: 256 with the label, else 240.
     int Rows() const { return labelOn_ ? kImageRows : kFrameRows; }
+    // Width ÷ height of a shown picture: its frame rows at the video's aspect
+    // and the band's rows below them.
+    float PictureAspect() const {
+        return aspect_ * static_cast<float>(kFrameRows) / static_cast<float>(Rows());
+    }
 
     // Where the band lies in an image: (0, 240)–(360, 256).
     static QRect BandRect() { return QRect(0, kFrameRows, kBandWidth, kBandRows); }

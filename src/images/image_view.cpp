@@ -1,6 +1,7 @@
 #include "images/image_view.h"
 
 #include "images/image_list.h"
+#include "platform/client_aspect.h"
 #include "platform/resampler.h"
 
 #include <QImage>
@@ -41,11 +42,30 @@ ImageView::ImageView(const ImageList& list, int index, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+QRect ImageView::PictureRect() const {
+    // The dialog sizes its views in aspect, give or take the pixels of its
+    // halves and truncations; only a size it did not choose (a maximised
+    // window) leaves bars.
+    constexpr int kSlack = 2;
+    const QSize fitted = platform::LargestWithin(size(), list_.PictureAspect());
+    if (width() - fitted.width() <= kSlack && height() - fitted.height() <= kSlack)
+        return rect();
+    QRect picture(QPoint(0, 0), fitted);
+    picture.moveCenter(rect().center());
+    return picture;
+}
+
 void ImageView::paintEvent(QPaintEvent*) {
     if (width() <= 0 || height() <= 0)
         return;
     QPainter painter(this);
-    painter.drawImage(0, 0, StretchedImage(list_, index_, size()));
+    const QRect picture = PictureRect();
+    if (picture != rect()) {
+        const QRegion bars = QRegion(rect()).subtracted(picture);
+        for (const QRect& bar : bars)
+            painter.fillRect(bar, Qt::black);
+    }
+    painter.drawImage(picture.topLeft(), StretchedImage(list_, index_, picture.size()));
 }
 
 int ImageIndexOfSheet(const QWidget* sheet, const std::vector<ImageView*>& views) {

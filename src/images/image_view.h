@@ -1,7 +1,7 @@
 // ImageView: a view of the images dialogs (a window of class "GXWND", one
 // sheet of a tab window): it paints one image of an ImageList, its frame rows
 // and, with the label on, the band under them, stretched smoothly to the
-// whole view as the main window stretches its picture.
+// view as the main window stretches its picture.
 //
 // Painting only reads the image buffer. User-interface thread only.
 #pragma once
@@ -22,6 +22,10 @@ public:
     ImageView(const ImageList& list, int index, QWidget* parent = nullptr);
 
     int Index() const { return index_; }
+    // Where the picture is painted: the whole view, or, when the view is not
+    // in the picture's aspect, the largest rectangle in aspect, centred
+    // between black bars.
+    QRect PictureRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -12,6 +12,9 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace tesselon::images {
 namespace {
@@ -120,9 +123,7 @@ platform::PictureGrid ImagesWindow::Grid() const {
         layout.clientWidth = layout.clientHeight = 1000;
         grid.margin = QSize(1000 - layout.SheetRight(), 1000 - layout.SheetBottom());
     }
-    // The frame rows keep the video's aspect; the band adds its rows below.
-    grid.pictureAspect =
-        list_.Aspect() * static_cast<float>(kFrameRows) / static_cast<float>(list_.Rows());
+    grid.pictureAspect = list_.PictureAspect();
     return grid;
 }
 
@@ -141,20 +142,48 @@ QRect ImagesWindow::PictureRect(int view) const {
 // The pictures' frame rows at the video's own size (each of four views at
 // half of it), the band and the tab window around them.
 void ImagesWindow::FitToFirstSize() {
-    const QSize client = Grid().ClientForPictureWidth(list_.FrameWidth() / ViewsPerSide());
-    resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
+    ResizeClient(
+        Grid().ClientForPictureWidth(list_.FrameWidth() / ViewsPerSide(), MaximumClientSize()));
     LayOut();
+}
+
+// The client area that the screen's free area leaves beside the window's
+// frame and menu bar.
+QSize ImagesWindow::MaximumClientSize() const {
+    const QScreen* shownOn = screen();
+    if (shownOn == nullptr)
+        return QSize();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room = shownOn->availableGeometry().size() - frame;
+    return QSize(room.width(), room.height() - platform::MenuBarHeight(menuBar_, room.width()));
+}
+
+void ImagesWindow::ResizeClient(QSize client) {
+    resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
+    // Growing the short side must not push the window past the screen's edge.
+    if (const QScreen* shownOn = screen(); shownOn != nullptr && isVisible()) {
+        const QRect room = shownOn->availableGeometry();
+        QRect frame = frameGeometry();
+        frame.moveRight(std::min(frame.right(), room.right()));
+        frame.moveBottom(std::min(frame.bottom(), room.bottom()));
+        frame.moveLeft(std::max(frame.left(), room.left()));
+        frame.moveTop(std::max(frame.top(), room.top()));
+        if (frame.topLeft() != frameGeometry().topLeft())
+            move(frame.topLeft());
+    }
 }
 
 void ImagesWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     if (!initialised_ || isMinimized())
         return;
-    const QSize client = ClientSize();
-    const std::optional<QSize> fitted = Grid().Fit(client);
-    if (fitted && *fitted != client) {
-        resize(fitted->width(),
-               fitted->height() + platform::MenuBarHeight(menuBar_, fitted->width()));
+    // A maximised or full-screen window has the size the window manager gave
+    // it; the views show their pictures in aspect inside it.
+    if (!isMaximized() && !isFullScreen()) {
+        const QSize client = ClientSize();
+        const std::optional<QSize> fitted = Grid().Fit(client, MaximumClientSize());
+        if (fitted && *fitted != client)
+            ResizeClient(*fitted);
     }
     LayOut();
 }
@@ -208,8 +237,9 @@ void ImagesWindow::OnLabel() {
         return;
     // The band's rows may have come or gone: keep the pictures' width.
     if (initialised_) {
-        const QSize client = Grid().ClientForPictureWidth(Grid().PictureIn(ClientSize()).width());
-        resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
+        if (!isMaximized() && !isFullScreen())
+            ResizeClient(Grid().ClientForPictureWidth(Grid().PictureIn(ClientSize()).width(),
+                                                      MaximumClientSize()));
         LayOut();
     }
     for (const auto& views : views_)

@@ -101,6 +101,8 @@ private:
     void CreateViews(int view);
     platform::PictureGrid Grid() const;
     void FitToFirstSize();
+    QSize MaximumClientSize() const;
+    void ResizeClient(QSize client);
     void LayOut();
     void OnLabel();
     void OnAbout();

@@ -37,18 +37,34 @@ QSize PictureGrid::PictureIn(QSize client) const {
                  std::max(lastCell(client.height()) - margin.height(), 1));
 }
 
-std::optional<QSize> PictureGrid::Fit(QSize client) const {
+std::optional<QSize> PictureGrid::Fit(QSize client, QSize maximum) const {
     if (client.height() == 0)
         return std::nullopt;
     const std::optional<QSize> picture = FitClientToAspect(PictureIn(client), pictureAspect);
     if (!picture)
         return std::nullopt;
-    return ClientFor(*picture);
+    const QSize fitted = ClientFor(*picture);
+    if (maximum.isEmpty() ||
+        (fitted.width() <= maximum.width() && fitted.height() <= maximum.height()))
+        return fitted;
+    return ClientFor(LargestWithin(PictureIn(maximum).boundedTo(*picture), pictureAspect));
 }
 
-QSize PictureGrid::ClientForPictureWidth(int width) const {
+QSize PictureGrid::ClientForPictureWidth(int width, QSize maximum) const {
     // A picture one row high is wider than any aspect: its width is kept.
-    return Fit(ClientFor(QSize(std::max(width, 1), 1))).value_or(ClientFor(QSize(width, 1)));
+    const QSize oneRow = ClientFor(QSize(std::max(width, 1), 1));
+    return Fit(oneRow, maximum).value_or(oneRow);
+}
+
+QSize LargestWithin(QSize room, float aspect) {
+    if (aspect <= 0.0f)
+        return room;
+    const float ratio = static_cast<float>(room.width()) / static_cast<float>(room.height());
+    if (ratio >= aspect) // the height limits
+        return QSize(std::max(static_cast<int>(static_cast<float>(room.height()) * aspect), 1),
+                     room.height());
+    return QSize(room.width(),
+                 std::max(static_cast<int>(static_cast<float>(room.width()) / aspect), 1));
 }
 
 int MenuBarHeight(const QWidget* menuBar, int width) {

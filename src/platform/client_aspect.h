@@ -33,12 +33,18 @@ struct PictureGrid {
     QSize ClientFor(QSize picture) const;
     QSize PictureIn(QSize client) const;
     // The client size that a resize to `client` is answered with: the picture
-    // it leaves is fitted by FitClientToAspect. Nothing for a client height of
-    // 0 (a minimised window).
-    std::optional<QSize> Fit(QSize client) const;
-    // The client whose picture is `width` wide and in aspect.
-    QSize ClientForPictureWidth(int width) const;
+    // it leaves is fitted by FitClientToAspect. When that would pass
+    // `maximum` (the room the screen leaves; none when empty), both sides
+    // shrink together to the largest picture in aspect that fits. Nothing for
+    // a client height of 0 (a minimised window).
+    std::optional<QSize> Fit(QSize client, QSize maximum = QSize()) const;
+    // The client whose picture is `width` wide and in aspect, within `maximum`.
+    QSize ClientForPictureWidth(int width, QSize maximum = QSize()) const;
 };
+
+// The largest size of the aspect (width ÷ height) within `room`, each side
+// truncated toward zero and at least 1.
+QSize LargestWithin(QSize room, float aspect);
 
 // The height of a window's menu bar at a window width (a menu bar wraps when
 // the window is narrow); 0 for no menu bar or a hidden one.

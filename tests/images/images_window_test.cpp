@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -81,9 +82,12 @@ TEST_P(OneViewOpening, ShowsTheFrameRowsAtTheVideosSizeAndKeepsTheShapeOnResizes
     EXPECT_EQ(dialog->windowTitle(), "Tesselon Images");
     const QWidget* view = ShownView(*dialog, 0);
     ASSERT_EQ(view, dialog->Views(0)[0]);
+    const QRect room = dialog->screen()->availableGeometry();
     const QSizeF frame = FrameRowsOf(view, dialog->List());
-    EXPECT_EQ(frame.width(), GetParam().width);
-    EXPECT_NEAR(frame.height(), GetParam().height, 1.0);
+    if (dialog->frameGeometry().width() < room.width()) {
+        EXPECT_EQ(frame.width(), GetParam().width);
+        EXPECT_NEAR(frame.height(), GetParam().height, 1.0);
+    }
     // The tab window fills the client area; the beam lies below the picture.
     EXPECT_EQ(dialog->TabWindow(0)->size(), dialog->ClientSize());
     EXPECT_EQ(dialog->TabWindow(0)->Beam()->geometry().top(), view->geometry().bottom() + 1);
@@ -92,7 +96,25 @@ TEST_P(OneViewOpening, ShowsTheFrameRowsAtTheVideosSizeAndKeepsTheShapeOnResizes
         dialog->resize(drag);
         Settle();
         ExpectVideoShape(view, dialog->List());
+        // Growing the short side never pushes the window past the screen.
+        EXPECT_TRUE(room.contains(dialog->frameGeometry())) << drag.width() << "x" << drag.height();
     }
+}
+
+TEST_F(ImagesWindowTest, MaximisedViewsShowThePictureInAspectBetweenBlackBars) {
+    CapturedBatch batch(2, 0x00FFFFFF);
+    auto dialog = OpenOn<CImagesDlg>(batch, 176, 144);
+    dialog->showMaximized();
+    Settle();
+    auto* view = static_cast<ImageView*>(ShownView(*dialog, 0));
+    const QRect picture = view->PictureRect();
+    ASSERT_NE(picture, view->rect()) << "the window manager's size is not in aspect";
+    EXPECT_NEAR(picture.width() / (picture.height() * double(kFrameRows) / kImageRows),
+                dialog->List().Aspect(), 0.02);
+    const QImage painted = view->grab().toImage();
+    EXPECT_EQ(painted.pixel(picture.center()), qRgb(255, 255, 255));
+    EXPECT_EQ(painted.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(painted.pixel(painted.width() - 1, painted.height() - 1), qRgb(0, 0, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Videos, OneViewOpening,

@@ -48,5 +48,34 @@ TEST(AspectOfTest, IsWidthOverHeightAndZeroForAnEmptySize) {
     EXPECT_EQ(AspectOf(352, 0), 0.0f);
 }
 
+TEST(PictureGridTest, FitsThePictureAndKeepsTheMarginsAroundIt) {
+    const PictureGrid one{1, QSize(14, 14), 1.5f};
+    // The picture, not the client area, takes the aspect: 540 - 14 = 526 wide.
+    EXPECT_EQ(one.Fit(QSize(540, 300)), QSize(540, 364));
+    EXPECT_EQ(one.ClientForPictureWidth(360), QSize(374, 254));
+    EXPECT_FALSE(one.Fit(QSize(540, 0)).has_value());
+
+    // Four pictures: a client made from a picture gives that picture back.
+    const PictureGrid four{2, QSize(14, 14), 1.5f};
+    EXPECT_EQ(four.ClientFor(QSize(180, 120)), QSize(388, 268));
+    EXPECT_EQ(four.PictureIn(QSize(388, 268)), QSize(180, 120));
+    EXPECT_EQ(four.PictureIn(QSize(389, 269)), QSize(181, 121)); // the larger half
+    EXPECT_EQ(four.Fit(QSize(388, 268)), QSize(388, 268));
+}
+
+TEST(PictureGridTest, ShrinksBothSidesWhenTheScreenHasNoRoom) {
+    const PictureGrid one{1, QSize(14, 14), 1.5f};
+    EXPECT_EQ(one.Fit(QSize(1000, 300), QSize(1000, 700)), QSize(1000, 671));
+    // 671 rows do not fit in 500: the picture becomes 729 x 486.
+    EXPECT_EQ(one.Fit(QSize(1000, 300), QSize(1000, 500)), QSize(743, 500));
+    EXPECT_EQ(one.ClientForPictureWidth(1280, QSize(784, 560)), QSize(784, 527)); // 770 x 513
+}
+
+TEST(LargestWithinTest, TheLimitingSideDecides) {
+    EXPECT_EQ(LargestWithin(QSize(1000, 486), 1.5f), QSize(729, 486));
+    EXPECT_EQ(LargestWithin(QSize(300, 486), 1.5f), QSize(300, 200));
+    EXPECT_EQ(LargestWithin(QSize(1, 100), 1.5f), QSize(1, 1));
+}
+
 } // namespace
 } // namespace platform

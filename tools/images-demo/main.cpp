@@ -6,6 +6,7 @@
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
 #include "platform/dialogs.h"
+#include "platform/run_loop.h"
 #include "playback/presenter.h"
 #include "playback/video_source.h"
 #include "res/strings.h"
@@ -28,6 +29,7 @@ constexpr platform::Rect kVideoDestRect{0, 0, 360, 240};
 
 struct Batch {
     std::vector<std::uint8_t*> buffers;
+    std::vector<int> sizes;
     QStringList names;
     int frameWidth = 360;
     int frameHeight = 240;
@@ -62,16 +64,43 @@ std::uint8_t* TestPicture(int number) {
 void FillWithTestPictures(Batch& batch) {
     for (int i = 0; i < kCount; ++i) {
         batch.buffers.push_back(TestPicture(i));
+        batch.sizes.push_back(batch.buffers.back() != nullptr ? kImageBytes : 0);
         batch.names.append(QString::number(i * 40));
     }
 }
 
-// The first frames of the video as the capture batch takes them.
+// One frame as the capture batch takes it: the frame shown, its time, then
+// the next frame fetched (from the start again at the end of the file).
+void CaptureFrame(Batch& batch, CGameApp& presenter, CDShow& source) {
+    std::uint8_t* buffer = nullptr;
+    int size = 0;
+    presenter.CopyFrame(&buffer, &size);
+    batch.buffers.push_back(buffer);
+    batch.sizes.push_back(size);
+    batch.names.append(QString::number(source.GetPositionMs()));
+    source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    if (!source.IsPlaying()) {
+        source.Play();
+        source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    }
+}
+
+// The first frames of the video, taken on the presenter's idle turns as the
+// program takes them.
 bool FillWithVideoFrames(Batch& batch, const char* path) {
     QWidget view;
     view.resize(360, 240);
     CGameApp presenter;
-    if (!presenter.Init(360, 240, 32, &view, [] { return 0; }))
+    CDShow* capturing = nullptr;
+    const auto captureNext = [&] {
+        if (capturing != nullptr && int(batch.buffers.size()) < kCount) {
+            CaptureFrame(batch, presenter, *capturing);
+            if (int(batch.buffers.size()) == kCount)
+                platform::PostQuitMessage(0);
+        }
+        return 0;
+    };
+    if (!presenter.Init(360, 240, 32, &view, captureNext))
         return false;
     playback::VideoSourceOptions options;
     options.audio = media::AudioMode::Silent;
@@ -87,18 +116,8 @@ bool FillWithVideoFrames(Batch& batch, const char* path) {
     }
     source.Play();
     source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
-    for (int i = 0; i < kCount; ++i) {
-        std::uint8_t* buffer = nullptr;
-        int size = 0;
-        presenter.CopyFrame(&buffer, &size);
-        batch.buffers.push_back(buffer);
-        batch.names.append(QString::number(source.GetPositionMs()));
-        source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
-        if (!source.IsPlaying()) {
-            source.Play();
-            source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
-        }
-    }
+    capturing = &source;
+    presenter.RunMessageLoop();
     source.Close();
     presenter.Release();
     return true;
@@ -140,6 +159,6 @@ int main(int argc, char** argv) {
                                                                 batch.frameHeight, batch.names);
     }
     for (std::size_t i = 0; i < batch.buffers.size(); ++i)
-        dialog->AddImage(batch.buffers[i], batch.buffers[i] != nullptr ? kImageBytes : 0);
+        dialog->AddImage(batch.buffers[i], batch.sizes[i]);
     return dialog->exec();
 }
