@@ -55,6 +55,12 @@ std::uint8_t* ImageList::Buffer(int index) const {
     return buffers_[static_cast<std::size_t>(index)];
 }
 
+const std::uint8_t* ImageList::PixelsOf(int index) const {
+    static const std::vector<std::uint8_t> black(kImageBytes, 0);
+    const std::uint8_t* buffer = Buffer(index);
+    return buffer != nullptr ? buffer : black.data();
+}
+
 int ImageList::Size(int index) const {
     if (index < 0 || index >= Added())
         return 0;

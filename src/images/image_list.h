@@ -55,6 +55,9 @@ public:
 
     // The buffer of image `index`, or null when it is empty or was refused.
     std::uint8_t* Buffer(int index) const;
+    // The pixels to show and save for image `index`: its buffer, or a black
+    // image when the position is empty.
+    const std::uint8_t* PixelsOf(int index) const;
     // The byte size handed over with it (kept only).
     int Size(int index) const;
     QString Name(int index) const;

@@ -1,5 +1,7 @@
 #include "images/images4_dialog.h"
 
+#include "images/composite.h"
+#include "images/save_paths.h"
 #include "res/resource_ids.h"
 
 #include <QAction>
@@ -11,7 +13,8 @@ CImages4Dlg::CImages4Dlg(int count, int frameWidth, int frameHeight, const QStri
     : ImagesWindow(count, frameWidth, frameHeight, names, res::IDD_IMAGES4,
                    {res::IDC_TAB_WINDOW_0, res::IDC_TAB_WINDOW_1, res::IDC_TAB_WINDOW_2,
                     res::IDC_TAB_WINDOW_3},
-                   parent) {
+                   parent)
+    , composite_(kCompositeBytes, 0) {
     Command(res::ID_IMAGES_SAVE)->setEnabled(false);
     Command(res::ID_IMAGES_SAVE_ALL)->setEnabled(false);
 }
@@ -34,6 +37,29 @@ QRect CImages4Dlg::QuarterRect(int view, QSize client) {
     const int right = view % 2 == 0 ? w / 2 - 1 : w;
     const int bottom = view < 2 ? h / 2 - 1 : h;
     return QRect(left, top, right - left, bottom - top);
+}
+
+void CImages4Dlg::OnSaveAs() {
+    BeginSave();
+    std::optional<std::filesystem::path> chosen;
+    while (!chosen) {
+        chosen = AskSavePath(QString());
+        if (!chosen) {
+            AbandonSave();
+            return;
+        }
+        if (!TestSaveDirectory())
+            chosen.reset();
+    }
+    if (FileExists(*chosen) && !ConfirmReplace(*chosen))
+        return;
+    BuildComposite(List(), composite_);
+    SaveJob job;
+    job.width = kCompositeWidth;
+    job.height = kCompositeHeight;
+    job.pixels = composite_.data();
+    job.path = *chosen;
+    StartSave({job}, Worker::kSaveOne);
 }
 
 } // namespace tesselon::images

@@ -8,6 +8,8 @@
 
 #include "images/images_window.h"
 
+#include <vector>
+
 namespace tesselon::images {
 
 class CImages4Dlg : public ImagesWindow {
@@ -24,9 +26,18 @@ public:
     // and upper quarters one pixel narrower or shorter.
     static QRect QuarterRect(int view, QSize client);
 
+    // The last composite saved (752 × 512 pixels of 4 bytes).
+    const std::vector<std::uint8_t>& Composite() const { return composite_; }
+
 protected:
     QRect TabWindowRect(int view, QSize client) const override { return QuarterRect(view, client); }
     int ViewsPerSide() const override { return 2; }
+
+    // Save as: the four views as one composite image, under a chosen name.
+    void OnSaveAs() override;
+
+private:
+    std::vector<std::uint8_t> composite_;
 };
 
 } // namespace tesselon::images

@@ -1,8 +1,11 @@
 #include "images/images_dialog.h"
 
+#include "images/progress_dialog.h"
+#include "images/save_paths.h"
 #include "res/resource_ids.h"
 
 #include <QAction>
+#include <QPushButton>
 
 namespace tesselon::images {
 
@@ -19,6 +22,56 @@ void CImagesDlg::SetCommandsEnabled(bool enabled) {
 
 QRect CImagesDlg::TabWindowRect(int, QSize client) const {
     return QRect(QPoint(0, 0), client);
+}
+
+void CImagesDlg::OnSave() {
+    BeginSave();
+    const int current = List().Current(0);
+    if (!SaveToPath(ImageFilePath(SaveDirectory(), List().Name(current))))
+        SaveAsFromDialog();
+}
+
+void CImagesDlg::OnSaveAs() {
+    BeginSave();
+    SaveAsFromDialog();
+}
+
+void CImagesDlg::SaveAsFromDialog() {
+    const QString initialName = List().Name(List().Current(0)).toUpper();
+    while (true) {
+        const std::optional<std::filesystem::path> chosen = AskSavePath(initialName);
+        if (!chosen) {
+            AbandonSave();
+            return;
+        }
+        if (SaveToPath(*chosen))
+            return;
+    }
+}
+
+bool CImagesDlg::SaveToPath(const std::filesystem::path& target) {
+    if (!TestSaveDirectory())
+        return false;
+    if (FileExists(target) && !ConfirmReplace(target))
+        return true;
+    StartSave({JobFor(List().Current(0), target)}, Worker::kSaveOne);
+    return true;
+}
+
+void CImagesDlg::OnSaveAll() {
+    BeginSave();
+    while (!TestSaveDirectory()) {
+        // Only the chosen file's directory is used.
+        if (!AskSavePath(List().Name(List().Current(0)).toUpper())) {
+            AbandonSave();
+            return;
+        }
+    }
+    std::vector<SaveJob> jobs;
+    for (int i = 0; i < List().Count(); ++i)
+        jobs.push_back(JobFor(i, ImageFilePath(SaveDirectory(), List().Name(i))));
+    StartSave(std::move(jobs), Worker::kSaveAll);
+    SavingProgress()->CancelButton()->setEnabled(true);
 }
 
 } // namespace tesselon::images

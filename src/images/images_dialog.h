@@ -22,6 +22,22 @@ public:
 protected:
     QRect TabWindowRect(int view, QSize client) const override;
     int ViewsPerSide() const override { return 1; }
+
+    // Save: the current image as <name>.JPG in the save directory, or, when
+    // that directory cannot be written, where the save-file dialog says.
+    void OnSave() override;
+    // Save as: the current image under a name chosen in the save-file dialog.
+    void OnSaveAs() override;
+    // Save all: every image under its own name in the save directory,
+    // replacing files without asking; cancelled between images.
+    void OnSaveAll() override;
+
+private:
+    // The common step of Save and Save as. False when the save directory
+    // cannot be written (the caller offers the save-file dialog).
+    bool SaveToPath(const std::filesystem::path& target);
+    // The save-file dialog until a save starts or the user gives up.
+    void SaveAsFromDialog();
 };
 
 } // namespace tesselon::images

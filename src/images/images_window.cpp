@@ -4,6 +4,11 @@
 #include "controls/control_classes.h"
 #include "controls/tab_window.h"
 #include "images/image_view.h"
+#include "images/progress_dialog.h"
+#include "images/save_paths.h"
+#include "images/saving_workers.h"
+#include "platform/dialogs.h"
+#include "platform/progress_bar.h"
 #include "res/app_icons.h"
 #include "res/resource_ids.h"
 
@@ -15,6 +20,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 namespace tesselon::images {
 namespace {
@@ -29,6 +35,8 @@ ImagesWindow::ImagesWindow(int count, int frameWidth, int frameHeight, const QSt
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
     , list_(count, frameWidth, frameHeight, names, static_cast<int>(tabWindowIds.size()))
     , tabWindowIds_(std::move(tabWindowIds)) {
+    std::error_code error;
+    saveDirectory_ = std::filesystem::current_path(error);
     setWindowTitle(QStringLiteral("Tesselon Images"));
     controls::SetControlId(this, dialogId);
     CreateMenu();
@@ -44,9 +52,12 @@ void ImagesWindow::CreateMenu() {
         return action;
     };
     QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-    add(file, res::ID_IMAGES_SAVE, QStringLiteral("&Save"));
-    add(file, res::ID_IMAGES_SAVE_AS, QStringLiteral("S&ave as"));
-    add(file, res::ID_IMAGES_SAVE_ALL, QStringLiteral("Save a&ll"));
+    connect(add(file, res::ID_IMAGES_SAVE, QStringLiteral("&Save")), &QAction::triggered, this,
+            [this] { OnSave(); });
+    connect(add(file, res::ID_IMAGES_SAVE_AS, QStringLiteral("S&ave as")), &QAction::triggered,
+            this, [this] { OnSaveAs(); });
+    connect(add(file, res::ID_IMAGES_SAVE_ALL, QStringLiteral("Save a&ll")), &QAction::triggered,
+            this, [this] { OnSaveAll(); });
     connect(add(file, res::ID_IMAGES_EXIT, QStringLiteral("&Exit")), &QAction::triggered, this,
             &ImagesWindow::OnClose);
     QMenu* options = menuBar_->addMenu(QStringLiteral("&Options"));
@@ -262,7 +273,7 @@ platform::LResult ImagesWindow::HandleMessage(platform::MessageId message, platf
         SelectImage(static_cast<int>(wParam));
         return 0;
     case platform::WM_SAVING_DONE:
-        SetCommandsEnabled(wParam != 0);
+        OnSavingDone(wParam != 0);
         return 0;
     default:
         return 0;
@@ -272,8 +283,18 @@ platform::LResult ImagesWindow::HandleMessage(platform::MessageId message, platf
 // ---- Closing ----
 
 void ImagesWindow::OnClose() {
-    if (SaveRunning())
+    if (!isVisible())
+        return; // closed already (the worker's WM_CLOSE after a deferred close)
+    if (SaveRunning()) {
+        // The worker may end before it reads the closing flag: the window
+        // remembers the request too and closes when the save is over.
+        closeWhenSaved_ = true;
+        if (progress_ != nullptr) {
+            platform::PostMessage(progress_->Handle(), platform::WM_PROGRESS_CANCEL);
+            platform::PostMessage(progress_->Handle(), platform::WM_PROGRESS_CLOSING);
+        }
         return;
+    }
     ending_ = true;
     QDialog::done(0);
     ending_ = false;
@@ -302,6 +323,109 @@ void ImagesWindow::keyPressEvent(QKeyEvent* event) {
     default:
         QDialog::keyPressEvent(event);
     }
+}
+
+// ---- Saving ----
+
+CProgressDlg* ImagesWindow::SavingProgress() const {
+    return progress_;
+}
+
+bool ImagesWindow::SaveRunning() const {
+    return run_ != nullptr && !run_->ended.load(std::memory_order_acquire);
+}
+
+void ImagesWindow::BeginSave() {
+    delete progress_;
+    progress_ = new CProgressDlg(this);
+    progress_->show();
+    SetCommandsEnabled(false);
+    UpdateCurrentImages();
+    // No worker runs yet: the one moment the band may go into the buffers.
+    list_.StampBandIfNeeded();
+}
+
+void ImagesWindow::AbandonSave() {
+    SetCommandsEnabled(true);
+    delete progress_;
+}
+
+bool ImagesWindow::TestSaveDirectory() {
+    if (CanWriteInDirectory(saveDirectory_))
+        return true;
+    platform::ShowMessage(
+        platform::FormatString(res::IDS_CANT_WRITE_DIRECTORY, ToText(saveDirectory_)),
+        platform::LoadString(res::IDS_APP_NAME), platform::MessageIcon::kNone,
+        platform::MessageButtons::kOk);
+    return false;
+}
+
+bool ImagesWindow::ConfirmReplace(const std::filesystem::path& target) {
+    const platform::DialogAnswer answer =
+        platform::ShowMessage(platform::FormatString(res::IDS_REPLACE_FILE, ToText(target)),
+                              platform::LoadString(res::IDS_APP_NAME), platform::MessageIcon::kNone,
+                              platform::MessageButtons::kOkCancel);
+    if (answer == platform::DialogAnswer::kOk)
+        return true;
+    AbandonSave();
+    return false;
+}
+
+std::optional<std::filesystem::path> ImagesWindow::AskSavePath(const QString& initialName) {
+    platform::FileDialogOptions options;
+    options.filter = QStringLiteral("Joint Photographic Experts Group (JPEG) (*,jpg)|*.jpg||");
+    options.defaultExtension = QStringLiteral("jpg");
+    options.initialName = initialName;
+    options.directory = ToText(saveDirectory_);
+    const std::optional<QString> chosen = platform::AskSaveFile(options);
+    if (!chosen)
+        return std::nullopt;
+    const std::filesystem::path path = ToPath(*chosen);
+    saveDirectory_ = DirectoryOf(path);
+    return path;
+}
+
+SaveJob ImagesWindow::JobFor(int index, const std::filesystem::path& target) const {
+    SaveJob job;
+    job.width = static_cast<std::uint16_t>(kImageWidth);
+    job.height = static_cast<std::uint16_t>(list_.Rows());
+    job.pixels = list_.PixelsOf(index);
+    job.path = target;
+    return job;
+}
+
+void ImagesWindow::StartSave(std::vector<SaveJob> jobs, Worker worker) {
+    auto run = std::make_shared<SaveRun>();
+    run->jobs = std::move(jobs);
+    run->flags = progress_->Flags();
+    run->imagesDialog = Handle();
+    run->progressDialog = progress_->Handle();
+    run->progressBar = progress_->Bar()->Handle();
+    run->lease = ImageList::ReadLease(list_);
+    progress_->setWindowTitle(
+        platform::FormatString(res::IDS_SAVING_IMAGE, FileNameOf(run->jobs.front().path)));
+    platform::SendMessage(run->progressBar, platform::PBM_SETSTEP, 1);
+    platform::SendMessage(run->progressBar, platform::PBM_SETRANGE, 0, 10 << 16);
+    run_ = run;
+    platform::StartWorker([run, worker] {
+        if (worker == Worker::kSaveAll)
+            SaveAllWorker(run);
+        else
+            SaveOneWorker(run);
+    });
+}
+
+void ImagesWindow::OnSavingDone(bool enable) {
+    SetCommandsEnabled(enable);
+    if (run_ == nullptr || !run_->ended.load(std::memory_order_acquire))
+        return;
+    const QString report = FailureReport(run_->failures);
+    run_.reset();
+    if (!report.isEmpty())
+        platform::ShowMessage(report, platform::LoadString(res::IDS_APP_NAME),
+                              platform::MessageIcon::kWarning, platform::MessageButtons::kOk);
+    if (std::exchange(closeWhenSaved_, false))
+        OnClose();
 }
 
 } // namespace tesselon::images

@@ -18,12 +18,17 @@
 
 #include "images/image_list.h"
 #include "images/label_dialog.h"
+#include "images/save_job.h"
 #include "platform/client_aspect.h"
 #include "platform/messages.h"
 
 #include <QDialog>
+#include <QPointer>
 
+#include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -35,7 +40,9 @@ class CGXTabWnd;
 
 namespace tesselon::images {
 
+class CProgressDlg;
 class ImageView;
+struct SaveRun;
 
 class ImagesWindow : public QDialog, public platform::MessageReceiver {
     Q_OBJECT
@@ -72,8 +79,14 @@ public:
     void SetModalRunner(RunModal run) { runModal_ = std::move(run); }
 
     // The one close path: ends the modal run with result 0, unless a save
-    // runs (then the close waits for the save's end).
+    // runs: then the save is cancelled and the dialog closes when it ends.
     void OnClose();
+
+    // Where files are saved: the working directory at first, then the
+    // directory of every file chosen in a save dialog.
+    const std::filesystem::path& SaveDirectory() const { return saveDirectory_; }
+    // The progress dialog of the save being prepared or run, or null.
+    CProgressDlg* SavingProgress() const;
 
     void done(int result) override;
 
@@ -81,8 +94,36 @@ protected:
     ImagesWindow(int count, int frameWidth, int frameHeight, const QStringList& names, int dialogId,
                  std::vector<int> tabWindowIds, QWidget* parent);
 
-    // True while a save runs: closing then waits for its end.
-    virtual bool SaveRunning() const { return false; }
+    // True while a saving worker runs: closing then waits for its end.
+    virtual bool SaveRunning() const;
+
+    // The save commands; each dialog offers its own.
+    virtual void OnSave() {}
+    virtual void OnSaveAs() {}
+    virtual void OnSaveAll() {}
+
+    // The first steps of every save: a new progress dialog, the menu
+    // commands disabled, the current images read, the label band stamped.
+    void BeginSave();
+    // A save given up before its worker started: the menu commands come back
+    // and the progress dialog goes.
+    void AbandonSave();
+    // Tests the save directory; when no file can be made there, says so
+    // (string 61204) and returns false.
+    bool TestSaveDirectory();
+    // For an existing target: asks whether to replace it (string 61205). On
+    // Cancel the save is abandoned and false returned.
+    bool ConfirmReplace(const std::filesystem::path& target);
+    // The save-file dialog; the chosen file's directory becomes the save
+    // directory. Nothing when cancelled.
+    std::optional<std::filesystem::path> AskSavePath(const QString& initialName);
+    // A job for image `index` of the list, written to `target`.
+    SaveJob JobFor(int index, const std::filesystem::path& target) const;
+
+    enum class Worker { kSaveOne, kSaveAll };
+    // Titles the progress dialog after the first job, sets its bar to step 1
+    // over 0 to 10 and starts the worker.
+    void StartSave(std::vector<SaveJob> jobs, Worker worker);
     // The tab windows' cells in a client area of this size.
     virtual QRect TabWindowRect(int view, QSize client) const = 0;
     virtual int ViewsPerSide() const = 0;
@@ -106,6 +147,7 @@ private:
     void LayOut();
     void OnLabel();
     void OnAbout();
+    void OnSavingDone(bool enable);
 
     ImageList list_;
     const std::vector<int> tabWindowIds_;
@@ -114,6 +156,10 @@ private:
     std::vector<controls::CGXTabWnd*> tabWindows_;
     std::vector<std::vector<ImageView*>> views_;
     RunModal runModal_ = ExecModal;
+    std::filesystem::path saveDirectory_;
+    QPointer<CProgressDlg> progress_;
+    std::shared_ptr<SaveRun> run_;
+    bool closeWhenSaved_ = false;
     bool initialised_ = false;
     bool ending_ = false;
 };

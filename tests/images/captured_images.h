@@ -40,6 +40,17 @@ public:
             std::memcpy(Buffer(index) + i * 4, &framePixel, 4);
     }
     int Count() const { return static_cast<int>(buffers_.size()); }
+    const std::vector<std::uint8_t>& Bytes(int index) const {
+        return buffers_[static_cast<std::size_t>(index)];
+    }
+    // Fills the frame rows of buffer `index` with noise, which compresses badly.
+    void FillWithNoise(int index, std::uint32_t seed) {
+        std::uint32_t state = seed * 2654435761u + 1;
+        for (int i = 0; i < kImageStride * kFrameRows; ++i) {
+            state = state * 1664525u + 1013904223u;
+            Buffer(index)[i] = static_cast<std::uint8_t>(state >> 24);
+        }
+    }
 
     // A list of the whole batch, every buffer added, with names "0", "1", ...
     std::unique_ptr<ImageList> MakeList(int viewCount = 1) {

@@ -1,0 +1,40 @@
+// The path and file operations of saving: the directory write test, the
+// existence test of a target, and the parts of a path.
+//
+// Any thread; nothing here keeps state.
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+
+namespace tesselon::images {
+
+// The name of the directory write test's file.
+inline constexpr char kWriteTestName[] = "piruli";
+
+// Creates `path` exclusively (never an existing file: nothing is truncated
+// or deleted that was there before), then closes and removes it. False when
+// it cannot be created, or when a file of that name exists.
+bool CanCreateFile(const std::filesystem::path& path);
+
+// Whether a file can be created in `directory`: tries "piruli", and while a
+// file of that name exists, "piruli-1", "piruli-2", ... (a few dozen).
+bool CanWriteInDirectory(const std::filesystem::path& directory);
+
+// True when `path` can be opened for reading.
+bool FileExists(const std::filesystem::path& path);
+
+// The directory part of a path (/a/b.jpg gives /a) and its file name (b.jpg).
+std::filesystem::path DirectoryOf(const std::filesystem::path& path);
+QString FileNameOf(const std::filesystem::path& path);
+
+// The file the system names for an image: <name>.JPG in `directory`. Only
+// this name is upper-cased; the directory stays as it is.
+std::filesystem::path ImageFilePath(const std::filesystem::path& directory, const QString& name);
+
+// Paths and their texts, in UTF-8.
+std::filesystem::path ToPath(const QString& text);
+QString ToText(const std::filesystem::path& path);
+
+} // namespace tesselon::images
