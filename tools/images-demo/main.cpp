@@ -2,6 +2,8 @@
 // hand: numbered test pictures, or the first 100 frames of a video.
 //
 //     images-demo [--four] [VIDEO]
+//
+// Files are saved in the working directory, as in the program.
 #include "controls/control_classes.h"
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
@@ -129,6 +131,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
     platform::InstallStringTable(&res::LoadString);
+    // Headless tries answer message boxes and file dialogs from TESSELON_DIALOG_ANSWERS.
+    const std::unique_ptr<platform::ScriptedDialogs> script =
+        platform::ScriptedDialogs::FromEnvironment();
     tesselon::controls::RegisterControlClasses();
 
     bool four = false;
