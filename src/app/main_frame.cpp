@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "app/capture_batch.h"
 #include "app/frame_geometry.h"
 #include "app/playback_objects.h"
 #include "app/video_view.h"
@@ -53,7 +54,8 @@ QString ToolTipPart(const QString& prompt, const QString& menuText) {
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , aspect_(platform::AspectOf(videoRect_.width(), videoRect_.height())) {
+    , aspect_(platform::AspectOf(videoRect_.width(), videoRect_.height()))
+    , batch_(std::make_unique<CaptureBatch>(*this)) {
     setWindowTitle(platform::LoadString(res::IDS_APP_NAME));
     setWindowIcon(res::AppIcon());
     CreateActions();
@@ -103,10 +105,10 @@ void CMainFrame::CreateActions() {
     statusBarAction->setCheckable(true);
     statusBarAction->setChecked(true);
 
-    // The capture batch that runs these is not part of this frame yet: the
-    // commands are shown and stay disabled.
-    AddAction(res::ID_CONTROL_IMAGES, tr("&Images"))->setEnabled(false);
-    AddAction(res::ID_CONTROL_IMAGES4, tr("I&mages x 4"))->setEnabled(false);
+    connect(AddAction(res::ID_CONTROL_IMAGES, tr("&Images")), &QAction::triggered, this,
+            &CMainFrame::OnCaptureImages);
+    connect(AddAction(res::ID_CONTROL_IMAGES4, tr("I&mages x 4")), &QAction::triggered, this,
+            &CMainFrame::OnCaptureImages4);
 
     // Handled by the application (CGrabberApp::OnAppAbout).
     AddAction(res::ID_APP_ABOUT, tr("&About Tesselon..."));
@@ -327,7 +329,8 @@ void CMainFrame::OnFileExit() {
 }
 
 void CMainFrame::OnTimer() {
-    if (gSource == nullptr || !gSource->IsPlaying())
+    // During a capture batch the worker owns the source: no reads, no seeks.
+    if (gSource == nullptr || !gSource->IsPlaying() || !gSource->RenderEnabled())
         return;
     FollowGrowingDuration();
     positionSeconds_ = gSource->GetPositionSeconds();
@@ -373,17 +376,43 @@ void CMainFrame::ShowPositionAndDuration() {
 
 void CMainFrame::SetCommandsEnabled(bool enabled) {
     gCommandsEnabled = enabled ? 1 : 0;
-    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT})
+    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
+                   res::ID_CONTROL_IMAGES4})
         Action(id)->setEnabled(enabled);
     toolBar_->setEnabled(enabled);
+    if (slider_ != nullptr)
+        slider_->setEnabled(enabled);
+}
+
+void CMainFrame::OnCaptureImages() {
+    batch_->Start(false);
+}
+
+void CMainFrame::OnCaptureImages4() {
+    batch_->Start(true);
 }
 
 // ---- Messages, timer, closing ----
 
-platform::LResult CMainFrame::HandleMessage(platform::MessageId, platform::WParam,
+platform::LResult CMainFrame::HandleMessage(platform::MessageId message, platform::WParam,
                                             platform::LParam) {
-    // The capture batch's messages (1001 to 1003) arrive with the capture batch.
-    return 0;
+    switch (message) {
+    case platform::WM_CAPTURE_DONE:
+        batch_->OnCaptureDone();
+        return 0;
+    case platform::WM_IMAGES_FREED:
+        batch_->OnImagesFreed();
+        return 0;
+    case platform::WM_CAPTURE_CANCELLED:
+        batch_->OnCaptureCancelled();
+        return 0;
+    case platform::WM_CLOSE:
+        // Posted by the freeing worker when a close waited for the batch.
+        batch_->OnImagesFreed();
+        return 0;
+    default:
+        return 0;
+    }
 }
 
 void CMainFrame::timerEvent(QTimerEvent* event) {
@@ -395,6 +424,13 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Never refused: during a batch it becomes a cancel, and the frame closes
+    // once the buffers are freed.
+    if (batch_->Running()) {
+        event->ignore();
+        batch_->RequestClose();
+        return;
+    }
     event->accept();
     DestroyFrame();
 }

@@ -17,6 +17,9 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <memory>
+
+class CaptureBatch;
 class CVideoView;
 class QAction;
 class QLabel;
@@ -61,9 +64,14 @@ public:
     void OnFileExit();
     void OnTimer();
     // Enables or disables the commands that a capture batch must not run
-    // alongside (Open, Close, Exit) and the toolbar. Images and Images x 4
-    // stay disabled either way until the capture batch is built.
+    // alongside (Open, Close, Exit, Images, Images x 4), the toolbar and the
+    // slider (a seek would break the batch's consecutive frames).
     void SetCommandsEnabled(bool enabled);
+
+    // Control, Images and Images x 4.
+    void OnCaptureImages();
+    void OnCaptureImages4();
+    CaptureBatch& Batch() const { return *batch_; }
 
     // The command's action (menu and toolbar share it), or null.
     QAction* Action(int commandId) const { return actions_.value(commandId); }
@@ -125,4 +133,5 @@ private:
     int durationSeconds_ = 0;
     int positionSeconds_ = 0;
     int timerId_ = 0;
+    std::unique_ptr<CaptureBatch> batch_;
 };

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/surface.h"
+#include "playback/frame_capture.h"
 #include "playback/presenter.h"
 #include "playback/video_source.h"
 
@@ -16,4 +17,4 @@ extern CDShow* gSource;
 
 // Every video frame is drawn into this rectangle of the presenter's
 // off-screen surface, whatever the video's own size.
-inline constexpr platform::Rect kVideoDestRect{0, 0, 360, 240};
+inline constexpr platform::Rect kVideoDestRect = playback::kCaptureRect;

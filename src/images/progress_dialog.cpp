@@ -40,6 +40,7 @@ CProgressDlg::CProgressDlg(QWidget* parent)
 
 void CProgressDlg::OnCancel() {
     flags_->cancelRequested = true;
+    flags_->stop.request_stop();
     cancel_->setEnabled(false);
     setWindowTitle(platform::LoadString(res::IDS_CANCELING));
 }

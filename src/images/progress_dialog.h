@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <memory>
+#include <stop_token>
 
 class QPushButton;
 
@@ -30,6 +31,8 @@ namespace tesselon::images {
 struct ProgressFlags {
     std::atomic<bool> cancelRequested{false};
     std::atomic<bool> closingRequested{false};
+    // Requested with cancel: ends a worker's wait for the next frame at once.
+    std::stop_source stop;
 };
 
 class CProgressDlg : public QDialog, public platform::MessageReceiver {

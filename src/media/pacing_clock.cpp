@@ -20,6 +20,11 @@ void ManualTimeSource::Advance(std::chrono::nanoseconds step) {
     nanoseconds_ += step.count();
 }
 
+std::chrono::nanoseconds FreeRunningTimeSource::Now() const {
+    constexpr std::int64_t kHour = std::chrono::nanoseconds(std::chrono::hours(1)).count();
+    return std::chrono::nanoseconds(nanoseconds_ += kHour);
+}
+
 std::shared_ptr<const TimeSource> DefaultTimeSource() {
     static const auto source = std::make_shared<const SteadyTimeSource>();
     return source;

@@ -38,6 +38,17 @@ private:
     std::atomic<std::int64_t> nanoseconds_{0};
 };
 
+// Time that leaps an hour at every reading, so every frame is due as soon as
+// it is decoded: for runs that take frames as fast as they come
+// (tesselon-grab, tests). Thread-safe.
+class FreeRunningTimeSource final : public TimeSource {
+public:
+    std::chrono::nanoseconds Now() const override;
+
+private:
+    mutable std::atomic<std::int64_t> nanoseconds_{0};
+};
+
 std::shared_ptr<const TimeSource> DefaultTimeSource();
 
 // Not thread-safe: the media stream guards it with its own lock.

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{57637, "&Paste\tCtrl+V", false, "Insert Clipboard contents"},
         CommandCase{59392, "&Toolbar", true, "Show or hide the toolbar"},
         CommandCase{59393, "&Status Bar", true, "Show or hide the status bar"},
-        CommandCase{32774, "&Images", false, ""}, CommandCase{32781, "I&mages x 4", false, ""},
+        CommandCase{32774, "&Images", true, ""}, CommandCase{32781, "I&mages x 4", true, ""},
         CommandCase{57664, "&About Tesselon...", true,
                     "Display program information, version number and copyright"}),
     [](const auto& info) { return "Command" + std::to_string(info.param.id); });
@@ -349,15 +349,19 @@ TEST_F(AppTest, CommandsFollowTheCommandsEnabledFlag) {
     ASSERT_TRUE(Start());
     Frame().SetCommandsEnabled(false);
     EXPECT_EQ(gCommandsEnabled, 0);
-    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT})
+    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT,
+                   res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4})
         EXPECT_FALSE(Frame().Action(id)->isEnabled()) << id;
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
+    EXPECT_FALSE(Frame().Slider()->isEnabled());
     EXPECT_TRUE(Frame().Action(res::ID_APP_ABOUT)->isEnabled());
     EXPECT_TRUE(Frame().Action(res::ID_VIEW_STATUS_BAR)->isEnabled());
     Frame().SetCommandsEnabled(true);
     EXPECT_EQ(gCommandsEnabled, 1);
     EXPECT_TRUE(Frame().Action(res::ID_FILE_OPEN)->isEnabled());
+    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_IMAGES4)->isEnabled());
     EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+    EXPECT_TRUE(Frame().Slider()->isEnabled());
 }
 
 } // namespace

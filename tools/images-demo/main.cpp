@@ -9,6 +9,7 @@
 #include "images/images_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/run_loop.h"
+#include "playback/frame_capture.h"
 #include "playback/presenter.h"
 #include "playback/video_source.h"
 #include "res/strings.h"
@@ -27,7 +28,6 @@ using tesselon::images::kImageBytes;
 using tesselon::images::kImageStride;
 
 constexpr int kCount = 100;
-constexpr platform::Rect kVideoDestRect{0, 0, 360, 240};
 
 struct Batch {
     std::vector<std::uint8_t*> buffers;
@@ -71,22 +71,6 @@ void FillWithTestPictures(Batch& batch) {
     }
 }
 
-// One frame as the capture batch takes it: the frame shown, its time, then
-// the next frame fetched (from the start again at the end of the file).
-void CaptureFrame(Batch& batch, CGameApp& presenter, CDShow& source) {
-    std::uint8_t* buffer = nullptr;
-    int size = 0;
-    presenter.CopyFrame(&buffer, &size);
-    batch.buffers.push_back(buffer);
-    batch.sizes.push_back(size);
-    batch.names.append(QString::number(source.GetPositionMs()));
-    source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
-    if (!source.IsPlaying()) {
-        source.Play();
-        source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
-    }
-}
-
 // The first frames of the video, taken on the presenter's idle turns as the
 // program takes them.
 bool FillWithVideoFrames(Batch& batch, const char* path) {
@@ -96,7 +80,10 @@ bool FillWithVideoFrames(Batch& batch, const char* path) {
     CDShow* capturing = nullptr;
     const auto captureNext = [&] {
         if (capturing != nullptr && int(batch.buffers.size()) < kCount) {
-            CaptureFrame(batch, presenter, *capturing);
+            const playback::CapturedFrame frame = playback::CaptureFrame(presenter, *capturing);
+            batch.buffers.push_back(frame.buffer);
+            batch.sizes.push_back(frame.size);
+            batch.names.append(QString::number(frame.timeMs));
             if (int(batch.buffers.size()) == kCount)
                 platform::PostQuitMessage(0);
         }
@@ -117,7 +104,7 @@ bool FillWithVideoFrames(Batch& batch, const char* path) {
         batch.frameHeight = format.height;
     }
     source.Play();
-    source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(presenter.Offscreen(), playback::kCaptureRect, CDShow::FetchWait::UntilNextFrame);
     capturing = &source;
     presenter.RunMessageLoop();
     source.Close();

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/run_loop.h"
 #include "playback/capture_names.h"
+#include "playback/frame_capture.h"
 #include "playback/presenter.h"
 #include "playback/video_source.h"
 
@@ -27,24 +28,10 @@ namespace {
 // The presenter's off-screen surface and the rectangle every frame is drawn into.
 constexpr int kSurfaceWidth = 360;
 constexpr int kSurfaceHeight = 240;
-constexpr platform::Rect kVideoDestRect{0, 0, kSurfaceWidth, kSurfaceHeight};
 constexpr unsigned kBmpSteps = 4;
 
 const char* const kUsage =
     "usage: tesselon-grab [--start SECONDS] [--count N] [--paced] VIDEO OUTDIR";
-
-// Unpaced runs: every reading is an hour after the previous one, so every
-// frame is due as soon as it is decoded.
-class FreeRunningTimeSource final : public media::TimeSource {
-public:
-    std::chrono::nanoseconds Now() const override {
-        return std::chrono::nanoseconds(now_ +=
-                                        std::chrono::nanoseconds(std::chrono::hours(1)).count());
-    }
-
-private:
-    mutable std::atomic<std::int64_t> now_{0};
-};
 
 struct Capture {
     std::uint8_t* buffer = nullptr; // malloc()ed by CopyFrame
@@ -131,25 +118,6 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// One frame as the capture batch takes it: the frame now shown, its time,
-// then the next frame fetched and presented. A fetch that finds the end of the
-// stream brings no frame: the stream restarts and its first frame is fetched at
-// once, so the batch holds consecutive frames and never the last one twice
-// under the restarted position's name.
-Capture CaptureFrame(CGameApp& presenter, CDShow& source) {
-    Capture capture;
-    int size = 0;
-    presenter.CopyFrame(&capture.buffer, &size);
-    capture.timeMs = source.GetPositionMs();
-    source.Render(presenter.Offscreen(), kVideoDestRect);
-    if (!source.IsPlaying()) {
-        source.Play();
-        source.Render(presenter.Offscreen(), kVideoDestRect);
-    }
-    presenter.BlitToWindow();
-    return capture;
-}
-
 bool ParseNumber(const std::string& text, double& value) {
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
@@ -217,9 +185,10 @@ int Run(const Settings& settings, std::ostream& out) {
         if (!worker.joinable() && sourceForWorker) {
             worker = std::thread([&] {
                 for (int i = 0; i < settings.count; ++i) {
-                    const Capture capture = CaptureFrame(presenter, *sourceForWorker);
-                    times.push_back(capture.timeMs);
-                    writer.Add(capture);
+                    const playback::CapturedFrame frame =
+                        playback::CaptureFrame(presenter, *sourceForWorker);
+                    times.push_back(frame.timeMs);
+                    writer.Add({frame.buffer, frame.timeMs, {}});
                 }
                 platform::PostQuitMessage(0);
             });
@@ -236,7 +205,7 @@ int Run(const Settings& settings, std::ostream& out) {
     playback::VideoSourceOptions options;
     options.audio = media::AudioMode::Silent;
     if (!settings.paced)
-        options.timeSource = std::make_shared<FreeRunningTimeSource>();
+        options.timeSource = std::make_shared<media::FreeRunningTimeSource>();
     CDShow source(options);
     if (!source.Open(settings.video, presenter.Device())) {
         reportMessages("cannot open " + settings.video.string());
@@ -247,7 +216,7 @@ int Run(const Settings& settings, std::ostream& out) {
     source.Play();
     if (settings.startMs > 0)
         source.SeekMs(settings.startMs);
-    source.Render(presenter.Offscreen(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(presenter.Offscreen(), playback::kCaptureRect, CDShow::FetchWait::UntilNextFrame);
     if (!source.IsPlaying())
         source.Play();
 

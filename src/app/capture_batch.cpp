@@ -1,0 +1,187 @@
+#include "app/capture_batch.h"
+
+#include "app/main_frame.h"
+#include "app/playback_objects.h"
+#include "images/images4_dialog.h"
+#include "images/images_dialog.h"
+#include "platform/dialogs.h"
+#include "platform/progress_bar.h"
+#include "playback/capture_names.h"
+#include "playback/frame_capture.h"
+#include "res/resource_ids.h"
+
+#include <QPushButton>
+
+#include <cstdlib>
+
+QPointer<tesselon::images::CProgressDlg> gCaptureProgressDlg;
+
+namespace {
+
+QString TwoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+void SetTitle(const CaptureRun& run, int stringId, int index) {
+    const QString title = platform::FormatString(stringId, TwoDigits(index));
+    platform::SendMessage(run.progressDialog, platform::WM_SETTEXT, 0,
+                          reinterpret_cast<platform::LParam>(&title));
+}
+
+bool CancelRequested(const CaptureRun& run) {
+    return run.flags->cancelRequested.load();
+}
+
+} // namespace
+
+void CaptureWorker(std::shared_ptr<CaptureRun> run) {
+    CaptureList& list = *run->list;
+    const std::stop_token stop = run->flags->stop.get_token();
+    if (run->refetchPausedFrame)
+        gSource->Render(gPresenter->Offscreen(), kVideoDestRect,
+                        playback::FetchWait::UntilNextFrame, stop);
+    playback::NameMaker names;
+    for (int i = 0; i < list.count && !CancelRequested(*run); ++i) {
+        const playback::CapturedFrame frame = playback::CaptureFrame(*gPresenter, *gSource, stop);
+        list.buffers[i] = frame.buffer;
+        list.sizes[i] = frame.size;
+        list.timesMs[i] = frame.timeMs;
+        list.names[i] = names.Next(frame.timeMs);
+        SetTitle(*run, res::IDS_COPYING_IMAGE, i);
+        platform::SendMessage(run->progressBar, platform::PBM_STEPIT);
+    }
+    if (!CancelRequested(*run)) {
+        platform::SendMessage(run->progressDialog, platform::WM_PROGRESS_END);
+        platform::PostMessage(run->mainFrame, platform::WM_CAPTURE_DONE);
+        return;
+    }
+    platform::SendMessage(run->mainFrame, platform::WM_CAPTURE_CANCELLED);
+    FreeImagesWorker(std::move(run));
+}
+
+void FreeImagesWorker(std::shared_ptr<CaptureRun> run) {
+    CaptureList& list = *run->list;
+    platform::SendMessage(run->progressBar, platform::PBM_SETPOS, 0);
+    for (int i = 0; i < list.count; ++i) {
+        if (list.buffers[i] != nullptr) {
+            std::free(list.buffers[i]);
+            list.buffers[i] = nullptr;
+            SetTitle(*run, res::IDS_FREEING_IMAGE, i);
+        }
+        platform::SendMessage(run->progressBar, platform::PBM_STEPIT);
+    }
+    const bool closing = run->flags->closingRequested;
+    platform::SendMessage(run->progressDialog, platform::WM_PROGRESS_END);
+    platform::PostMessage(run->mainFrame, closing ? platform::WM_CLOSE : platform::WM_IMAGES_FREED);
+}
+
+// ---- The user-interface side ----
+
+CaptureBatch::CaptureBatch(CMainFrame& frame)
+    : frame_(frame)
+    , runImagesWindow_([](tesselon::images::ImagesWindow& window) { return window.exec(); }) {}
+
+CaptureBatch::~CaptureBatch() {
+    delete gCaptureProgressDlg;
+}
+
+std::shared_ptr<CaptureRun> CaptureBatch::StartPhase() {
+    delete gCaptureProgressDlg;
+    gCaptureProgressDlg = new tesselon::images::CProgressDlg;
+    auto run = std::make_shared<CaptureRun>();
+    run->list = &list_;
+    run->flags = gCaptureProgressDlg->Flags();
+    run->progressDialog = gCaptureProgressDlg->Handle();
+    run->progressBar = gCaptureProgressDlg->Bar()->Handle();
+    run->mainFrame = frame_.Handle();
+    platform::SendMessage(run->progressBar, platform::PBM_SETSTEP, 1);
+    platform::SendMessage(run->progressBar, platform::PBM_SETRANGE, 0,
+                          static_cast<platform::LParam>(list_.count) << 16);
+    gCaptureProgressDlg->show();
+    gCaptureProgressDlg->activateWindow();
+    return run;
+}
+
+void CaptureBatch::Start(bool fourUp) {
+    if (running_ || gSource == nullptr || gPresenter == nullptr)
+        return;
+    fourUp_ = fourUp;
+    running_ = true;
+    closeRequested_ = false;
+    std::shared_ptr<CaptureRun> run = StartPhase();
+    frame_.SetCommandsEnabled(false);
+    // A paused stream runs again for the batch, from the frame on screen.
+    pausedAtMs_.reset();
+    if (gSource->IsPaused()) {
+        pausedAtMs_ = gSource->SavedPositionMs();
+        gSource->PauseToggle();
+        run->refetchPausedFrame = true;
+    }
+    gSource->SetRenderEnabled(false);
+    platform::StartWorker([run] { CaptureWorker(run); });
+    gCaptureProgressDlg->CancelButton()->setEnabled(true);
+}
+
+void CaptureBatch::RequestClose() {
+    closeRequested_ = true;
+    if (gCaptureProgressDlg != nullptr) {
+        platform::PostMessage(gCaptureProgressDlg->Handle(), platform::WM_PROGRESS_CANCEL);
+        platform::PostMessage(gCaptureProgressDlg->Handle(), platform::WM_PROGRESS_CLOSING);
+    }
+}
+
+void CaptureBatch::OnCaptureDone() {
+    gSource->PauseToggle();
+    // A close that came as the last frame was taken: no images window.
+    if (!closeRequested_)
+        ShowImagesWindow();
+    std::shared_ptr<CaptureRun> run = StartPhase();
+    if (closeRequested_)
+        run->flags->closingRequested = true;
+    platform::StartWorker([run] { FreeImagesWorker(run); });
+}
+
+void CaptureBatch::ShowImagesWindow() {
+    QStringList names;
+    for (int i = 0; i < list_.count; ++i)
+        names.append(fourUp_ ? QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))
+                             : QString::fromStdString(list_.names[i]));
+    std::unique_ptr<tesselon::images::ImagesWindow> window;
+    if (fourUp_)
+        window = std::make_unique<tesselon::images::CImages4Dlg>(list_.count, frame_.VideoWidth(),
+                                                                 frame_.VideoHeight(), names);
+    else
+        window = std::make_unique<tesselon::images::CImagesDlg>(list_.count, frame_.VideoWidth(),
+                                                                frame_.VideoHeight(), names);
+    for (int i = 0; i < list_.count; ++i)
+        window->AddImage(list_.buffers[i], list_.sizes[i]);
+    runImagesWindow_(*window);
+}
+
+void CaptureBatch::OnCaptureCancelled() {
+    gSource->PauseToggle();
+}
+
+void CaptureBatch::OnImagesFreed() {
+    running_ = false;
+    if (closeRequested_) {
+        frame_.close();
+        return;
+    }
+    ResumePlayback();
+    frame_.SetCommandsEnabled(true);
+}
+
+// The stream goes on from where the batch paused it; a batch that began on a
+// paused stream leaves it paused on the frame it began with.
+void CaptureBatch::ResumePlayback() {
+    gSource->SetRenderEnabled(true);
+    gSource->PauseToggle();
+    if (!pausedAtMs_)
+        return;
+    gSource->SeekMs(*pausedAtMs_);
+    gSource->Render(gPresenter->Offscreen(), kVideoDestRect, playback::FetchWait::UntilNextFrame);
+    gPresenter->BlitToWindow();
+    gSource->PauseToggle();
+    pausedAtMs_.reset();
+}

@@ -1,0 +1,334 @@
+// The capture batch, end to end in the running program: the index clips show
+// their frame numbers, so every captured buffer says which frame it holds.
+#include "app/capture_batch.h"
+
+#include "app_fixture.h"
+#include "images/image_list.h"
+#include "images/images_window.h"
+#include "images/progress_dialog.h"
+#include "platform/progress_bar.h"
+#include "platform/run_loop.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <unistd.h>
+
+namespace app_test {
+namespace {
+
+namespace fs = std::filesystem;
+using tesselon::images::ImagesWindow;
+
+// The frame number of an index frame (176 × 144, a grid of 44 × 48 blocks,
+// white for 1) in a 360 × 240 image buffer.
+int FrameIndex(const std::uint8_t* buffer) {
+    if (buffer == nullptr)
+        return -1;
+    int index = 0;
+    for (int bit = 0; bit < 12; ++bit) {
+        const int x = ((bit % 4) * 44 + 22) * 360 / 176;
+        const int y = ((bit / 4) * 48 + 24) * 240 / 144;
+        if (buffer[(y * 360 + x) * 4 + 1] > 128)
+            index |= 1 << bit;
+    }
+    return index;
+}
+
+// The frame the presenter's off-screen surface holds now.
+int FrameOnScreen() {
+    std::uint8_t* buffer = nullptr;
+    int size = 0;
+    gPresenter->CopyFrame(&buffer, &size);
+    const int index = FrameIndex(buffer);
+    std::free(buffer);
+    return index;
+}
+
+struct Seen {
+    bool windowShown = false;
+    bool fourViews = false;
+    QStringList names;
+    std::vector<int> frames;
+    std::vector<int> sizes;
+};
+
+class CaptureBatchTest : public AppTest {
+protected:
+    // Starts the program on `clip` (frames taken as fast as they decode
+    // unless paced), and records what the images window is given.
+    void StartOn(const char* clip, bool paced = false) {
+        CGrabberApp::Options options = SilentOptions();
+        if (!paced)
+            options.source.timeSource = std::make_shared<media::FreeRunningTimeSource>();
+        ASSERT_TRUE(Start(std::move(options)));
+        OpenThroughMenu(DataPath(clip));
+        ASSERT_TRUE(gSource->IsPlaying());
+        Frame().Batch().SetImagesWindowRunner([this](ImagesWindow& window) {
+            seen_.windowShown = true;
+            seen_.fourViews = window.List().ViewCount() == 4;
+            for (int i = 0; i < window.List().Count(); ++i) {
+                seen_.names.append(window.List().Name(i));
+                seen_.frames.push_back(FrameIndex(window.List().Buffer(i)));
+                seen_.sizes.push_back(window.List().Size(i));
+            }
+            if (onWindow_)
+                onWindow_(window);
+            return 0;
+        });
+    }
+
+    // Runs the program's loop: `begin` once the clip has played to 200 ms (the
+    // frame on screen is then a frame of the clip), then until the batch is
+    // over (or the frame has closed).
+    void RunBatch(const std::function<void()>& begin) {
+        QTimer start;
+        QObject::connect(&start, &QTimer::timeout, [&] {
+            if (gSource->GetPositionMs() >= 200) {
+                start.stop();
+                begin();
+            }
+        });
+        start.start(1);
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [this] {
+            if (app_->MainFrame() == nullptr || !Frame().Batch().Running())
+                platform::PostQuitMessage(0);
+        });
+        QObject::connect(&start, &QTimer::timeout, [&] {
+            if (!start.isActive())
+                watch.start(10);
+        });
+        gPresenter->RunMessageLoop();
+    }
+
+    // Calls `act` on the user-interface thread when the progress dialog's
+    // title becomes `title` (while the worker waits for the title to be set).
+    void When(const QString& title, std::function<void()> act) {
+        QTimer::singleShot(0, [this, title, act = std::move(act)] {
+            ASSERT_NE(gCaptureProgressDlg, nullptr);
+            QObject::connect(gCaptureProgressDlg, &QWidget::windowTitleChanged,
+                             [title, act](const QString& now) {
+                                 if (now == title)
+                                     act();
+                             });
+        });
+    }
+
+    Seen seen_;
+    std::function<void(ImagesWindow&)> onWindow_;
+};
+
+TEST_F(CaptureBatchTest, HundredConsecutiveFramesFromTheOneOnScreenLoopingWithoutARepeat) {
+    StartOn("index.mp4"); // 50 frames, 40 ms apart
+    int first = -1;
+    bool disabledDuring = false;
+    RunBatch([&] {
+        first = FrameOnScreen();
+        Trigger(res::ID_CONTROL_IMAGES);
+        When("Copying image 10 ...", [&] {
+            disabledDuring = !Frame().Action(res::ID_CONTROL_IMAGES)->isEnabled() &&
+                             !Frame().Action(res::ID_FILE_OPEN)->isEnabled() &&
+                             !Frame().ToolBar()->isEnabled() && !Frame().Slider()->isEnabled();
+            // A drag far ahead must not become a seek while the worker owns
+            // the source: the frames below would no longer follow each other.
+            Frame().Slider()->setValue(Frame().Slider()->maximum());
+            Frame().OnTimer();
+        });
+    });
+    ASSERT_TRUE(seen_.windowShown);
+    EXPECT_FALSE(seen_.fourViews);
+    ASSERT_EQ(seen_.frames.size(), 100u);
+    ASSERT_GE(first, 0);
+    std::map<int, int> taken; // how often each frame was taken before
+    for (int i = 0; i < 100; ++i) {
+        const int frame = (first + i) % 50;
+        EXPECT_EQ(seen_.frames[std::size_t(i)], frame) << i;
+        EXPECT_EQ(seen_.sizes[std::size_t(i)], tesselon::images::kImageBytes);
+        // Named by the frame's time; a time taken before gets "_2", "_3".
+        const int before = taken[frame]++;
+        const QString time = QString::number(frame * 40);
+        EXPECT_EQ(seen_.names[i], before == 0 ? time : time + "_" + QString::number(before + 1))
+            << i;
+    }
+    EXPECT_EQ(taken[first], 2); // the batch went through the end of the clip
+    EXPECT_TRUE(disabledDuring);
+    // Afterwards the program plays on with its commands back.
+    EXPECT_EQ(gCaptureProgressDlg, nullptr);
+    EXPECT_TRUE(gSource->RenderEnabled());
+    EXPECT_TRUE(gSource->IsPlaying());
+    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_IMAGES4)->isEnabled());
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+}
+
+TEST_F(CaptureBatchTest, FourViewsNameTheFramesZeroZeroToNinetyNine) {
+    StartOn("index.mpg");
+    RunBatch([&] { Trigger(res::ID_CONTROL_IMAGES4); });
+    ASSERT_TRUE(seen_.fourViews);
+    ASSERT_EQ(seen_.names.size(), 100);
+    EXPECT_EQ(seen_.names.front(), "00");
+    EXPECT_EQ(seen_.names[7], "07");
+    EXPECT_EQ(seen_.names.back(), "99");
+}
+
+TEST_F(CaptureBatchTest, CancelAfterThirtyFramesFreesThoseAndResumesWhereItPaused) {
+    StartOn("index.mp4", /*paced=*/true); // so that the position read below has not run far
+    QStringList titles;
+    int finalBar = -1;
+    std::int32_t pausedAt = -1;
+    RunBatch([&] {
+        Trigger(res::ID_CONTROL_IMAGES);
+        QTimer::singleShot(0, [&] {
+            QObject::connect(
+                gCaptureProgressDlg, &QWidget::windowTitleChanged, [&](const QString& title) {
+                    titles.append(title);
+                    finalBar = gCaptureProgressDlg->Bar()->Position();
+                    if (title == "Copying image 29 ...")
+                        QTest::mouseClick(gCaptureProgressDlg->CancelButton(), Qt::LeftButton);
+                    if (title.startsWith("Freeing") && pausedAt < 0)
+                        pausedAt = gSource->SavedPositionMs();
+                });
+            QObject::connect(gCaptureProgressDlg->Bar(), &QProgressBar::valueChanged,
+                             [&](int value) { finalBar = value; });
+        });
+    });
+    EXPECT_FALSE(seen_.windowShown);
+    EXPECT_EQ(titles.filter("Copying").size(), 30);
+    const QStringList freeing = titles.filter("Freeing");
+    ASSERT_EQ(freeing.size(), 30);
+    EXPECT_EQ(freeing.front(), "Freeing image 00 ...");
+    EXPECT_EQ(freeing.back(), "Freeing image 29 ...");
+    EXPECT_EQ(finalBar, 100); // stepped for every slot, freed or empty
+    ASSERT_GE(pausedAt, 0);
+    // Playing again from the paused position.
+    EXPECT_TRUE(gSource->IsPlaying());
+    EXPECT_FALSE(gSource->IsPaused());
+    EXPECT_GE(gSource->GetPositionMs(), pausedAt);
+    EXPECT_LE(gSource->GetPositionMs(), pausedAt + 500);
+    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_IMAGES)->isEnabled());
+}
+
+TEST_F(CaptureBatchTest, CancelEndsTheWaitForTheNextFrameAtOnce) {
+    StartOn("index_1fps.mp4", /*paced=*/true);
+    std::chrono::steady_clock::time_point pressed;
+    std::chrono::milliseconds tookToPause{-1};
+    RunBatch([&] {
+        Trigger(res::ID_CONTROL_IMAGES);
+        When("Copying image 00 ...", [&] {
+            // The worker now waits about a second for frame 1.
+            QTimer::singleShot(200, [&] {
+                pressed = std::chrono::steady_clock::now();
+                gCaptureProgressDlg->OnCancel();
+            });
+        });
+        QTimer* poll = new QTimer(app_.get());
+        QObject::connect(poll, &QTimer::timeout, [&, poll] {
+            if (pressed.time_since_epoch().count() != 0 && gSource->IsPaused() &&
+                tookToPause.count() < 0) {
+                tookToPause = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - pressed);
+                poll->stop();
+            }
+        });
+        poll->start(1);
+    });
+    ASSERT_GE(tookToPause.count(), 0);
+    // Well under the second the worker would otherwise have waited.
+    EXPECT_LT(tookToPause.count(), 500);
+    RecordProperty("cancel_ms", static_cast<int>(tookToPause.count()));
+    EXPECT_FALSE(seen_.windowShown);
+}
+
+TEST_F(CaptureBatchTest, ClosingTheMainWindowDuringCaptureEndsTheProgramAfterFreeing) {
+    StartOn("index.mp4");
+    QStringList titles;
+    QTimer::singleShot(0, [&] {
+        Trigger(res::ID_CONTROL_IMAGES);
+        QTimer::singleShot(0, [&] {
+            QObject::connect(gCaptureProgressDlg, &QWidget::windowTitleChanged,
+                             [&](const QString& title) {
+                                 titles.append(title);
+                                 if (title == "Copying image 05 ...")
+                                     Frame().close();
+                             });
+        });
+    });
+    EXPECT_EQ(app_->Run(), 0);
+    EXPECT_EQ(app_->MainFrame(), nullptr);
+    EXPECT_FALSE(seen_.windowShown);
+    EXPECT_TRUE(titles.contains("Closing, wait ..."));
+    EXPECT_FALSE(titles.filter("Freeing").isEmpty());
+}
+
+TEST_F(CaptureBatchTest, APausedStreamIsCapturedFromThePausedFrameAndLeftPausedThere) {
+    StartOn("index.mp4");
+    int paused = -1;
+    std::int32_t pausedMs = -1;
+    RunBatch([&] {
+        gSource->PauseToggle();
+        pausedMs = gSource->SavedPositionMs();
+        paused = FrameOnScreen();
+        Trigger(res::ID_CONTROL_IMAGES);
+    });
+    ASSERT_EQ(seen_.frames.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(seen_.frames[std::size_t(i)], (paused + i) % 50) << i;
+    EXPECT_TRUE(gSource->IsPaused());
+    EXPECT_EQ(gSource->SavedPositionMs(), pausedMs);
+    EXPECT_EQ(FrameOnScreen(), paused);
+}
+
+#ifdef TESSELON_GRAB
+TEST_F(CaptureBatchTest, TheProgramAndTesselonGrabWriteTheSameFiles) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("capture-vs-grab-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "program");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder / "program"); // the images window saves here
+    StartOn("index.mp4");
+    int first = -1;
+    onWindow_ = [](ImagesWindow& window) {
+        window.show();
+        window.List().SetLabel(false, window.List().LabelText()); // 240 rows, as the tool writes
+        window.Command(res::ID_IMAGES_SAVE_ALL)->trigger();
+        while (window.SavingProgress() != nullptr ||
+               !window.Command(res::ID_IMAGES_SAVE_ALL)->isEnabled())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    RunBatch([&] {
+        first = FrameOnScreen();
+        Trigger(res::ID_CONTROL_IMAGES);
+    });
+    fs::current_path(previous);
+    const std::string command = std::string(TESSELON_GRAB) + " --start " +
+                                std::to_string(first * 40 / 1000.0) + " --count 100 '" +
+                                DataPath("index.mp4").toStdString() + "' '" +
+                                (folder / "tool").string() + "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder / "tool"))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names.size(), 100u);
+    for (const std::string& name : names) {
+        const auto bytes = [](const fs::path& path) {
+            std::ifstream in(path, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        ASSERT_TRUE(fs::exists(folder / "program" / name)) << name;
+        EXPECT_EQ(bytes(folder / "program" / name), bytes(folder / "tool" / name)) << name;
+    }
+    fs::remove_all(folder);
+}
+#endif
+
+} // namespace
+} // namespace app_test
