@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the media, playback, platform and grab test programs, then tesselon-grab
+# Runs the media, playback, platform and grab test programs, the capture batch's
+# and the saving's tests, then tesselon-grab
 # on every clip of the clip matrix's subset, under valgrind's memcheck. Any
 # invalid read or write, use of uninitialised memory or definite leak fails the
 # run, as does a failing test. Usage: check-memory.sh BUILD_DIR
@@ -54,6 +55,13 @@ check() {
 for program in media playback platform grab; do
     check "${program}_tests" "$build/tests/$program/${program}_tests"
 done
+# The capture batch: capture, cancel and freeing in the running program. The
+# case that times Cancel needs real time.
+check "app_tests-capture" "$build/tests/app/app_tests" \
+    --gtest_filter='CaptureBatch*:-*CancelEndsTheWait*'
+# Saving: the workers, the composite and the deferred close.
+check "images_tests-saving" "$build/tests/images/images_tests" --gtest_filter='Saving*:Progress*'
+
 # 30 frames: past the end of every clip, so each grab goes on from frame 0 at
 # least once; each further frame costs a tenth of a second under valgrind.
 while read -r clip; do

@@ -7,6 +7,8 @@ namespace {
 struct TimeCase {
     int seconds;
     const char* text;
+    // GoogleTest would print the bytes, padding included.
+    friend void PrintTo(const TimeCase& c, std::ostream* out) { *out << c.seconds; }
 };
 
 class FormatTimeTest : public ::testing::TestWithParam<TimeCase> {};

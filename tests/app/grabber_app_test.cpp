@@ -50,6 +50,7 @@ struct StartFailure {
     const char* name;
     std::function<void(CGrabberApp::Options&)> arrange;
     const char* text;
+    friend void PrintTo(const StartFailure& c, std::ostream* out) { *out << c.name; }
 };
 
 class StartFailureTest : public AppTest, public ::testing::WithParamInterface<StartFailure> {};

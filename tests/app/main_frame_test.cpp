@@ -21,6 +21,8 @@ struct CommandCase {
     const char* text;
     bool enabled;
     const char* prompt;
+    // GoogleTest would print the bytes, padding included.
+    friend void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.id; }
 };
 
 class MenuCommandTest : public AppTest, public ::testing::WithParamInterface<CommandCase> {};
@@ -349,8 +351,8 @@ TEST_F(AppTest, CommandsFollowTheCommandsEnabledFlag) {
     ASSERT_TRUE(Start());
     Frame().SetCommandsEnabled(false);
     EXPECT_EQ(gCommandsEnabled, 0);
-    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT,
-                   res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4})
+    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
+                   res::ID_CONTROL_IMAGES4})
         EXPECT_FALSE(Frame().Action(id)->isEnabled()) << id;
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
     EXPECT_FALSE(Frame().Slider()->isEnabled());
