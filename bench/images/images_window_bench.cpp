@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -124,24 +125,33 @@ void BM_Open_ImagesDialog(benchmark::State& state) {
     Report(state, seconds, peerOpenSeconds, false);
 }
 
-void BM_Switch_QTabWidget(benchmark::State& state) {
-    PlainTabs plain;
-    plain.tabs->show();
-    QCoreApplication::processEvents();
+// Seconds spent showing tab after tab (every 37th, round the 100) until each
+// new view has been painted.
+double TimeSwitches(benchmark::State& state, const std::vector<ImageView*>& views,
+                    const std::function<void(int)>& select) {
     PaintCounter counter;
-    for (ImageView* view : plain.views)
+    for (ImageView* view : views)
         view->installEventFilter(&counter);
     double seconds = 0;
     int next = 1;
     for (auto _ : state) {
         const int before = counter.paints;
         const auto start = Clock::now();
-        plain.tabs->setCurrentIndex(next);
-        if (!PaintedAfter(plain.views[std::size_t(next)], counter, before))
-            state.SkipWithError("the page was never painted");
+        select(next);
+        if (!PaintedAfter(views[std::size_t(next)], counter, before))
+            state.SkipWithError("the view was never painted");
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         next = (next + 37) % kCount;
     }
+    return seconds;
+}
+
+void BM_Switch_QTabWidget(benchmark::State& state) {
+    PlainTabs plain;
+    plain.tabs->show();
+    QCoreApplication::processEvents();
+    const double seconds =
+        TimeSwitches(state, plain.views, [&](int index) { plain.tabs->setCurrentIndex(index); });
     Report(state, seconds, peerSwitchSeconds, true);
 }
 
@@ -149,20 +159,8 @@ void BM_Switch_ImagesDialog(benchmark::State& state) {
     std::unique_ptr<CImagesDlg> dialog = MakeDialog();
     dialog->show();
     QCoreApplication::processEvents();
-    PaintCounter counter;
-    for (ImageView* view : dialog->Views(0))
-        view->installEventFilter(&counter);
-    double seconds = 0;
-    int next = 1;
-    for (auto _ : state) {
-        const int before = counter.paints;
-        const auto start = Clock::now();
-        dialog->SelectImage(next);
-        if (!PaintedAfter(dialog.get(), counter, before))
-            state.SkipWithError("the view was never painted");
-        seconds += std::chrono::duration<double>(Clock::now() - start).count();
-        next = (next + 37) % kCount;
-    }
+    const double seconds =
+        TimeSwitches(state, dialog->Views(0), [&](int index) { dialog->SelectImage(index); });
     Report(state, seconds, peerSwitchSeconds, false);
 }
 
