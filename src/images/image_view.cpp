@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tesselon::images {
 namespace {
@@ -46,9 +47,11 @@ QRect ImageView::PictureRect() const {
     // The dialog sizes its views in aspect, give or take the pixels of its
     // halves and truncations; only a size it did not choose (a maximised
     // window) leaves bars.
-    constexpr int kSlack = 2;
-    const QSize fitted = platform::LargestWithin(size(), list_.PictureAspect());
-    if (width() - fitted.width() <= kSlack && height() - fitted.height() <= kSlack)
+    // Two pixels of height, or their width in a wide picture.
+    const float aspect = list_.PictureAspect();
+    const int slack = static_cast<int>(std::ceil(2.0f * std::max(aspect, 1.0f / aspect)));
+    const QSize fitted = platform::LargestWithin(size(), aspect);
+    if (width() - fitted.width() <= slack && height() - fitted.height() <= slack)
         return rect();
     QRect picture(QPoint(0, 0), fitted);
     picture.moveCenter(rect().center());

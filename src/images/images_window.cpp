@@ -170,6 +170,7 @@ QSize ImagesWindow::MaximumClientSize() const {
 }
 
 void ImagesWindow::ResizeClient(QSize client) {
+    requestedClient_ = client;
     resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
     // Growing the short side must not push the window past the screen's edge.
     if (const QScreen* shownOn = screen(); shownOn != nullptr && isVisible()) {
@@ -193,7 +194,12 @@ void ImagesWindow::resizeEvent(QResizeEvent* event) {
     if (!isMaximized() && !isFullScreen()) {
         const QSize client = ClientSize();
         const std::optional<QSize> fitted = Grid().Fit(client, MaximumClientSize());
-        if (fitted && *fitted != client)
+        // A window manager that refuses the size asked for (a tiling one)
+        // answers with the old size again; asking once more would never end.
+        const bool refused =
+            requestedClient_ && *requestedClient_ != client && fitted == requestedClient_;
+        requestedClient_.reset();
+        if (fitted && *fitted != client && !refused)
             ResizeClient(*fitted);
     }
     LayOut();
@@ -267,7 +273,11 @@ platform::LResult ImagesWindow::HandleMessage(platform::MessageId message, platf
                                               platform::LParam) {
     switch (message) {
     case platform::WM_CLOSE:
-        OnClose();
+        // A close that waited for a save happens when the save's end is
+        // handled (after its failure report, if any), not when the worker's
+        // WM_CLOSE arrives, perhaps while that report is still open.
+        if (!closeWhenSaved_)
+            OnClose();
         return 0;
     case platform::WM_IMAGE_SAVING:
         SelectImage(static_cast<int>(wParam));
@@ -331,8 +341,10 @@ CProgressDlg* ImagesWindow::SavingProgress() const {
     return progress_;
 }
 
+// Until its end is handled (WM_SAVING_DONE), so that a close in between
+// still waits for the failure report.
 bool ImagesWindow::SaveRunning() const {
-    return run_ != nullptr && !run_->ended.load(std::memory_order_acquire);
+    return run_ != nullptr;
 }
 
 void ImagesWindow::BeginSave() {
@@ -395,6 +407,10 @@ SaveJob ImagesWindow::JobFor(int index, const std::filesystem::path& target) con
 }
 
 void ImagesWindow::StartSave(std::vector<SaveJob> jobs, Worker worker) {
+    if (jobs.empty()) {
+        AbandonSave();
+        return;
+    }
     auto run = std::make_shared<SaveRun>();
     run->jobs = std::move(jobs);
     run->flags = progress_->Flags();

@@ -160,6 +160,8 @@ private:
     QPointer<CProgressDlg> progress_;
     std::shared_ptr<SaveRun> run_;
     bool closeWhenSaved_ = false;
+    // The client size last asked of the window manager, until it answers.
+    std::optional<QSize> requestedClient_;
     bool initialised_ = false;
     bool ending_ = false;
 };

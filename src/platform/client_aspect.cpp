@@ -47,7 +47,10 @@ std::optional<QSize> PictureGrid::Fit(QSize client, QSize maximum) const {
     if (maximum.isEmpty() ||
         (fitted.width() <= maximum.width() && fitted.height() <= maximum.height()))
         return fitted;
-    return ClientFor(LargestWithin(PictureIn(maximum).boundedTo(*picture), pictureAspect));
+    // Every cell's picture within the smaller share, so that the whole grid fits.
+    const QSize room(std::max(maximum.width() / perSide - margin.width(), 1),
+                     std::max(maximum.height() / perSide - margin.height(), 1));
+    return ClientFor(LargestWithin(room.boundedTo(*picture), pictureAspect));
 }
 
 QSize PictureGrid::ClientForPictureWidth(int width, QSize maximum) const {

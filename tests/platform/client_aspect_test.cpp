@@ -69,6 +69,12 @@ TEST(PictureGridTest, ShrinksBothSidesWhenTheScreenHasNoRoom) {
     // 671 rows do not fit in 500: the picture becomes 729 x 486.
     EXPECT_EQ(one.Fit(QSize(1000, 300), QSize(1000, 500)), QSize(743, 500));
     EXPECT_EQ(one.ClientForPictureWidth(1280, QSize(784, 560)), QSize(784, 527)); // 770 x 513
+    // Four pictures in an odd-sized room: every cell fits its smaller share.
+    const PictureGrid four{2, QSize(14, 14), 1.5f};
+    const std::optional<QSize> fitted = four.Fit(QSize(3000, 300), QSize(1001, 601));
+    ASSERT_TRUE(fitted.has_value());
+    EXPECT_LE(fitted->width(), 1001);
+    EXPECT_LE(fitted->height(), 601);
 }
 
 TEST(LargestWithinTest, TheLimitingSideDecides) {
