@@ -23,9 +23,7 @@ QString TwoDigits(int value) {
 }
 
 void SetTitle(const CaptureRun& run, int stringId, int index) {
-    const QString title = platform::FormatString(stringId, TwoDigits(index));
-    platform::SendMessage(run.progressDialog, platform::WM_SETTEXT, 0,
-                          reinterpret_cast<platform::LParam>(&title));
+    platform::SendText(run.progressDialog, platform::FormatString(stringId, TwoDigits(index)));
 }
 
 bool CancelRequested(const CaptureRun& run) {
@@ -144,8 +142,7 @@ void CaptureBatch::OnCaptureDone() {
 void CaptureBatch::ShowImagesWindow() {
     QStringList names;
     for (int i = 0; i < list_.count; ++i)
-        names.append(fourUp_ ? QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))
-                             : QString::fromStdString(list_.names[i]));
+        names.append(fourUp_ ? TwoDigits(i) : QString::fromStdString(list_.names[i]));
     std::unique_ptr<tesselon::images::ImagesWindow> window;
     if (fourUp_)
         window = std::make_unique<tesselon::images::CImages4Dlg>(list_.count, frame_.VideoWidth(),

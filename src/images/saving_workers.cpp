@@ -19,13 +19,9 @@ private:
     platform::ReceiverHandle bar_;
 };
 
-void SetTitle(const SaveRun& run, const QString& title) {
-    platform::SendMessage(run.progressDialog, platform::WM_SETTEXT, 0,
-                          reinterpret_cast<platform::LParam>(&title));
-}
-
 void Save(SaveRun& run, const SaveJob& job) {
-    SetTitle(run, platform::FormatString(res::IDS_SAVING_IMAGE, FileNameOf(job.path)));
+    platform::SendText(run.progressDialog,
+                       platform::FormatString(res::IDS_SAVING_IMAGE, FileNameOf(job.path)));
     SaveResult result = SaveImageAsJpeg(job);
     if (result.Written())
         ++run.written;

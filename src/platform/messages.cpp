@@ -1,5 +1,7 @@
 #include "platform/messages.h"
 
+#include <QString>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -201,6 +203,10 @@ void StartWorker(std::function<void()> work) {
 
 void StartWorker(void (*function)(void*), void* argument) {
     std::thread(function, argument).detach();
+}
+
+LResult SendText(ReceiverHandle receiver, const QString& text) {
+    return SendMessage(receiver, WM_SETTEXT, 0, reinterpret_cast<LParam>(&text));
 }
 
 } // namespace platform

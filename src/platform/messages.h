@@ -22,6 +22,8 @@
 #include <functional>
 #include <memory>
 
+class QString;
+
 namespace platform {
 
 using MessageId = std::uint32_t;
@@ -136,6 +138,10 @@ bool PostMessage(ReceiverHandle receiver, MessageId message, WParam wParam = 0, 
 // destroyed before handling the message. Any thread.
 LResult SendMessage(ReceiverHandle receiver, MessageId message, WParam wParam = 0,
                     LParam lParam = 0);
+
+// Sends WM_SETTEXT with `text` (a window title): the send waits for the
+// handling, so the text outlives it. Any thread.
+LResult SendText(ReceiverHandle receiver, const QString& text);
 
 // True while a message with this number posted to the receiver has not yet
 // started being handled (a look-ahead that removes nothing). Sent messages
