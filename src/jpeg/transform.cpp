@@ -1,5 +1,6 @@
 #include "jpeg/transform.h"
 
+#include "jpeg/colour_rows.h"
 #include "jpeg/errors.h"
 #include "jpeg/raster_image.h"
 #include "jpeg/tables.h"
@@ -8,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace tesselon::jpeg {
 
@@ -435,37 +437,47 @@ private:
     const RasterImage& image_;
 };
 
-// Block (r, c) at full resolution: rows past the image repeat the row above,
-// columns past it the column to the left.
-template <ColourChannel Channel>
-void FillFullBlock(const ColourSource<Channel>& source, std::uint64_t blockRow,
-                   std::uint64_t blockColumn, SampleBlock& block) {
-    const std::uint64_t top = 8 * blockRow;
-    const std::uint64_t left = 8 * blockColumn;
-    if (source.TrueColour() && top + 8 <= source.Height() && left + 8 <= source.Width()) {
+// One row of full-resolution blocks, converted: 8 rows of `columns` × 8
+// samples. Rows past the image repeat the last row, columns past it the last
+// column, as the blocks that reach past the image do.
+template <ColourChannel Channel> class SampleBand {
+public:
+    SampleBand(const ColourSource<Channel>& source, std::uint32_t columns)
+        : source_(source)
+        , stride_(std::size_t{columns} * 8)
+        , samples_(8 * stride_) {}
+
+    void Fill(std::uint64_t blockRow) {
+        const std::uint64_t width = source_.Width();
         for (std::uint32_t j = 0; j < 8; ++j) {
-            const std::uint8_t* pixel = source.RowPixels(top + j) + left * 3;
-            for (std::uint32_t k = 0; k < 8; ++k, pixel += 3) {
-                block[8 * j + k] = Convert<Channel>(pixel[2], pixel[1], pixel[0]);
+            std::uint8_t* row = &samples_[j * stride_];
+            const std::uint64_t y = 8 * blockRow + j;
+            if (y >= source_.Height()) {
+                std::copy_n(row - stride_, stride_, row);
+                continue;
             }
-        }
-        return;
-    }
-    for (std::uint32_t j = 0; j < 8; ++j) {
-        const std::uint64_t y = top + j;
-        for (std::uint32_t k = 0; k < 8; ++k) {
-            const std::uint64_t x = left + k;
-            std::uint8_t& sample = block[8 * j + k];
-            if (y >= source.Height()) {
-                sample = block[8 * (j - 1) + k];
-            } else if (x >= source.Width()) {
-                sample = block[8 * j + k - 1];
+            if (source_.TrueColour()) {
+                ConvertRow(Channel, source_.RowPixels(y), row, width);
             } else {
-                sample = source.At(y, x);
+                for (std::uint64_t x = 0; x < width; ++x) {
+                    row[x] = source_.At(y, x);
+                }
             }
+            std::fill(row + width, row + stride_, row[width - 1]);
         }
     }
-}
+
+    void CopyBlock(std::uint32_t blockColumn, SampleBlock& block) const {
+        for (std::uint32_t j = 0; j < 8; ++j) {
+            std::memcpy(&block[8 * j], &samples_[j * stride_ + 8 * std::size_t{blockColumn}], 8);
+        }
+    }
+
+private:
+    const ColourSource<Channel>& source_;
+    std::size_t stride_;
+    std::vector<std::uint8_t> samples_;
+};
 
 // Block (r, c) of a subsampled component: each sample is the mean, rounded
 // up, of the pixels of its ratio × ratio rectangle that lie inside the image;
@@ -511,10 +523,14 @@ void FillUnits(JpegComponent& component, const RasterImage& image, bool fullReso
     const std::uint32_t step = rows == 0 ? 0 : 25600 / rows;
     std::uint32_t accumulated = 0;
     SampleBlock block;
+    SampleBand<Channel> band(source, fullResolution ? component.DataUnitColumns() : 0);
     for (std::uint32_t row = 0; row < rows; ++row) {
+        if (fullResolution) {
+            band.Fill(row);
+        }
         for (std::uint32_t column = 0; column < component.DataUnitColumns(); ++column) {
             if (fullResolution) {
-                FillFullBlock(source, row, column, block);
+                band.CopyBlock(column, block);
             } else {
                 FillAveragedBlock(source, row, column, component.VerticalRatio(),
                                   component.HorizontalRatio(), block);
