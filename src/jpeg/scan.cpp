@@ -2,9 +2,11 @@
 
 #include "jpeg/errors.h"
 #include "jpeg/markers.h"
+#include "jpeg/symbol_stream.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace tesselon::jpeg {
 
@@ -17,8 +19,6 @@ constexpr std::uint32_t kRestartMarkerCount = 8;
 // Progress is kept in 1/256 percent: 25600 = 100 × 256. The statistics pass
 // reports the first half, the output pass the second.
 constexpr std::uint32_t kFullScale = 25600;
-
-enum class PassKind { Statistics, Output };
 
 constexpr std::uint32_t kTableSetCount = 2;
 
@@ -96,9 +96,9 @@ void ResetPredictors(const ScanContext& scan) {
 // Reports after each row of coding units and once at the end of the pass.
 class PassProgress {
 public:
-    PassProgress(const ScanContext& scan, PassKind kind, std::uint32_t rows)
+    PassProgress(const ScanContext& scan, bool outputPass, std::uint32_t rows)
         : report_(scan.report)
-        , accumulator_(kind == PassKind::Statistics ? 0 : kFullScale / 2)
+        , accumulator_(outputPass ? kFullScale / 2 : 0)
         , step_(rows == 0 ? 0 : kFullScale / (2 * rows)) {}
 
     void RowDone() {
@@ -119,24 +119,53 @@ private:
     std::uint32_t step_;
 };
 
+// The rows of coding units the scan walks.
+std::uint32_t CodingUnitRows(const ScanContext& scan) {
+    return scan.components.size() == 1 ? scan.components.front().component->DataUnitRows()
+                                       : scan.mcuRows;
+}
+
+// Statistics pass: counts each symbol in its component's table and records it
+// in the stream, with the restart markers and the ends of rows in between.
+class SymbolRecorder {
+public:
+    SymbolRecorder(SymbolStream& stream, std::uint32_t componentIndex)
+        : stream_(stream)
+        , dcSlot_(SymbolStream::TableSlot(componentIndex, false))
+        , acSlot_(SymbolStream::TableSlot(componentIndex, true)) {}
+
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
+        component.DcTable()->CountSymbol(size);
+        stream_.AddSymbol(dcSlot_, size, bits, size);
+    }
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
+            std::uint32_t size) const {
+        component.AcTable()->CountSymbol(symbol);
+        stream_.AddSymbol(acSlot_, symbol, bits, size);
+    }
+
+private:
+    SymbolStream& stream_;
+    std::uint32_t dcSlot_;
+    std::uint32_t acSlot_;
+};
+
 // E.1.4: every `interval` coding units the entropy-coded data is ended by
 // RST0 to RST7 in turn (the marker write completes the partial byte with
 // 0-bits) and every DC predictor starts again from 0. The test runs before a
 // unit, so the last interval is never followed by a marker.
 class RestartControl {
 public:
-    RestartControl(const ScanContext& scan, PassKind kind)
+    RestartControl(const ScanContext& scan, SymbolStream& stream)
         : scan_(scan)
-        , kind_(kind)
+        , stream_(stream)
         , interval_(RestartInterval(scan)) {}
 
     void BeforeCodingUnit() {
         if (interval_ == 0 || count_ != interval_) {
             return;
         }
-        if (kind_ == PassKind::Output) {
-            scan_.output.WriteMarker(static_cast<std::uint8_t>(kRestart0 + index_));
-        }
+        stream_.AddRestart(index_);
         ResetPredictors(scan_);
         index_ = (index_ + 1) % kRestartMarkerCount;
         count_ = 0;
@@ -145,93 +174,25 @@ public:
 
 private:
     const ScanContext& scan_;
-    PassKind kind_;
+    SymbolStream& stream_;
     std::uint32_t interval_;
     std::uint32_t count_ = 0;
     std::uint32_t index_ = 0;
 };
 
-// Output pass: writes each symbol's code followed by its extra bits, as one
-// write of at most 16 + 11 bits. The codes of the scan's tables are looked up
-// once; a symbol without a code is looked up again in its table, which raises
-// the table's own error.
-class CodeWriter {
-public:
-    explicit CodeWriter(const ScanContext& scan)
-        : output_(scan.output) {
-        for (std::uint32_t set = 0; set < kTableSetCount; ++set) {
-            if (const JpegComponent* owner = TableSetOwner(scan, set)) {
-                Cache(*owner->DcTable(), dcCaches_[dcCount_++]);
-                Cache(*owner->AcTable(), acCaches_[acCount_++]);
-            }
-        }
-    }
-
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
-        Write(*component.DcTable(), Find(dcCaches_, dcCount_, *component.DcTable()), size, bits,
-              size);
-    }
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
-            std::uint32_t size) const {
-        Write(*component.AcTable(), Find(acCaches_, acCount_, *component.AcTable()), symbol, bits,
-              size);
-    }
-
-private:
-    struct CachedTable {
-        const HuffmanCodeTable* table = nullptr;
-        std::array<HuffmanCode, HuffmanCodeTable::kSymbolCount> codes{};
-    };
-    using Caches = std::array<CachedTable, kTableSetCount>;
-
-    static void Cache(const HuffmanCodeTable& table, CachedTable& cached) {
-        cached.table = &table;
-        for (const std::uint8_t symbol : table.Values()) {
-            cached.codes[symbol] = table.LookupCode(symbol);
-        }
-    }
-
-    static const CachedTable* Find(const Caches& caches, std::uint32_t count,
-                                   const HuffmanCodeTable& table) {
-        for (std::uint32_t index = 0; index < count; ++index) {
-            if (caches[index].table == &table) {
-                return &caches[index];
-            }
-        }
-        return nullptr;
-    }
-
-    void Write(const HuffmanCodeTable& table, const CachedTable* cached, std::uint32_t symbol,
-               std::uint32_t bits, std::uint32_t size) const {
-        HuffmanCode code;
-        if (cached != nullptr && symbol < HuffmanCodeTable::kSymbolCount) {
-            code = cached->codes[symbol];
-        }
-        if (code.length == 0) {
-            code = table.LookupCode(symbol);
-        }
-        output_.WriteBits(std::uint32_t{code.code} << size | bits, code.length + size);
-    }
-
-    BitOutput& output_;
-    Caches dcCaches_{};
-    Caches acCaches_{};
-    std::uint32_t dcCount_ = 0;
-    std::uint32_t acCount_ = 0;
-};
-
 // A.2.2: a one-component scan walks the component's own grid of data units.
-template <typename Action>
-void TraverseOneComponent(const ScanContext& scan, const Action& action, PassKind kind) {
+void RecordOneComponent(const ScanContext& scan, SymbolStream& stream) {
     JpegComponent& component = *scan.components.front().component;
-    PassProgress progress(scan, kind, component.DataUnitRows());
-    RestartControl restart(scan, kind);
+    const SymbolRecorder recorder(stream, 0);
+    PassProgress progress(scan, false, component.DataUnitRows());
+    RestartControl restart(scan, stream);
     for (std::uint32_t row = 0; row < component.DataUnitRows(); ++row) {
         for (std::uint32_t column = 0; column < component.DataUnitColumns(); ++column) {
             restart.BeforeCodingUnit();
-            EncodeDataUnit(component, row, column, action);
+            EncodeDataUnit(component, row, column, recorder);
             restart.AfterCodingUnit();
         }
+        stream.AddRowEnd();
         progress.RowDone();
     }
     progress.PassDone();
@@ -243,40 +204,84 @@ void TraverseOneComponent(const ScanContext& scan, const Action& action, PassKin
 // not a multiple of the coding unit), EncodeDataUnit codes the nearest edge
 // unit again: the missing units repeat the edge unit, and nothing is read
 // outside the stored coefficients.
-template <typename Action>
-void TraverseInterleaved(const ScanContext& scan, const Action& action, PassKind kind) {
-    PassProgress progress(scan, kind, scan.mcuRows);
-    RestartControl restart(scan, kind);
+void RecordInterleaved(const ScanContext& scan, SymbolStream& stream) {
+    std::array<std::optional<SymbolRecorder>, 3> recorders;
+    for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
+        recorders[index].emplace(stream, index);
+    }
+    PassProgress progress(scan, false, scan.mcuRows);
+    RestartControl restart(scan, stream);
     for (std::uint32_t mcuRow = 0; mcuRow < scan.mcuRows; ++mcuRow) {
         for (std::uint32_t mcuColumn = 0; mcuColumn < scan.mcuColumns; ++mcuColumn) {
             restart.BeforeCodingUnit();
-            for (const ScanComponent& entry : scan.components) {
-                JpegComponent& component = *entry.component;
+            for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
+                JpegComponent& component = *scan.components[index].component;
                 const std::uint32_t vertical = component.VerticalFactor();
                 const std::uint32_t horizontal = component.HorizontalFactor();
                 for (std::uint32_t y = 0; y < vertical; ++y) {
                     for (std::uint32_t x = 0; x < horizontal; ++x) {
                         EncodeDataUnit(component, vertical * mcuRow + y, horizontal * mcuColumn + x,
-                                       action);
+                                       *recorders[index]);
                     }
                 }
             }
             restart.AfterCodingUnit();
         }
+        stream.AddRowEnd();
         progress.RowDone();
     }
     progress.PassDone();
 }
 
-// Both passes walk the same units in the same order; only the action differs.
-template <typename Action>
-void TraverseScan(const ScanContext& scan, const Action& action, PassKind kind) {
+// The statistics pass: the scan's units, coded into symbols and counted.
+void RecordSymbols(const ScanContext& scan, SymbolStream& stream) {
     ResetPredictors(scan);
     if (scan.components.size() == 1) {
-        TraverseOneComponent(scan, action, kind);
+        RecordOneComponent(scan, stream);
     } else {
-        TraverseInterleaved(scan, action, kind);
+        RecordInterleaved(scan, stream);
     }
+}
+
+// The output pass: each recorded symbol's code followed by its extra bits, as
+// one write of at most 16 + 16 bits. The codes are looked up once per scan; a
+// symbol without a code is looked up again in its table, which raises the
+// table's own error.
+void WriteSymbols(const ScanContext& scan, const SymbolStream& stream) {
+    std::array<const HuffmanCodeTable*, SymbolStream::kTableSlots> tables{};
+    std::array<std::array<HuffmanCode, HuffmanCodeTable::kSymbolCount>, SymbolStream::kTableSlots>
+        codes{};
+    for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
+        const JpegComponent& component = *scan.components[index].component;
+        tables[SymbolStream::TableSlot(index, false)] = component.DcTable();
+        tables[SymbolStream::TableSlot(index, true)] = component.AcTable();
+    }
+    for (std::uint32_t slot = 0; slot < SymbolStream::kTableSlots; ++slot) {
+        if (tables[slot] != nullptr) {
+            for (const std::uint8_t symbol : tables[slot]->Values()) {
+                codes[slot][symbol] = tables[slot]->LookupCode(symbol);
+            }
+        }
+    }
+
+    PassProgress progress(scan, true, CodingUnitRows(scan));
+    for (const SymbolStream::Entry entry : stream.Entries()) {
+        const std::uint32_t kind = entry.Kind();
+        if (kind < SymbolStream::kTableSlots) [[likely]] {
+            HuffmanCode code = codes[kind][entry.Symbol()];
+            if (code.length == 0) [[unlikely]] {
+                code = tables[kind]->LookupCode(entry.Symbol());
+            }
+            const std::uint32_t size = entry.ExtraSize();
+            scan.output.WriteBits(std::uint32_t{code.code} << size | entry.ExtraBits(),
+                                  code.length + size);
+        } else if (kind == SymbolStream::kRestartKind) {
+            scan.output.WriteMarker(static_cast<std::uint8_t>(kRestart0 + entry.Symbol()));
+        } else {
+            progress.RowDone();
+        }
+    }
+    progress.PassDone();
 }
 
 } // namespace
@@ -300,12 +305,13 @@ void EncodeScan(const ScanContext& scan) {
 
     // Annex K.2: the tables are built from this scan's own symbol counts.
     ForEachUsedTable(scan, &HuffmanCodeTable::ResetCounts);
-    TraverseScan(scan, SymbolCounter{}, PassKind::Statistics);
+    SymbolStream stream;
+    RecordSymbols(scan, stream);
     ForEachUsedTable(scan, &HuffmanCodeTable::BuildCodes);
 
     WriteHuffmanTables(scan);
     WriteScanHeader(scan);
-    TraverseScan(scan, CodeWriter(scan), PassKind::Output);
+    WriteSymbols(scan, stream);
 }
 
 } // namespace tesselon::jpeg
