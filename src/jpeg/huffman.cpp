@@ -293,21 +293,4 @@ void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>&
     }
 }
 
-void SymbolWriter::Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
-    const HuffmanCode code = component.DcTable()->LookupCode(size);
-    output_.WriteBits(code.code, code.length);
-    if (size != 0) {
-        output_.WriteBits(bits, size);
-    }
-}
-
-void SymbolWriter::Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
-                      std::uint32_t size) const {
-    const HuffmanCode code = component.AcTable()->LookupCode(symbol);
-    output_.WriteBits(code.code, code.length);
-    if (size != 0) {
-        output_.WriteBits(bits, size);
-    }
-}
-
 } // namespace tesselon::jpeg

@@ -100,35 +100,10 @@ std::uint64_t NonzeroCoefficients(const CoefficientUnit& unit);
 inline constexpr std::uint32_t kEndOfBlock = 0x00;
 inline constexpr std::uint32_t kZeroRun = 0xF0;
 
-// The two actions EncodeDataUnit hands its symbols to. Any type with the same
-// two operations works: Dc(component, size, bits); Ac(component, symbol,
-// bits, size), where size is the number of extra bits (0 for EOB and ZRL).
-// The scan counts with SymbolCounter and writes with a writer of its own that
-// looks each table's codes up once.
-
-// Statistics pass: counts each symbol in the component's DC or AC table.
-class SymbolCounter {
-public:
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
-        component.DcTable()->CountSymbol(size);
-    }
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
-        component.AcTable()->CountSymbol(symbol);
-    }
-};
-
-// Output pass: writes each symbol's code, then its extra bits.
-class SymbolWriter {
-public:
-    explicit SymbolWriter(BitOutput& output)
-        : output_(output) {}
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const;
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
-            std::uint32_t size) const;
-
-private:
-    BitOutput& output_;
-};
+// EncodeDataUnit hands its symbols to an action with two operations:
+// Dc(component, size, bits) and Ac(component, symbol, bits, size), where size
+// is the number of extra bits (0 for EOB and ZRL). The scan's statistics pass
+// counts and records them; its output pass writes the record.
 
 // Codes the unit at (row, column) of the component (F.1.2.1 and F.1.2.2):
 // the DC difference from the component's last DC value, which becomes this

@@ -474,6 +474,34 @@ TEST(EncodeDataUnit, NonzeroCoefficientsMarksEveryNonzeroPosition) {
     }
 }
 
+// The two passes of a scan in their plainest form: count every symbol, then
+// write each one's code and extra bits.
+struct SymbolCounter {
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
+        component.DcTable()->CountSymbol(size);
+    }
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
+        component.AcTable()->CountSymbol(symbol);
+    }
+};
+
+struct SymbolWriter {
+    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
+        Write(component.DcTable()->LookupCode(size), bits, size);
+    }
+    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
+            std::uint32_t size) const {
+        Write(component.AcTable()->LookupCode(symbol), bits, size);
+    }
+    void Write(HuffmanCode code, std::uint32_t bits, std::uint32_t size) const {
+        output.WriteBits(code.code, code.length);
+        if (size != 0) {
+            output.WriteBits(bits, size);
+        }
+    }
+    BitOutput& output;
+};
+
 TEST(EncodeDataUnit, RandomUnitsDecodeBackThroughTheBuiltTables) {
     std::mt19937 random(1234);
     HuffmanCodeTable dcTable;
@@ -502,7 +530,7 @@ TEST(EncodeDataUnit, RandomUnitsDecodeBackThroughTheBuiltTables) {
     acTable.BuildCodes();
     std::ostringstream stream;
     BitOutput output(stream);
-    walk(SymbolWriter(output));
+    walk(SymbolWriter{output});
     output.WriteMarker(0xD9);
 
     const std::string bytes = stream.str();
