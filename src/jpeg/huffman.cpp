@@ -67,6 +67,15 @@ void HuffmanCodeTable::ResetCounts() {
     built_ = false;
 }
 
+void HuffmanCodeTable::AddCounts(const std::array<std::uint32_t, kSymbolCount>& counts) {
+    if (built_) {
+        RefuseCount();
+    }
+    for (std::uint32_t symbol = 0; symbol < kSymbolCount; ++symbol) {
+        counts_[symbol] += counts[symbol];
+    }
+}
+
 void HuffmanCodeTable::RefuseCount() const {
     if (built_) {
         throw EJpegFatal("INTERNAL ERROR - Huffman Code sizes already found");

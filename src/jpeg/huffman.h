@@ -43,6 +43,9 @@ public:
         }
         ++counts_[symbol];
     }
+    // Adds counts of symbols 0 to 255 gathered elsewhere, as CountSymbol would
+    // for each occurrence; throws CountSymbol's error once built.
+    void AddCounts(const std::array<std::uint32_t, kSymbolCount>& counts);
     // Builds the canonical codes from the counts; does nothing once built.
     // Inconsistencies throw EJpegFatal with an "INTERNAL ERROR - ..." message.
     void BuildCodes();
@@ -101,25 +104,26 @@ inline constexpr std::uint32_t kEndOfBlock = 0x00;
 inline constexpr std::uint32_t kZeroRun = 0xF0;
 
 // EncodeDataUnit hands its symbols to an action with two operations:
-// Dc(component, size, bits) and Ac(component, symbol, bits, size), where size
-// is the number of extra bits (0 for EOB and ZRL). The scan's statistics pass
-// counts and records them; its output pass writes the record.
+// Dc(size, bits) and Ac(symbol, bits, size), where size is the number of
+// extra bits (0 for EOB and ZRL). The scan's statistics pass counts and
+// records them; its output pass writes the record.
 
 // Codes the unit at (row, column) of the component (F.1.2.1 and F.1.2.2):
-// the DC difference from the component's last DC value, which becomes this
-// unit's DC, then the AC coefficients in zigzag order as run/size symbols,
-// ZRL for each full 16 zeros before a nonzero coefficient and EOB after a
-// trailing run of zeros. A (row, column) past the component's grid codes the
-// nearest edge unit (JpegComponent::ClampedUnit), so interleaved coding units
-// that reach past the grid never read outside the stored coefficients.
+// the DC difference from `predictor`, the previous unit's DC in this scan,
+// which then becomes this unit's DC, then the AC coefficients in zigzag order
+// as run/size symbols, ZRL for each full 16 zeros before a nonzero coefficient
+// and EOB after a trailing run of zeros. A (row, column) past the component's
+// grid codes the nearest edge unit (JpegComponent::ClampedUnit), so
+// interleaved coding units that reach past the grid never read outside the
+// stored coefficients.
 template <typename Action>
-void EncodeDataUnit(JpegComponent& component, std::uint32_t row, std::uint32_t column,
-                    const Action& action) {
+void EncodeDataUnit(const JpegComponent& component, std::uint32_t row, std::uint32_t column,
+                    std::int32_t& predictor, const Action& action) {
     const CoefficientUnit& unit = component.ClampedUnit(row, column);
-    const std::int32_t difference = unit[0] - component.LastDc();
-    component.SetLastDc(unit[0]);
+    const std::int32_t difference = unit[0] - predictor;
+    predictor = unit[0];
     const std::uint32_t dcSize = ValueSize(difference);
-    action.Dc(component, dcSize, ValueBits(difference, dcSize));
+    action.Dc(dcSize, ValueBits(difference, dcSize));
 
     // One bit for each nonzero AC coefficient in zigzag order, so that runs of
     // zeros are skipped over rather than counted one by one. The bits are
@@ -134,16 +138,16 @@ void EncodeDataUnit(JpegComponent& component, std::uint32_t row, std::uint32_t c
         const auto zigzag = static_cast<std::uint32_t>(std::countr_zero(nonzero));
         std::uint32_t run = zigzag - previous - 1;
         for (; run >= 16; run -= 16) {
-            action.Ac(component, kZeroRun, 0, 0);
+            action.Ac(kZeroRun, 0, 0);
         }
         const std::int32_t value = unit[kZigzagToNatural[zigzag]];
         const std::uint32_t size = ValueSize(value);
-        action.Ac(component, run * 16 + size, ValueBits(value, size), size);
+        action.Ac(run * 16 + size, ValueBits(value, size), size);
         previous = zigzag;
     }
     // Zeros after the last nonzero coefficient.
     if (previous != 63) {
-        action.Ac(component, kEndOfBlock, 0, 0);
+        action.Ac(kEndOfBlock, 0, 0);
     }
 }
 

@@ -1,5 +1,5 @@
 // One colour component of the JPEG writer: sampling factors, its quantized
-// coefficient units, the tables it is coded with and its DC predictor.
+// coefficient units and the tables it is coded with.
 #pragma once
 
 #include <array>
@@ -66,10 +66,6 @@ public:
     HuffmanCodeTable* DcTable() const { return dcTable_; }
     HuffmanCodeTable* AcTable() const { return acTable_; }
 
-    // The DC predictor: the previous unit's DC coefficient in this scan.
-    std::int32_t LastDc() const { return lastDc_; }
-    void SetLastDc(std::int32_t value) { lastDc_ = value; }
-
 private:
     std::uint32_t rows_ = 0;
     std::uint32_t columns_ = 0;
@@ -81,7 +77,6 @@ private:
     const QuantTable* quantization_ = nullptr;
     HuffmanCodeTable* dcTable_ = nullptr;
     HuffmanCodeTable* acTable_ = nullptr;
-    std::int32_t lastDc_ = 0;
 };
 
 } // namespace tesselon::jpeg

@@ -121,10 +121,18 @@ void JpegWriter::EncodeImage(std::ostream& output, const RasterImage& image) {
         WriteComment(comment_);
     }
     WriteComment(kFixedComment);
-    SampleComponents();
+    if (threadCount_ > 1) {
+        SampleComponentsOnThreads();
+    } else {
+        SampleComponents();
+    }
     WriteFrameHeader();
     WriteQuantizationTables();
-    WriteScans();
+    if (threadCount_ > 1) {
+        WriteScansOnThreads();
+    } else {
+        WriteScans();
+    }
     WriteEndOfImage();
     image_ = nullptr;
 }
@@ -226,11 +234,33 @@ bool JpegWriter::ReportPassProgress(std::int32_t percent) {
     return ReportProgress(currentPass_, passCount_, percent);
 }
 
+void JpegWriter::SetThreadCount(unsigned count) {
+    threadCount_ = std::max(count, 1u);
+    if (pool_ && pool_->Threads() != threadCount_) {
+        pool_.reset();
+    }
+}
+
+TaskPool& JpegWriter::Pool() {
+    if (!pool_) {
+        pool_ = std::make_unique<TaskPool>(threadCount_);
+    }
+    return *pool_;
+}
+
+namespace {
+
+constexpr ColourChannel kChannels[] = {ColourChannel::Y, ColourChannel::Cb, ColourChannel::Cr};
+
+// Rows of data units a sampling task fills: enough work to outweigh handing
+// it over, and enough tasks to keep every thread busy.
+constexpr std::uint32_t kRowsPerSamplingTask = 4;
+
+} // namespace
+
 // The whole image is converted and transformed, one component per pass,
 // before any scan is written.
 void JpegWriter::SampleComponents() {
-    static constexpr ColourChannel kChannels[] = {ColourChannel::Y, ColourChannel::Cb,
-                                                  ColourChannel::Cr};
     const PercentReporter report = [this](std::int32_t percent) {
         return ReportPassProgress(percent);
     };
@@ -242,37 +272,113 @@ void JpegWriter::SampleComponents() {
     }
 }
 
-void JpegWriter::WriteScans() {
-    if (grayscale_) {
-        ++currentPass_;
-        WriteScan(ScanSpec{kComponent1Mask, scans_[0].firstReserved, scans_[0].secondReserved});
-        return;
+// The same work in bands of rows of every component at once; each pass
+// reports when all are done.
+void JpegWriter::SampleComponentsOnThreads() {
+    struct Task {
+        std::uint32_t id;
+        std::uint32_t firstRow;
+        std::uint32_t endRow;
+    };
+    std::vector<Task> tasks;
+    const std::uint32_t lastId = grayscale_ ? 1 : kComponentCount;
+    for (std::uint32_t id = 1; id <= lastId; ++id) {
+        PrepareSampling(components_[id], *image_, maximumHorizontal_, maximumVertical_);
+        const std::uint32_t rows = components_[id].DataUnitRows();
+        for (std::uint32_t first = 0; first < rows; first += kRowsPerSamplingTask) {
+            tasks.push_back({id, first, std::min(rows, first + kRowsPerSamplingTask)});
+        }
     }
-    for (std::uint32_t index = 0; index < scanCount_; ++index) {
+    Pool().Run(tasks.size(), [&](std::size_t index) {
+        const Task& task = tasks[index];
+        SampleUnitRows(components_[task.id], kChannels[task.id - 1], *image_, task.firstRow,
+                       task.endRow);
+    });
+    for (std::uint32_t id = 1; id <= lastId; ++id) {
         ++currentPass_;
-        WriteScan(scans_[index]);
+        if (ReportPassProgress(100)) {
+            throw EJpegAbort();
+        }
     }
 }
 
-void JpegWriter::WriteScan(const ScanSpec& spec) {
-    std::array<ScanComponent, kComponentCount> list{};
+std::vector<ScanSpec> JpegWriter::ScansToWrite() const {
+    if (grayscale_) {
+        return {ScanSpec{kComponent1Mask, scans_[0].firstReserved, scans_[0].secondReserved}};
+    }
+    return std::vector<ScanSpec>(scans_.begin(), scans_.begin() + scanCount_);
+}
+
+void JpegWriter::WriteScans() {
+    for (const ScanSpec& spec : ScansToWrite()) {
+        ++currentPass_;
+        std::array<ScanComponent, kComponentCount> list{};
+        const std::size_t count = ScanComponents(spec, list);
+        EncodeScan(ContextFor(std::span<const ScanComponent>(list.data(), count)));
+    }
+}
+
+// Every band of every scan is recorded at once. The tables of a scan are then
+// built and its bands written, one scan after another: scans of components 2
+// and 3 share their tables.
+void JpegWriter::WriteScansOnThreads() {
+    const std::vector<ScanSpec> specs = ScansToWrite();
+    std::vector<std::array<ScanComponent, kComponentCount>> lists(specs.size());
+    std::vector<ScanContext> contexts;
+    std::vector<std::vector<ScanBand>> bands;
+    struct Task {
+        std::size_t scan;
+        std::size_t band;
+    };
+    std::vector<Task> tasks;
+    for (std::size_t scan = 0; scan < specs.size(); ++scan) {
+        const std::size_t count = ScanComponents(specs[scan], lists[scan]);
+        contexts.push_back(ContextFor(std::span<const ScanComponent>(lists[scan].data(), count)));
+        bands.push_back(SplitScan(contexts.back()));
+        for (std::size_t band = 0; band < bands.back().size(); ++band) {
+            tasks.push_back({scan, band});
+        }
+    }
+    Pool().Run(tasks.size(), [&](std::size_t index) {
+        const Task& task = tasks[index];
+        RecordBand(contexts[task.scan], bands[task.scan][task.band]);
+    });
+    for (std::size_t scan = 0; scan < specs.size(); ++scan) {
+        ++currentPass_;
+        BuildScanTables(contexts[scan], bands[scan]);
+        Pool().Run(bands[scan].size(), [&](std::size_t band) {
+            WriteBand(contexts[scan], bands[scan][band]);
+        });
+        WriteScanBands(contexts[scan], bands[scan]);
+        bands[scan].clear();
+        if (ReportPassProgress(100)) {
+            throw EJpegAbort();
+        }
+    }
+}
+
+std::size_t JpegWriter::ScanComponents(const ScanSpec& spec,
+                                       std::array<ScanComponent, 3>& components) {
     std::size_t count = 0;
     for (std::uint32_t id = 1; id <= kComponentCount; ++id) {
         if ((spec.componentMask & MaskBit(id)) != 0) {
-            list[count++] =
+            components[count++] =
                 ScanComponent{static_cast<std::uint8_t>(id), TableNumber(id), &components_[id]};
         }
     }
-    const ScanContext scan{
+    return count;
+}
+
+ScanContext JpegWriter::ContextFor(std::span<const ScanComponent> components) {
+    return ScanContext{
         .output = output_,
-        .components = std::span<const ScanComponent>(list.data(), count),
+        .components = components,
         .mcuRows = mcuRows_,
         .mcuColumns = mcuColumns_,
         .restartRows = restartRows_,
         .lastRestartInterval = lastRestartInterval_,
         .report = [this](std::int32_t percent) { return ReportPassProgress(percent); },
     };
-    EncodeScan(scan);
 }
 
 // B.2.1: Start of image.

@@ -9,10 +9,12 @@
 #include "jpeg/jpeg_component.h"
 #include "jpeg/raster_writer.h"
 #include "jpeg/scan.h"
+#include "jpeg/task_pool.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -35,7 +37,8 @@ inline constexpr std::uint32_t kAllComponentsMask = 14;
 
 // Not thread-safe: one thread configures a writer and runs EncodeImage on it;
 // the progress function is called on that thread. Settings persist between
-// encodes.
+// encodes. With a thread count above 1 an encode also runs on threads of the
+// writer's own.
 class JpegWriter : public RasterWriter {
 public:
     static constexpr std::uint32_t kScanListSize = 256;
@@ -55,6 +58,13 @@ public:
     // True writes Y alone, from scan 0, which must then hold component 1.
     void SetGrayscale(bool grayscale) { grayscale_ = grayscale; }
     bool Grayscale() const { return grayscale_; }
+
+    // Threads one encode uses, the caller's included: 1, the default, encodes
+    // on the caller alone. The bytes written are the same at any count. Above
+    // 1, the progress function is called once at the end of each pass, and an
+    // abort it asks for takes effect there.
+    void SetThreadCount(unsigned count);
+    unsigned ThreadCount() const { return threadCount_; }
 
     // Checked when encoding starts: 1 to 100 is valid.
     void SetQuality(std::uint32_t quality) { quality_ = quality; }
@@ -94,8 +104,15 @@ private:
     void CheckScanLayout();
     std::uint32_t UnitsInScan(std::uint32_t componentMask, std::uint32_t& componentCount) const;
     void SampleComponents();
+    void SampleComponentsOnThreads();
     void WriteScans();
-    void WriteScan(const ScanSpec& spec);
+    void WriteScansOnThreads();
+    // The components of a scan, in id order, and the context that codes them.
+    std::size_t ScanComponents(const ScanSpec& spec, std::array<ScanComponent, 3>& components);
+    ScanContext ContextFor(std::span<const ScanComponent> components);
+    // The scans to write, as the scan list or the grayscale setting gives them.
+    std::vector<ScanSpec> ScansToWrite() const;
+    TaskPool& Pool();
     bool ReportPassProgress(std::int32_t percent);
 
     void WriteStartOfImage();
@@ -114,6 +131,8 @@ private:
     std::uint32_t restartRows_ = kDefaultRestartRows;
     std::uint32_t lastRestartInterval_ = 0;
     std::uint32_t quality_ = kDefaultQuality;
+    unsigned threadCount_ = 1;
+    std::unique_ptr<TaskPool> pool_; // made by the first encode on threads
     std::string comment_;
     std::int32_t passCount_ = 0;
     std::int32_t currentPass_ = 0;

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
+#include <sstream>
 
 namespace tesselon::jpeg {
 
@@ -87,12 +87,6 @@ void ForEachUsedTable(const ScanContext& scan, void (HuffmanCodeTable::*operatio
     }
 }
 
-void ResetPredictors(const ScanContext& scan) {
-    for (const ScanComponent& entry : scan.components) {
-        entry.component->SetLastDc(0);
-    }
-}
-
 // Reports after each row of coding units and once at the end of the pass.
 class PassProgress {
 public:
@@ -119,143 +113,122 @@ private:
     std::uint32_t step_;
 };
 
-// The rows of coding units the scan walks.
-std::uint32_t CodingUnitRows(const ScanContext& scan) {
-    return scan.components.size() == 1 ? scan.components.front().component->DataUnitRows()
-                                       : scan.mcuRows;
-}
-
-// Statistics pass: counts each symbol in its component's table and records it
-// in the stream, with the restart markers and the ends of rows in between.
+// Statistics pass: counts each symbol for its table slot and records it in
+// the stream.
 class SymbolRecorder {
 public:
-    SymbolRecorder(SymbolStream& stream, std::uint32_t componentIndex)
-        : stream_(stream)
+    SymbolRecorder(ScanBand& band, std::uint32_t componentIndex)
+        : band_(band)
         , dcSlot_(SymbolStream::TableSlot(componentIndex, false))
         , acSlot_(SymbolStream::TableSlot(componentIndex, true)) {}
 
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
-        component.DcTable()->CountSymbol(size);
-        stream_.AddSymbol(dcSlot_, size, bits, size);
-    }
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
-            std::uint32_t size) const {
-        component.AcTable()->CountSymbol(symbol);
-        stream_.AddSymbol(acSlot_, symbol, bits, size);
+    void Dc(std::uint32_t size, std::uint32_t bits) const { Add(dcSlot_, size, bits, size); }
+    void Ac(std::uint32_t symbol, std::uint32_t bits, std::uint32_t size) const {
+        Add(acSlot_, symbol, bits, size);
     }
 
 private:
-    SymbolStream& stream_;
+    void Add(std::uint32_t slot, std::uint32_t symbol, std::uint32_t bits,
+             std::uint32_t size) const {
+        ++band_.counts[slot][symbol];
+        band_.stream.AddSymbol(slot, symbol, bits, size);
+    }
+
+    ScanBand& band_;
     std::uint32_t dcSlot_;
     std::uint32_t acSlot_;
 };
 
+// The coding units of one row: a one-component scan walks the component's
+// own grid of data units (A.2.2); an interleaved scan walks the frame's coding
+// units, each holding V rows of H data units of every component in turn
+// (A.2.3). Where the coding-unit grid reaches past a component's grid of data
+// units (A.2.4, an image size that is not a multiple of the coding unit),
+// EncodeDataUnit codes the nearest edge unit again: the missing units repeat
+// the edge unit, and nothing is read outside the stored coefficients.
+//
 // E.1.4: every `interval` coding units the entropy-coded data is ended by
 // RST0 to RST7 in turn (the marker write completes the partial byte with
-// 0-bits) and every DC predictor starts again from 0. The test runs before a
-// unit, so the last interval is never followed by a marker.
-class RestartControl {
-public:
-    RestartControl(const ScanContext& scan, SymbolStream& stream)
-        : scan_(scan)
-        , stream_(stream)
-        , interval_(RestartInterval(scan)) {}
-
-    void BeforeCodingUnit() {
-        if (interval_ == 0 || count_ != interval_) {
-            return;
+// 0-bits) and every DC predictor starts again from 0; the last interval is
+// never followed by a marker. A band starts on an interval, so its
+// predictors start from 0 too.
+void RecordRow(const ScanContext& scan, std::uint32_t row, std::span<const SymbolRecorder> recorders,
+               std::array<std::int32_t, 3>& predictors, ScanBand& band) {
+    const std::uint32_t interval = RestartInterval(scan);
+    const bool interleaved = scan.components.size() > 1;
+    const std::uint32_t columns =
+        interleaved ? scan.mcuColumns : scan.components.front().component->DataUnitColumns();
+    for (std::uint32_t column = 0; column < columns; ++column) {
+        const std::uint64_t unitIndex = std::uint64_t{row} * columns + column;
+        if (interval != 0 && unitIndex != 0 && unitIndex % interval == 0) {
+            band.stream.AddRestart(static_cast<std::uint32_t>((unitIndex / interval - 1) %
+                                                              kRestartMarkerCount));
+            predictors.fill(0);
         }
-        stream_.AddRestart(index_);
-        ResetPredictors(scan_);
-        index_ = (index_ + 1) % kRestartMarkerCount;
-        count_ = 0;
-    }
-    void AfterCodingUnit() { ++count_; }
-
-private:
-    const ScanContext& scan_;
-    SymbolStream& stream_;
-    std::uint32_t interval_;
-    std::uint32_t count_ = 0;
-    std::uint32_t index_ = 0;
-};
-
-// A.2.2: a one-component scan walks the component's own grid of data units.
-void RecordOneComponent(const ScanContext& scan, SymbolStream& stream) {
-    JpegComponent& component = *scan.components.front().component;
-    const SymbolRecorder recorder(stream, 0);
-    PassProgress progress(scan, false, component.DataUnitRows());
-    RestartControl restart(scan, stream);
-    for (std::uint32_t row = 0; row < component.DataUnitRows(); ++row) {
-        for (std::uint32_t column = 0; column < component.DataUnitColumns(); ++column) {
-            restart.BeforeCodingUnit();
-            EncodeDataUnit(component, row, column, recorder);
-            restart.AfterCodingUnit();
+        if (!interleaved) {
+            EncodeDataUnit(*scan.components.front().component, row, column, predictors[0],
+                           recorders[0]);
+            continue;
         }
-        stream.AddRowEnd();
-        progress.RowDone();
-    }
-    progress.PassDone();
-}
-
-// A.2.3: an interleaved scan walks the frame's coding units; each holds V rows
-// of H data units of every component in turn. Where the coding-unit grid
-// reaches past a component's grid of data units (A.2.4, an image size that is
-// not a multiple of the coding unit), EncodeDataUnit codes the nearest edge
-// unit again: the missing units repeat the edge unit, and nothing is read
-// outside the stored coefficients.
-void RecordInterleaved(const ScanContext& scan, SymbolStream& stream) {
-    std::array<std::optional<SymbolRecorder>, 3> recorders;
-    for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
-        recorders[index].emplace(stream, index);
-    }
-    PassProgress progress(scan, false, scan.mcuRows);
-    RestartControl restart(scan, stream);
-    for (std::uint32_t mcuRow = 0; mcuRow < scan.mcuRows; ++mcuRow) {
-        for (std::uint32_t mcuColumn = 0; mcuColumn < scan.mcuColumns; ++mcuColumn) {
-            restart.BeforeCodingUnit();
-            for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
-                JpegComponent& component = *scan.components[index].component;
-                const std::uint32_t vertical = component.VerticalFactor();
-                const std::uint32_t horizontal = component.HorizontalFactor();
-                for (std::uint32_t y = 0; y < vertical; ++y) {
-                    for (std::uint32_t x = 0; x < horizontal; ++x) {
-                        EncodeDataUnit(component, vertical * mcuRow + y, horizontal * mcuColumn + x,
-                                       *recorders[index]);
-                    }
+        for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
+            const JpegComponent& component = *scan.components[index].component;
+            const std::uint32_t vertical = component.VerticalFactor();
+            const std::uint32_t horizontal = component.HorizontalFactor();
+            for (std::uint32_t y = 0; y < vertical; ++y) {
+                for (std::uint32_t x = 0; x < horizontal; ++x) {
+                    EncodeDataUnit(component, vertical * row + y, horizontal * column + x,
+                                   predictors[index], recorders[index]);
                 }
             }
-            restart.AfterCodingUnit();
         }
-        stream.AddRowEnd();
-        progress.RowDone();
     }
-    progress.PassDone();
+    band.stream.AddRowEnd();
 }
 
-// The statistics pass: the scan's units, coded into symbols and counted.
-void RecordSymbols(const ScanContext& scan, SymbolStream& stream) {
-    ResetPredictors(scan);
-    if (scan.components.size() == 1) {
-        RecordOneComponent(scan, stream);
-    } else {
-        RecordInterleaved(scan, stream);
+// The statistics pass over a band's rows, calling `rowDone` after each.
+template <typename RowDone>
+void RecordRows(const ScanContext& scan, ScanBand& band, const RowDone& rowDone) {
+    // Unused slots are never handed a symbol.
+    const std::array<SymbolRecorder, 3> recorders = {SymbolRecorder(band, 0), SymbolRecorder(band, 1),
+                                                     SymbolRecorder(band, 2)};
+    std::array<std::int32_t, 3> predictors{};
+    for (std::uint32_t row = band.firstRow; row < band.endRow; ++row) {
+        RecordRow(scan, row, recorders, predictors, band);
+        rowDone();
     }
 }
 
-// The output pass: each recorded symbol's code followed by its extra bits, as
-// one write of at most 16 + 16 bits. The codes are looked up once per scan; a
-// symbol without a code is looked up again in its table, which raises the
-// table's own error.
-void WriteSymbols(const ScanContext& scan, const SymbolStream& stream) {
+// Each slot's table: the DC or AC table of the scan's component at that index.
+std::array<const HuffmanCodeTable*, SymbolStream::kTableSlots> SlotTables(const ScanContext& scan) {
     std::array<const HuffmanCodeTable*, SymbolStream::kTableSlots> tables{};
-    std::array<std::array<HuffmanCode, HuffmanCodeTable::kSymbolCount>, SymbolStream::kTableSlots>
-        codes{};
     for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
         const JpegComponent& component = *scan.components[index].component;
         tables[SymbolStream::TableSlot(index, false)] = component.DcTable();
         tables[SymbolStream::TableSlot(index, true)] = component.AcTable();
     }
+    return tables;
+}
+
+// Adds a band's counts to the tables of the scan's components (components
+// that share a table add to it both).
+void AddBandCounts(const ScanContext& scan, const ScanBand& band) {
+    for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
+        JpegComponent& component = *scan.components[index].component;
+        component.DcTable()->AddCounts(band.counts[SymbolStream::TableSlot(index, false)]);
+        component.AcTable()->AddCounts(band.counts[SymbolStream::TableSlot(index, true)]);
+    }
+}
+
+// The output pass over a band's record: each symbol's code followed by its
+// extra bits, as one write of at most 16 + 16 bits, calling `rowDone` at the
+// end of every row. The codes are looked up once; a symbol without a code is
+// looked up again in its table, which raises the table's own error.
+template <typename RowDone>
+void WriteRecord(const ScanContext& scan, const ScanBand& band, BitOutput& output,
+                 const RowDone& rowDone) {
+    const auto tables = SlotTables(scan);
+    std::array<std::array<HuffmanCode, HuffmanCodeTable::kSymbolCount>, SymbolStream::kTableSlots>
+        codes{};
     for (std::uint32_t slot = 0; slot < SymbolStream::kTableSlots; ++slot) {
         if (tables[slot] != nullptr) {
             for (const std::uint8_t symbol : tables[slot]->Values()) {
@@ -263,9 +236,7 @@ void WriteSymbols(const ScanContext& scan, const SymbolStream& stream) {
             }
         }
     }
-
-    PassProgress progress(scan, true, CodingUnitRows(scan));
-    for (const SymbolStream::Entry entry : stream.Entries()) {
+    for (const SymbolStream::Entry entry : band.stream.Entries()) {
         const std::uint32_t kind = entry.Kind();
         if (kind < SymbolStream::kTableSlots) [[likely]] {
             HuffmanCode code = codes[kind][entry.Symbol()];
@@ -273,15 +244,29 @@ void WriteSymbols(const ScanContext& scan, const SymbolStream& stream) {
                 code = tables[kind]->LookupCode(entry.Symbol());
             }
             const std::uint32_t size = entry.ExtraSize();
-            scan.output.WriteBits(std::uint32_t{code.code} << size | entry.ExtraBits(),
-                                  code.length + size);
+            output.WriteBits(std::uint32_t{code.code} << size | entry.ExtraBits(),
+                             code.length + size);
         } else if (kind == SymbolStream::kRestartKind) {
-            scan.output.WriteMarker(static_cast<std::uint8_t>(kRestart0 + entry.Symbol()));
+            output.WriteMarker(static_cast<std::uint8_t>(kRestart0 + entry.Symbol()));
         } else {
-            progress.RowDone();
+            rowDone();
         }
     }
-    progress.PassDone();
+}
+
+// DRI, only when the interval changes.
+void WriteRestartIntervalIfChanged(const ScanContext& scan) {
+    const std::uint32_t interval = RestartInterval(scan);
+    if (interval != scan.lastRestartInterval) {
+        WriteRestartInterval(scan.output, interval);
+        scan.lastRestartInterval = interval;
+    }
+}
+
+void CheckComponents(const ScanContext& scan) {
+    if (scan.components.empty()) {
+        throw EJpegFatal("INTERNAL ERROR - No components defined for scan");
+    }
 }
 
 } // namespace
@@ -293,25 +278,74 @@ std::uint32_t RestartInterval(const ScanContext& scan) {
     return columns * scan.restartRows;
 }
 
+std::uint32_t CodingUnitRows(const ScanContext& scan) {
+    return scan.components.size() == 1 ? scan.components.front().component->DataUnitRows()
+                                       : scan.mcuRows;
+}
+
 void EncodeScan(const ScanContext& scan) {
-    if (scan.components.empty()) {
-        throw EJpegFatal("INTERNAL ERROR - No components defined for scan");
-    }
-    const std::uint32_t interval = RestartInterval(scan);
-    if (interval != scan.lastRestartInterval) {
-        WriteRestartInterval(scan.output, interval);
-        scan.lastRestartInterval = interval;
-    }
+    CheckComponents(scan);
+    WriteRestartIntervalIfChanged(scan);
 
     // Annex K.2: the tables are built from this scan's own symbol counts.
+    ScanBand whole;
+    whole.endRow = CodingUnitRows(scan);
+    PassProgress statistics(scan, false, whole.endRow);
+    RecordRows(scan, whole, [&] { statistics.RowDone(); });
+    statistics.PassDone();
     ForEachUsedTable(scan, &HuffmanCodeTable::ResetCounts);
-    SymbolStream stream;
-    RecordSymbols(scan, stream);
+    AddBandCounts(scan, whole);
     ForEachUsedTable(scan, &HuffmanCodeTable::BuildCodes);
 
     WriteHuffmanTables(scan);
     WriteScanHeader(scan);
-    WriteSymbols(scan, stream);
+    PassProgress output(scan, true, whole.endRow);
+    WriteRecord(scan, whole, scan.output, [&] { output.RowDone(); });
+    output.PassDone();
+}
+
+std::vector<ScanBand> SplitScan(const ScanContext& scan) {
+    CheckComponents(scan);
+    const std::uint32_t rows = CodingUnitRows(scan);
+    // Without restart intervals the predictors run through the whole scan.
+    const std::uint32_t step = scan.restartRows == 0 ? std::max(rows, 1u) : scan.restartRows;
+    std::vector<ScanBand> bands((rows + step - 1) / step);
+    for (std::size_t index = 0; index < bands.size(); ++index) {
+        bands[index].firstRow = static_cast<std::uint32_t>(index * step);
+        bands[index].endRow = std::min<std::uint32_t>(rows, bands[index].firstRow + step);
+    }
+    return bands;
+}
+
+void RecordBand(const ScanContext& scan, ScanBand& band) {
+    RecordRows(scan, band, [] {});
+}
+
+void BuildScanTables(const ScanContext& scan, std::span<const ScanBand> bands) {
+    ForEachUsedTable(scan, &HuffmanCodeTable::ResetCounts);
+    for (const ScanBand& band : bands) {
+        AddBandCounts(scan, band);
+    }
+    ForEachUsedTable(scan, &HuffmanCodeTable::BuildCodes);
+}
+
+void WriteBand(const ScanContext& scan, ScanBand& band) {
+    std::ostringstream bytes;
+    BitOutput output(bytes);
+    WriteRecord(scan, band, output, [] {});
+    output.FlushBits();
+    band.bytes = std::move(bytes).str();
+    band.stream.Clear();
+}
+
+void WriteScanBands(const ScanContext& scan, std::span<const ScanBand> bands) {
+    WriteRestartIntervalIfChanged(scan);
+    WriteHuffmanTables(scan);
+    WriteScanHeader(scan);
+    for (const ScanBand& band : bands) {
+        scan.output.WriteBlock(reinterpret_cast<const std::uint8_t*>(band.bytes.data()),
+                               band.bytes.size());
+    }
 }
 
 } // namespace tesselon::jpeg

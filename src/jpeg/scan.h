@@ -6,10 +6,13 @@
 #include "jpeg/bit_output.h"
 #include "jpeg/huffman.h"
 #include "jpeg/jpeg_component.h"
+#include "jpeg/symbol_stream.h"
 #include "jpeg/transform.h"
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace tesselon::jpeg {
 
@@ -48,6 +51,33 @@ struct ScanContext {
 // components defined for scan" for an empty list and EJpegAbort "JPEG
 // Aborted" when the reporter asks to stop; errors of the tables pass through.
 void EncodeScan(const ScanContext& scan);
+
+// The same scan in bands of whole restart intervals, which code independently
+// of each other, for several threads: SplitScan, then RecordBand for every
+// band (the statistics pass), BuildScanTables, WriteBand for every band (the
+// output pass, into the band's own bytes), and WriteScanBands writes DRI, DHT,
+// SOS and the bands' bytes in order. The bytes are exactly EncodeScan's.
+// Bands may be recorded, and then written, on different threads at the same
+// time; the other steps run on one thread. Progress is not reported.
+struct ScanBand {
+    // Rows of coding units [firstRow, endRow).
+    std::uint32_t firstRow = 0;
+    std::uint32_t endRow = 0;
+    SymbolStream stream;
+    std::array<std::array<std::uint32_t, HuffmanCodeTable::kSymbolCount>,
+               SymbolStream::kTableSlots>
+        counts{};
+    std::string bytes;
+};
+std::vector<ScanBand> SplitScan(const ScanContext& scan);
+void RecordBand(const ScanContext& scan, ScanBand& band);
+void BuildScanTables(const ScanContext& scan, std::span<const ScanBand> bands);
+void WriteBand(const ScanContext& scan, ScanBand& band);
+void WriteScanBands(const ScanContext& scan, std::span<const ScanBand> bands);
+
+// Rows of coding units: the component's rows of data units in a
+// one-component scan, the frame's rows of coding units otherwise.
+std::uint32_t CodingUnitRows(const ScanContext& scan);
 
 // The number of coding units per restart interval: restart rows of the
 // component's data units for a one-component scan, of the frame's coding

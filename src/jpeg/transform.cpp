@@ -512,19 +512,17 @@ void FillAveragedBlock(const ColourSource<Channel>& source, std::uint64_t blockR
     }
 }
 
-// Fills every unit of the sized component in unit order, reporting after
-// each row of units.
-template <ColourChannel Channel>
-void FillUnits(JpegComponent& component, const RasterImage& image, bool fullResolution,
-               const Quantizer& quantizer, const PercentReporter& report) {
+// Fills the units of rows [firstRow, endRow) of the sized component, calling
+// `rowDone` with the number of rows done after each row.
+template <ColourChannel Channel, typename RowDone>
+void FillUnits(JpegComponent& component, const RasterImage& image, std::uint32_t firstRow,
+               std::uint32_t endRow, const RowDone& rowDone) {
+    const bool fullResolution = component.HorizontalRatio() == 1 && component.VerticalRatio() == 1;
+    const Quantizer quantizer(*component.QuantizationTable());
     const ColourSource<Channel> source(image);
-    const std::uint32_t rows = component.DataUnitRows();
-    // Percent in 1/256 steps: 25600 = 100 × 256.
-    const std::uint32_t step = rows == 0 ? 0 : 25600 / rows;
-    std::uint32_t accumulated = 0;
     SampleBlock block;
     SampleBand<Channel> band(source, fullResolution ? component.DataUnitColumns() : 0);
-    for (std::uint32_t row = 0; row < rows; ++row) {
+    for (std::uint32_t row = firstRow; row < endRow; ++row) {
         if (fullResolution) {
             band.Fill(row);
         }
@@ -537,11 +535,23 @@ void FillUnits(JpegComponent& component, const RasterImage& image, bool fullReso
             }
             TransformBlock(block, quantizer, component.Unit(row, column));
         }
-        accumulated += step;
-        if (report &&
-            report(static_cast<std::int32_t>(std::min<std::uint32_t>(accumulated / 256, 100)))) {
-            throw EJpegAbort();
-        }
+        rowDone(row + 1 - firstRow);
+    }
+}
+
+template <typename RowDone>
+void FillUnitsOf(ColourChannel channel, JpegComponent& component, const RasterImage& image,
+                 std::uint32_t firstRow, std::uint32_t endRow, const RowDone& rowDone) {
+    switch (channel) {
+    case ColourChannel::Y:
+        FillUnits<ColourChannel::Y>(component, image, firstRow, endRow, rowDone);
+        break;
+    case ColourChannel::Cb:
+        FillUnits<ColourChannel::Cb>(component, image, firstRow, endRow, rowDone);
+        break;
+    case ColourChannel::Cr:
+        FillUnits<ColourChannel::Cr>(component, image, firstRow, endRow, rowDone);
+        break;
     }
 }
 
@@ -551,9 +561,8 @@ std::uint32_t CeilDivide(std::uint64_t numerator, std::uint64_t denominator) {
 
 } // namespace
 
-void SampleComponent(JpegComponent& component, ColourChannel channel, const RasterImage& image,
-                     std::uint32_t maximumHorizontal, std::uint32_t maximumVertical,
-                     const PercentReporter& report) {
+void PrepareSampling(JpegComponent& component, const RasterImage& image,
+                     std::uint32_t maximumHorizontal, std::uint32_t maximumVertical) {
     const std::uint32_t horizontal = component.HorizontalFactor();
     const std::uint32_t vertical = component.VerticalFactor();
     // A ratio of 0 would leave samples with nothing to copy from.
@@ -570,20 +579,26 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
         CeilDivide(std::uint64_t{image.Height()} * vertical, 8 * std::uint64_t{maximumVertical}),
         CeilDivide(std::uint64_t{image.Width()} * horizontal,
                    8 * std::uint64_t{maximumHorizontal}));
+}
 
-    const bool fullResolution = horizontal == maximumHorizontal && vertical == maximumVertical;
-    const Quantizer quantizer(*table);
-    switch (channel) {
-    case ColourChannel::Y:
-        FillUnits<ColourChannel::Y>(component, image, fullResolution, quantizer, report);
-        break;
-    case ColourChannel::Cb:
-        FillUnits<ColourChannel::Cb>(component, image, fullResolution, quantizer, report);
-        break;
-    case ColourChannel::Cr:
-        FillUnits<ColourChannel::Cr>(component, image, fullResolution, quantizer, report);
-        break;
-    }
+void SampleUnitRows(JpegComponent& component, ColourChannel channel, const RasterImage& image,
+                    std::uint32_t firstRow, std::uint32_t endRow) {
+    FillUnitsOf(channel, component, image, firstRow, endRow, [](std::uint32_t) {});
+}
+
+void SampleComponent(JpegComponent& component, ColourChannel channel, const RasterImage& image,
+                     std::uint32_t maximumHorizontal, std::uint32_t maximumVertical,
+                     const PercentReporter& report) {
+    PrepareSampling(component, image, maximumHorizontal, maximumVertical);
+    const std::uint32_t rows = component.DataUnitRows();
+    // Percent in 1/256 steps: 25600 = 100 × 256.
+    const std::uint32_t step = rows == 0 ? 0 : 25600 / rows;
+    FillUnitsOf(channel, component, image, 0, rows, [&](std::uint32_t rowsDone) {
+        const std::uint32_t percent = std::min<std::uint32_t>(rowsDone * step / 256, 100);
+        if (report && report(static_cast<std::int32_t>(percent))) {
+            throw EJpegAbort();
+        }
+    });
 }
 
 } // namespace tesselon::jpeg

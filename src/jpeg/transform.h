@@ -64,6 +64,16 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
                      std::uint32_t maximumHorizontal, std::uint32_t maximumVertical,
                      const PercentReporter& report);
 
+// SampleComponent in two steps, so that bands of rows can be filled on
+// several threads: PrepareSampling checks, records the ratios and sizes the
+// array; SampleUnitRows then fills the units of rows [firstRow, endRow)
+// without reporting. Disjoint row ranges of one component may be filled at
+// the same time.
+void PrepareSampling(JpegComponent& component, const RasterImage& image,
+                     std::uint32_t maximumHorizontal, std::uint32_t maximumVertical);
+void SampleUnitRows(JpegComponent& component, ColourChannel channel, const RasterImage& image,
+                    std::uint32_t firstRow, std::uint32_t endRow);
+
 // A quantization table made ready for TransformBlock: each entry and its
 // reciprocal as doubles, in natural order. Build it once per table; every
 // entry of the table must be at least 1.

@@ -161,8 +161,10 @@ const std::vector<Setting>& Settings() {
     return settings;
 }
 
-std::string Fingerprint(const RasterImage& image, const Setting& setting, std::uint32_t quality) {
+std::string Fingerprint(const RasterImage& image, const Setting& setting, std::uint32_t quality,
+                        unsigned threads) {
     JpegWriter writer;
+    writer.SetThreadCount(threads);
     setting.apply(writer);
     writer.SetQuality(quality);
     std::ostringstream stream;
@@ -172,7 +174,7 @@ std::string Fingerprint(const RasterImage& image, const Setting& setting, std::u
 }
 
 // Every case's name and fingerprint, in a fixed order.
-std::vector<std::pair<std::string, std::string>> AllFingerprints() {
+std::vector<std::pair<std::string, std::string>> AllFingerprints(unsigned threads) {
     struct Size {
         std::uint32_t width, height;
     };
@@ -189,7 +191,7 @@ std::vector<std::pair<std::string, std::string>> AllFingerprints() {
         for (const Setting& setting : Settings()) {
             for (const std::uint32_t quality : kQualities) {
                 result.emplace_back(what + " " + setting.name + " q" + std::to_string(quality),
-                                    Fingerprint(image, setting, quality));
+                                    Fingerprint(image, setting, quality, threads));
             }
         }
     };
@@ -213,26 +215,20 @@ std::vector<std::pair<std::string, std::string>> AllFingerprints() {
     return result;
 }
 
-TEST(GoldenOutput, EveryFileIsByteForByteAsRecorded) {
-    const auto fingerprints = AllFingerprints();
-    // TESSELON_WRITE_GOLDEN=PATH records the list once, for a new set of cases.
-    if (const char* path = std::getenv("TESSELON_WRITE_GOLDEN")) {
-        std::ofstream out(path);
-        for (const auto& [name, digest] : fingerprints) {
-            out << digest << ' ' << name << '\n';
-        }
-        GTEST_SKIP() << "recorded " << fingerprints.size() << " fingerprints in " << path;
-    }
-
+std::map<std::string, std::string> RecordedFingerprints() {
     std::map<std::string, std::string> recorded;
     std::ifstream in(kGoldenFile);
-    ASSERT_TRUE(in) << kGoldenFile;
     for (std::string line; std::getline(in, line);) {
         if (line.size() > 65) {
             recorded[line.substr(65)] = line.substr(0, 64);
         }
     }
-    ASSERT_EQ(recorded.size(), fingerprints.size());
+    return recorded;
+}
+
+void ExpectRecorded(const std::vector<std::pair<std::string, std::string>>& fingerprints) {
+    const std::map<std::string, std::string> recorded = RecordedFingerprints();
+    ASSERT_EQ(recorded.size(), fingerprints.size()) << kGoldenFile;
     int differing = 0;
     for (const auto& [name, digest] : fingerprints) {
         const auto found = recorded.find(name);
@@ -242,6 +238,28 @@ TEST(GoldenOutput, EveryFileIsByteForByteAsRecorded) {
         }
     }
     EXPECT_EQ(differing, 0) << "of " << fingerprints.size() << " files";
+}
+
+TEST(GoldenOutput, EveryFileIsByteForByteAsRecorded) {
+    const auto fingerprints = AllFingerprints(1);
+    // TESSELON_WRITE_GOLDEN=PATH records the list once, for a new set of cases.
+    if (const char* path = std::getenv("TESSELON_WRITE_GOLDEN")) {
+        std::ofstream out(path);
+        for (const auto& [name, digest] : fingerprints) {
+            out << digest << ' ' << name << '\n';
+        }
+        GTEST_SKIP() << "recorded " << fingerprints.size() << " fingerprints in " << path;
+    }
+    ExpectRecorded(fingerprints);
+}
+
+// Bands of rows and of restart intervals coded on several threads give the
+// same files, whichever thread takes which band.
+TEST(GoldenOutput, EveryThreadCountWritesTheSameFiles) {
+    for (const unsigned threads : {2u, 3u, 8u}) {
+        SCOPED_TRACE(threads);
+        ExpectRecorded(AllFingerprints(threads));
+    }
 }
 
 } // namespace

@@ -281,10 +281,10 @@ std::ostream& operator<<(std::ostream& stream, const Symbol& s) {
 
 struct Recorder {
     mutable std::vector<Symbol> symbols;
-    void Dc(JpegComponent&, std::uint32_t size, std::uint32_t bits) const {
+    void Dc(std::uint32_t size, std::uint32_t bits) const {
         symbols.push_back({true, size, bits, size});
     }
-    void Ac(JpegComponent&, std::uint32_t symbol, std::uint32_t bits, std::uint32_t size) const {
+    void Ac(std::uint32_t symbol, std::uint32_t bits, std::uint32_t size) const {
         symbols.push_back({false, symbol, bits, size});
     }
 };
@@ -307,11 +307,11 @@ TEST_P(EncodeDataUnitCases, GivesSymbolsAndBits) {
     for (const auto& [zigzag, value] : GetParam().zigzagValues) {
         component.Unit(0, 0)[kZigzagToNatural[zigzag]] = value;
     }
-    component.SetLastDc(GetParam().lastDc);
+    std::int32_t predictor = GetParam().lastDc;
     Recorder recorder;
-    EncodeDataUnit(component, 0, 0, recorder);
+    EncodeDataUnit(component, 0, 0, predictor, recorder);
     EXPECT_EQ(recorder.symbols, GetParam().expected);
-    EXPECT_EQ(component.LastDc(), component.Unit(0, 0)[0]);
+    EXPECT_EQ(predictor, component.Unit(0, 0)[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -354,7 +354,8 @@ TEST(EncodeDataUnit, CoordinatesPastTheGridCodeTheEdgeUnit) {
     component.AllocateCoefficients(2, 3);
     component.Unit(1, 2)[0] = 40;
     Recorder recorder;
-    EncodeDataUnit(component, 5, 9, recorder);
+    std::int32_t predictor = 0;
+    EncodeDataUnit(component, 5, 9, predictor, recorder);
     EXPECT_EQ(recorder.symbols.front(), (Symbol{true, 6, 40, 6}));
 }
 
@@ -477,20 +478,18 @@ TEST(EncodeDataUnit, NonzeroCoefficientsMarksEveryNonzeroPosition) {
 // The two passes of a scan in their plainest form: count every symbol, then
 // write each one's code and extra bits.
 struct SymbolCounter {
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t) const {
-        component.DcTable()->CountSymbol(size);
-    }
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
+    void Dc(std::uint32_t size, std::uint32_t) const { component.DcTable()->CountSymbol(size); }
+    void Ac(std::uint32_t symbol, std::uint32_t, std::uint32_t) const {
         component.AcTable()->CountSymbol(symbol);
     }
+    const JpegComponent& component;
 };
 
 struct SymbolWriter {
-    void Dc(JpegComponent& component, std::uint32_t size, std::uint32_t bits) const {
+    void Dc(std::uint32_t size, std::uint32_t bits) const {
         Write(component.DcTable()->LookupCode(size), bits, size);
     }
-    void Ac(JpegComponent& component, std::uint32_t symbol, std::uint32_t bits,
-            std::uint32_t size) const {
+    void Ac(std::uint32_t symbol, std::uint32_t bits, std::uint32_t size) const {
         Write(component.AcTable()->LookupCode(symbol), bits, size);
     }
     void Write(HuffmanCode code, std::uint32_t bits, std::uint32_t size) const {
@@ -499,6 +498,7 @@ struct SymbolWriter {
             output.WriteBits(bits, size);
         }
     }
+    const JpegComponent& component;
     BitOutput& output;
 };
 
@@ -518,19 +518,19 @@ TEST(EncodeDataUnit, RandomUnitsDecodeBackThroughTheBuiltTables) {
     }
     // The two passes of a scan: count, build, then write the same walk.
     const auto walk = [&](const auto& action) {
-        component.SetLastDc(0);
+        std::int32_t predictor = 0;
         for (std::uint32_t row = 0; row < kRows; ++row) {
             for (std::uint32_t column = 0; column < kColumns; ++column) {
-                EncodeDataUnit(component, row, column, action);
+                EncodeDataUnit(component, row, column, predictor, action);
             }
         }
     };
-    walk(SymbolCounter{});
+    walk(SymbolCounter{component});
     dcTable.BuildCodes();
     acTable.BuildCodes();
     std::ostringstream stream;
     BitOutput output(stream);
-    walk(SymbolWriter{output});
+    walk(SymbolWriter{component, output});
     output.WriteMarker(0xD9);
 
     const std::string bytes = stream.str();
