@@ -102,31 +102,37 @@ inline double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-inline double ThreadMicroseconds() {
+// CPU time of this thread by default: the machine is shared, and wall time
+// would count the time other programs hold the core. Work spread over
+// threads is timed on the wall clock.
+enum class Clock { ThreadCpu, Wall };
+
+inline double Microseconds(Clock clock) {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock == Clock::Wall ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
-// CPU time of this thread: the machine is shared, and wall time would count
-// the time other programs hold the core.
-template <typename Work> double TimeOnce(Work&& work) {
-    const double start = ThreadMicroseconds();
+template <typename Work> double TimeOnce(Clock clock, Work&& work) {
+    const double start = Microseconds(clock);
     work();
-    return ThreadMicroseconds() - start;
+    return Microseconds(clock) - start;
 }
 
 // Our work and the peer's, timed in turns; the order alternates so neither
 // side always runs on a warm cache.
 class AlternatingTimes {
 public:
+    explicit AlternatingTimes(Clock clock = Clock::ThreadCpu)
+        : clock_(clock) {}
+
     template <typename Ours, typename Peer> void Run(Ours&& runOurs, Peer&& runPeer) {
         if (oursFirst_) {
-            ours_.push_back(TimeOnce(runOurs));
-            peer_.push_back(TimeOnce(runPeer));
+            ours_.push_back(TimeOnce(clock_, runOurs));
+            peer_.push_back(TimeOnce(clock_, runPeer));
         } else {
-            peer_.push_back(TimeOnce(runPeer));
-            ours_.push_back(TimeOnce(runOurs));
+            peer_.push_back(TimeOnce(clock_, runPeer));
+            ours_.push_back(TimeOnce(clock_, runOurs));
         }
         oursFirst_ = !oursFirst_;
     }
@@ -138,6 +144,7 @@ public:
 private:
     std::vector<double> ours_;
     std::vector<double> peer_;
+    Clock clock_;
     bool oursFirst_ = true;
 };
 
