@@ -1,6 +1,7 @@
 #include "jpeg/errors.h"
 #include "jpeg/raster_image.h"
 #include "jpeg/tables.h"
+#include "jpeg/colour_rows.h"
 #include "jpeg/transform.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,66 @@ TEST_P(TransformPaths, EqualThePlainFormOnRandomBlocks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TransformBlock, TransformPaths,
+                         testing::Values(TransformPath::Portable, TransformPath::Avx2,
+                                         TransformPath::Avx512),
+                         PathName);
+
+// ---- Whole-row colour conversion ----------------------------------------------
+
+std::uint8_t ExpectedSample(ColourChannel channel, const std::uint8_t* pixel) {
+    switch (channel) {
+    case ColourChannel::Y:
+        return ToY(pixel[2], pixel[1], pixel[0]);
+    case ColourChannel::Cb:
+        return ToCb(pixel[2], pixel[1], pixel[0]);
+    case ColourChannel::Cr:
+        break;
+    }
+    return ToCr(pixel[2], pixel[1], pixel[0]);
+}
+
+void ExpectRowConverted(TransformPath path, ColourChannel channel,
+                        const std::vector<std::uint8_t>& pixels, std::size_t count) {
+    // One guard byte past the row must stay as it is.
+    std::vector<std::uint8_t> samples(count + 1, 0xA5);
+    ConvertRowUsing(path, channel, pixels.data(), samples.data(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(samples[i], ExpectedSample(channel, &pixels[3 * i]))
+            << "pixel " << i << " of " << count;
+    }
+    EXPECT_EQ(samples[count], 0xA5) << count;
+}
+
+class ConvertRowPaths : public testing::TestWithParam<TransformPath> {};
+
+// Every length up to a few groups of 16, so each tail length is met, on
+// random pixels and on every corner of the colour cube (where the clamp acts:
+// pure blue gives a Cb of 256 before it).
+TEST_P(ConvertRowPaths, EqualTheFunctionsOfEachPixel) {
+    if (!TransformPathSupported(GetParam())) {
+        GTEST_SKIP() << "not supported on this processor";
+    }
+    std::mt19937 random(99);
+    std::vector<std::uint8_t> pixels(3 * 70);
+    for (std::uint8_t& byte : pixels) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    std::vector<std::uint8_t> corners;
+    for (int corner = 0; corner < 64; ++corner) {
+        for (int channel = 0; channel < 3; ++channel) {
+            const int level = (corner >> (2 * channel)) & 3;
+            corners.push_back(static_cast<std::uint8_t>(level == 3 ? 255 : level * 64));
+        }
+    }
+    for (const ColourChannel channel : {ColourChannel::Y, ColourChannel::Cb, ColourChannel::Cr}) {
+        for (std::size_t count = 0; count <= 70; ++count) {
+            ExpectRowConverted(GetParam(), channel, pixels, count);
+        }
+        ExpectRowConverted(GetParam(), channel, corners, 64);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ColourRows, ConvertRowPaths,
                          testing::Values(TransformPath::Portable, TransformPath::Avx2,
                                          TransformPath::Avx512),
                          PathName);
