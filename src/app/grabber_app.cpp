@@ -75,7 +75,11 @@ bool CGrabberApp::InitInstance() {
     mainFrame_->repaint();
 
     mainFrame_->CreateSlider();
-    return CreatePlaybackObjects(mainFrame_->View());
+    if (!CreatePlaybackObjects(mainFrame_->View()))
+        return false;
+    if (!options_.startFile.isEmpty())
+        mainFrame_->OpenFile(options_.startFile);
+    return true;
 }
 
 bool CGrabberApp::CreatePlaybackObjects(QWidget* videoWindow) {

@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <functional>
 
@@ -40,6 +41,9 @@ public:
         // allocation that failed. Empty: plain allocation.
         std::function<CGameApp*()> allocatePresenter;
         std::function<CDShow*(const playback::VideoSourceOptions&)> allocateSource;
+        // A file to open once the program has started (the command line's);
+        // empty: none.
+        QString startFile;
     };
 
     // Installs the string table.
@@ -49,9 +53,11 @@ public:
     CGrabberApp(const CGrabberApp&) = delete;
     CGrabberApp& operator=(const CGrabberApp&) = delete;
 
-    // Control classes, main frame (shown, with its slider), playback objects.
-    // True when the main frame and both playback objects exist; a failure has
-    // shown one "FATAL ERROR" message box.
+    // Control classes, main frame (shown, with its slider), playback objects,
+    // then the start file, if any, opened as File, Open would (a failure shows
+    // its message and the program goes on). True when the main frame and
+    // both playback objects exist; a failure has shown one "FATAL ERROR"
+    // message box.
     bool InitInstance();
     // The presenter's run loop until the main frame is destroyed; then
     // ExitInstance. Returns the exit code.

@@ -12,10 +12,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <QSlider>
 #include <QStatusBar>
@@ -28,7 +33,10 @@ platform::ReceiverHandle gMainWnd;
 int gCommandsEnabled = 1;
 
 const QString CMainFrame::kOpenFilter =
-    QStringLiteral("Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)|*.mpeg;*.mpg;*.m1v;*.mp2|"
+    QStringLiteral("Video files|*.mpeg;*.mpg;*.m1v;*.mp2;*.mpe;*.vob;*.ts;*.m2ts;*.mts;"
+                   "*.asf;*.asx;*.wmv;*.avi;*.rm;*.rmvb;*.mp4;*.m4v;*.mov;*.3gp;*.mkv;"
+                   "*.webm;*.flv;*.ogv;*.ogg|"
+                   "Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)|*.mpeg;*.mpg;*.m1v;*.mp2|"
                    "Active Streaming Format (*.asf)|*.asf|"
                    "Active Streaming Redirector (*.asx)|*.asx|"
                    "Audio Video Interleave Format (*.avi)|*.avi|"
@@ -50,6 +58,14 @@ QString ToolTipPart(const QString& prompt, const QString& menuText) {
     return plain.remove(u'&');
 }
 
+// The one local file that a drag carries, or nothing.
+std::optional<QString> DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().constFirst().isLocalFile())
+        return std::nullopt;
+    return data->urls().constFirst().toLocalFile();
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* parent)
@@ -60,8 +76,10 @@ CMainFrame::CMainFrame(QWidget* parent)
     setWindowIcon(res::AppIcon());
     CreateActions();
     CreateMenus();
+    fitter_ = std::make_unique<platform::ClientFitter>(*this, menuWidget());
     CreateClient();
     OnCreate();
+    setAcceptDrops(true);
 }
 
 CMainFrame::~CMainFrame() {
@@ -112,6 +130,17 @@ void CMainFrame::CreateActions() {
 
     // Handled by the application (CGrabberApp::OnAppAbout).
     AddAction(res::ID_APP_ABOUT, tr("&About Tesselon..."));
+
+    // The keys Linux desktops use for these commands. A disabled action's
+    // key does nothing, so the keys follow the commands' enabling.
+    for (auto [id, key] : {std::pair{res::ID_FILE_OPEN, "Ctrl+O"},
+                           std::pair{res::ID_FILE_CLOSE, "Ctrl+W"},
+                           std::pair{res::ID_APP_EXIT, "Ctrl+Q"},
+                           std::pair{res::ID_APP_ABOUT, "F1"}}) {
+        Action(id)->setShortcut(QKeySequence(QString::fromLatin1(key)));
+        // Keys work through the frame itself, whatever bar is hidden.
+        addAction(Action(id));
+    }
 }
 
 void CMainFrame::CreateMenus() {
@@ -141,14 +170,16 @@ void CMainFrame::CreateMenus() {
 }
 
 // The frame starts with a client area of videoRect's size at the
-// platform's default position.
+// platform's default position; the first show gives the view that size.
 void CMainFrame::CreateClient() {
-    resize(FrameSizeForClient(videoRect_.size()));
+    resize(fitter_->WindowSizeFor(videoRect_.size()));
     videoRect_ = QRect(QPoint(0, 0), ClientSize());
 }
 
 void CMainFrame::OnCreate() {
     viewEdge_ = new VideoViewEdge(this);
+    viewEdge_->SetPictureAspect(aspect_);
+    connect(viewEdge_, &VideoViewEdge::Resized, this, &CMainFrame::ScheduleAspectCheck);
     setCentralWidget(viewEdge_);
     CreateToolBar();
     CreateStatusBar();
@@ -174,6 +205,8 @@ void CMainFrame::CreateToolBar() {
 
     QAction* toggle = Action(res::ID_VIEW_TOOLBAR);
     connect(toggle, &QAction::toggled, toolBar_, &QWidget::setVisible);
+    // Docked on another side, the toolbar takes the view's width instead.
+    connect(toolBar_, &QToolBar::orientationChanged, this, &CMainFrame::ScheduleAspectCheck);
     connect(toolBar_, &QToolBar::visibilityChanged, toggle, [this, toggle](bool) {
         // Closing a floating toolbar hides it too; keep the check in step.
         toggle->setChecked(!toolBar_->isHidden());
@@ -235,44 +268,98 @@ CVideoView* CMainFrame::View() const {
 
 // ---- Geometry ----
 
-// The menu bar's height at a frame width, as the main window's layout gives it.
-int CMainFrame::MenuBarHeightFor(int width) const {
-    return platform::MenuBarHeight(menuWidget(), width);
-}
-
-QSize CMainFrame::FrameSizeForClient(QSize client) const {
-    return QSize(client.width(), client.height() + MenuBarHeightFor(client.width()));
-}
-
 QSize CMainFrame::ClientSize() const {
-    return QSize(width(), height() - MenuBarHeightFor(width()));
+    return fitter_->ClientSize();
+}
+
+QSize CMainFrame::ViewMargin() const {
+    // A bar shown or hidden since the last layout is placed now.
+    if (layout() != nullptr)
+        layout()->activate();
+    return ClientSize() - viewEdge_->contentsRect().size();
+}
+
+platform::PictureGrid CMainFrame::Grid() const {
+    return platform::PictureGrid{1, ViewMargin(), aspect_};
+}
+
+// The first size: the view at the default video size, once the bars have
+// their shown sizes and before the window appears.
+void CMainFrame::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        videoRect_ = QRect(QPoint(0, 0), Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
+                                                                 fitter_->MaximumClientSize()));
+        UpdateMinimumSize();
+        FitWindowToVideo();
+    }
+    QMainWindow::showEvent(event);
+}
+
+// At least the whole menu bar and a view of a few pixels, however the user
+// drags; never more than the screen has room for.
+void CMainFrame::UpdateMinimumSize() {
+    const QSize margin = ViewMargin();
+    const int menuWidth = menuWidget() != nullptr ? menuWidget()->sizeHint().width() : 0;
+    const QSize client(std::max(menuWidth, margin.width() + kMinimumViewSide),
+                       margin.height() + kMinimumViewSide);
+    QSize minimum = fitter_->WindowSizeFor(client);
+    if (layout() != nullptr)
+        minimum = minimum.expandedTo(layout()->totalMinimumSize());
+    const QSize room = fitter_->MaximumClientSize();
+    if (!room.isEmpty())
+        minimum = minimum.boundedTo(fitter_->WindowSizeFor(room));
+    setMinimumSize(minimum);
 }
 
 void CMainFrame::FitWindowToVideo() {
     // Resizing keeps the top-left corner and may run OnSize again at once.
-    resize(FrameSizeForClient(videoRect_.size()));
+    fitter_->ResizeClient(videoRect_.size());
     videoRect_ = QRect(QPoint(0, 0), ClientSize());
     PlaceSlider();
 }
 
 void CMainFrame::OnSize(SizeType type, int cx, int cy) {
-    (void)type;
-    const std::optional<QSize> fitted = platform::FitClientToAspect(QSize(cx, cy), aspect_);
-    if (!fitted)
+    if (type == SizeType::Minimized || cy == 0)
         return;
+    const std::optional<QSize> fitted = fitter_->Answer(Grid(), QSize(cx, cy));
+    if (!fitted) {
+        // In aspect already, or a size the window manager chose.
+        videoRect_ = QRect(0, 0, cx, cy);
+        return;
+    }
     videoRect_ = QRect(QPoint(0, 0), *fitted);
     FitWindowToVideo();
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    if (!shown_)
+        return;
     if (isMinimized()) {
         OnSize(SizeType::Minimized, 0, 0);
         return;
     }
     const QSize client = ClientSize();
-    OnSize(isMaximized() ? SizeType::Maximized : SizeType::Restored, client.width(),
-           client.height());
+    OnSize(isMaximized() || isFullScreen() ? SizeType::Maximized : SizeType::Restored,
+           client.width(), client.height());
+}
+
+void CMainFrame::ScheduleAspectCheck() {
+    if (!shown_ || aspectCheckScheduled_)
+        return;
+    aspectCheckScheduled_ = true;
+    QMetaObject::invokeMethod(this, &CMainFrame::KeepViewInAspect, Qt::QueuedConnection);
+}
+
+void CMainFrame::KeepViewInAspect() {
+    aspectCheckScheduled_ = false;
+    if (isMinimized())
+        return;
+    UpdateMinimumSize();
+    const QSize client = ClientSize();
+    OnSize(isMaximized() || isFullScreen() ? SizeType::Maximized : SizeType::Restored,
+           client.width(), client.height());
 }
 
 // ---- Commands ----
@@ -284,11 +371,15 @@ void CMainFrame::OnFileOpen() {
     const std::optional<QString> chosen = platform::AskOpenFile(options);
     if (!chosen)
         return;
+    OpenFile(*chosen);
+}
+
+bool CMainFrame::OpenFile(const QString& path) {
     OnFileClose();
-    path_ = *chosen;
+    path_ = QFileInfo(path).absoluteFilePath();
     if (gSource == nullptr || gPresenter == nullptr ||
         !gSource->Open(std::filesystem::path(path_.toStdString()), gPresenter->Device()))
-        return;
+        return false;
 
     // A format the stream cannot give, or an empty one, leaves the frame's
     // size as the off-screen surface has it.
@@ -297,8 +388,11 @@ void CMainFrame::OnFileOpen() {
         gSource->GetFormat(&format) == platform::DD_OK && format.width > 0 && format.height > 0;
     videoWidth_ = known ? format.width : kDefaultVideoWidth;
     videoHeight_ = known ? format.height : kDefaultVideoHeight;
-    videoRect_ = QRect(0, 0, videoWidth_, videoHeight_);
     aspect_ = platform::AspectOf(videoWidth_, videoHeight_);
+    viewEdge_->SetPictureAspect(aspect_);
+    // The view, not the whole client area, takes the video's own size.
+    videoRect_ = QRect(QPoint(0, 0), Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
+                                                             fitter_->MaximumClientSize()));
 
     durationSeconds_ = gSource->GetDurationSeconds();
     positionSeconds_ = 0;
@@ -309,6 +403,7 @@ void CMainFrame::OnFileOpen() {
     ShowPositionAndDuration();
     gSource->Play();
     timerId_ = startTimer(kTimerPeriodMs);
+    return true;
 }
 
 void CMainFrame::OnFileClose() {
@@ -413,6 +508,28 @@ platform::LResult CMainFrame::HandleMessage(platform::MessageId message, platfor
     default:
         return 0;
     }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    // Like File, Open: not while a capture batch runs.
+    if (gCommandsEnabled == 1 && DroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const std::optional<QString> file = DroppedFile(event->mimeData());
+    if (gCommandsEnabled != 1 || !file)
+        return;
+    event->acceptProposedAction();
+    // Opened once the drop is over: the file manager that dragged waits for
+    // the drop's answer, and a failed open shows a modal message.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path = *file] {
+            if (gCommandsEnabled == 1)
+                OpenFile(path);
+        },
+        Qt::QueuedConnection);
 }
 
 void CMainFrame::timerEvent(QTimerEvent* event) {

@@ -2,15 +2,20 @@
 // its status bar lies the video view into which the presenter draws; the
 // status bar carries the position slider (pane 0) and the position and
 // duration panes. The frame opens and closes files through gSource, keeps its
-// client area in the video's aspect, follows the stream's position once a
+// video view in the video's aspect, follows the stream's position once a
 // second and turns slider drags into seeks.
 //
 // The client area is the frame below its menu bar: toolbar, view and status
 // bar together, as on the original platform, where the menu lies outside it.
+// The aspect rule applies to the view inside it, so that the picture keeps
+// the video's shape with the bars shown or hidden; the frame stays within the
+// screen's available area and never gets smaller than its whole menu bar.
 //
 // User-interface thread only. gMainWnd may be read by any thread.
 #pragma once
 
+#include "platform/client_aspect.h"
+#include "platform/client_fitter.h"
 #include "platform/messages.h"
 
 #include <QHash>
@@ -42,7 +47,10 @@ public:
     static constexpr int kDefaultVideoHeight = 240;
     static constexpr int kPaneWidth = 45;
     static constexpr int kTimerPeriodMs = 1000;
-    // Filter list of the open-file dialog, as the dialog expects it.
+    // The view's smallest side, so that a tiny frame still shows a picture.
+    static constexpr int kMinimumViewSide = 16;
+    // Filter list of the open-file dialog, as the dialog expects it: every
+    // extension the program plays first, then the original list.
     static const QString kOpenFilter;
 
     enum class SizeType { Restored, Minimized, Maximized };
@@ -60,6 +68,9 @@ public:
     // Handlers, public so that the application and tests can drive them.
     void OnSize(SizeType type, int cx, int cy);
     void OnFileOpen();
+    // Opens `path` as File, Open does after its dialog: the file open before
+    // is closed first; a failure has shown its message. True when it opened.
+    bool OpenFile(const QString& path);
     void OnFileClose();
     void OnFileExit();
     void OnTimer();
@@ -83,6 +94,9 @@ public:
 
     // The client area's size now: the frame without its menu bar.
     QSize ClientSize() const;
+    // What the client area holds beside the view's picture area: the bars
+    // and the view's edge, as the frame's layout places them now.
+    QSize ViewMargin() const;
     QRect VideoRect() const { return videoRect_; }
     int VideoWidth() const { return videoWidth_; }
     int VideoHeight() const { return videoHeight_; }
@@ -95,7 +109,10 @@ public:
 protected:
     platform::LResult HandleMessage(platform::MessageId message, platform::WParam wParam,
                                     platform::LParam lParam) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -112,12 +129,18 @@ private:
     void FollowGrowingDuration();
     void SetSliderRange();
     void ShowPositionAndDuration();
-    // The frame's size for a client area of `client`: the menu bar added.
-    QSize FrameSizeForClient(QSize client) const;
-    int MenuBarHeightFor(int width) const;
+    platform::PictureGrid Grid() const;
+    // After the bars or the view's edge changed the view's size on their
+    // own (a bar shown, hidden or docked elsewhere): the rule again.
+    void ScheduleAspectCheck();
+    void KeepViewInAspect();
+    void UpdateMinimumSize();
     void DestroyFrame();
 
     QHash<int, QAction*> actions_;
+    std::unique_ptr<platform::ClientFitter> fitter_;
+    bool shown_ = false;
+    bool aspectCheckScheduled_ = false;
     QToolBar* toolBar_ = nullptr;
     VideoViewEdge* viewEdge_ = nullptr;
     QWidget* sliderPane_ = nullptr;

@@ -17,7 +17,6 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
-#include <QScreen>
 
 #include <algorithm>
 #include <utility>
@@ -40,6 +39,7 @@ ImagesWindow::ImagesWindow(int count, int frameWidth, int frameHeight, const QSt
     setWindowTitle(QStringLiteral("Tesselon Images"));
     controls::SetControlId(this, dialogId);
     CreateMenu();
+    fitter_ = std::make_unique<platform::ClientFitter>(*this, menuBar_);
 }
 
 ImagesWindow::~ImagesWindow() = default;
@@ -66,6 +66,16 @@ void ImagesWindow::CreateMenu() {
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     connect(add(help, res::ID_IMAGES_ABOUT, QStringLiteral("&About Tesselon ...")),
             &QAction::triggered, this, &ImagesWindow::OnAbout);
+
+    // The keys Linux desktops use for these commands; a disabled command's
+    // key does nothing.
+    for (auto [id, key] : {std::pair{res::ID_IMAGES_SAVE, "Ctrl+S"},
+                           std::pair{res::ID_IMAGES_SAVE_AS, "Ctrl+Shift+S"},
+                           std::pair{res::ID_IMAGES_EXIT, "Ctrl+Q"},
+                           std::pair{res::ID_IMAGES_ABOUT, "F1"}}) {
+        commands_[id]->setShortcut(QKeySequence(QString::fromLatin1(key)));
+        addAction(commands_[id]);
+    }
 }
 
 QAction* ImagesWindow::Command(int commandId) const {
@@ -139,7 +149,7 @@ platform::PictureGrid ImagesWindow::Grid() const {
 }
 
 QSize ImagesWindow::ClientSize() const {
-    return QSize(width(), height() - platform::MenuBarHeight(menuBar_, width()));
+    return fitter_->ClientSize();
 }
 
 QRect ImagesWindow::PictureRect(int view) const {
@@ -153,60 +163,24 @@ QRect ImagesWindow::PictureRect(int view) const {
 // The pictures' frame rows at the video's own size (each of four views at
 // half of it), the band and the tab window around them.
 void ImagesWindow::FitToFirstSize() {
-    ResizeClient(
-        Grid().ClientForPictureWidth(list_.FrameWidth() / ViewsPerSide(), MaximumClientSize()));
+    fitter_->ResizeClient(Grid().ClientForPictureWidth(list_.FrameWidth() / ViewsPerSide(),
+                                                       fitter_->MaximumClientSize()));
     LayOut();
-}
-
-// The client area that the screen's free area leaves beside the window's
-// frame and menu bar.
-QSize ImagesWindow::MaximumClientSize() const {
-    const QScreen* shownOn = screen();
-    if (shownOn == nullptr)
-        return QSize();
-    const QSize frame = frameGeometry().size() - size();
-    const QSize room = shownOn->availableGeometry().size() - frame;
-    return QSize(room.width(), room.height() - platform::MenuBarHeight(menuBar_, room.width()));
-}
-
-void ImagesWindow::ResizeClient(QSize client) {
-    requestedClient_ = client;
-    resize(client.width(), client.height() + platform::MenuBarHeight(menuBar_, client.width()));
-    // Growing the short side must not push the window past the screen's edge.
-    if (const QScreen* shownOn = screen(); shownOn != nullptr && isVisible()) {
-        const QRect room = shownOn->availableGeometry();
-        QRect frame = frameGeometry();
-        frame.moveRight(std::min(frame.right(), room.right()));
-        frame.moveBottom(std::min(frame.bottom(), room.bottom()));
-        frame.moveLeft(std::max(frame.left(), room.left()));
-        frame.moveTop(std::max(frame.top(), room.top()));
-        if (frame.topLeft() != frameGeometry().topLeft())
-            move(frame.topLeft());
-    }
 }
 
 void ImagesWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     if (!initialised_ || isMinimized())
         return;
-    // A maximised or full-screen window has the size the window manager gave
-    // it; the views show their pictures in aspect inside it.
-    if (!isMaximized() && !isFullScreen()) {
-        const QSize client = ClientSize();
-        const std::optional<QSize> fitted = Grid().Fit(client, MaximumClientSize());
-        // A window manager that refuses the size asked for (a tiling one)
-        // answers with the old size again; asking once more would never end.
-        const bool refused =
-            requestedClient_ && *requestedClient_ != client && fitted == requestedClient_;
-        requestedClient_.reset();
-        if (fitted && *fitted != client && !refused)
-            ResizeClient(*fitted);
-    }
+    // A maximised or full-screen window keeps the size the window manager
+    // gave it; the views show their pictures in aspect inside it.
+    if (const std::optional<QSize> fitted = fitter_->Answer(Grid(), ClientSize()))
+        fitter_->ResizeClient(*fitted);
     LayOut();
 }
 
 void ImagesWindow::LayOut() {
-    const int menuHeight = platform::MenuBarHeight(menuBar_, width());
+    const int menuHeight = fitter_->MenuBarHeightAt(width());
     menuBar_->setGeometry(0, 0, width(), menuHeight);
     const QSize client = ClientSize();
     for (int view = 0; view < ViewCount(); ++view)
@@ -255,8 +229,8 @@ void ImagesWindow::OnLabel() {
     // The band's rows may have come or gone: keep the pictures' width.
     if (initialised_) {
         if (!isMaximized() && !isFullScreen())
-            ResizeClient(Grid().ClientForPictureWidth(Grid().PictureIn(ClientSize()).width(),
-                                                      MaximumClientSize()));
+            fitter_->ResizeClient(Grid().ClientForPictureWidth(
+                Grid().PictureIn(ClientSize()).width(), fitter_->MaximumClientSize()));
         LayOut();
     }
     for (const auto& views : views_)

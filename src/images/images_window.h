@@ -20,6 +20,7 @@
 #include "images/label_dialog.h"
 #include "images/save_job.h"
 #include "platform/client_aspect.h"
+#include "platform/client_fitter.h"
 #include "platform/messages.h"
 
 #include <QDialog>
@@ -142,8 +143,6 @@ private:
     void CreateViews(int view);
     platform::PictureGrid Grid() const;
     void FitToFirstSize();
-    QSize MaximumClientSize() const;
-    void ResizeClient(QSize client);
     void LayOut();
     void OnLabel();
     void OnAbout();
@@ -152,6 +151,7 @@ private:
     ImageList list_;
     const std::vector<int> tabWindowIds_;
     QMenuBar* menuBar_ = nullptr;
+    std::unique_ptr<platform::ClientFitter> fitter_;
     std::map<int, QAction*> commands_;
     std::vector<controls::CGXTabWnd*> tabWindows_;
     std::vector<std::vector<ImageView*>> views_;
@@ -160,8 +160,6 @@ private:
     QPointer<CProgressDlg> progress_;
     std::shared_ptr<SaveRun> run_;
     bool closeWhenSaved_ = false;
-    // The client size last asked of the window manager, until it answers.
-    std::optional<QSize> requestedClient_;
     bool initialised_ = false;
     bool ending_ = false;
 };

@@ -43,14 +43,18 @@ std::optional<QSize> PictureGrid::Fit(QSize client, QSize maximum) const {
     const std::optional<QSize> picture = FitClientToAspect(PictureIn(client), pictureAspect);
     if (!picture)
         return std::nullopt;
-    const QSize fitted = ClientFor(*picture);
+    return ClientForPicture(*picture, maximum);
+}
+
+QSize PictureGrid::ClientForPicture(QSize picture, QSize maximum) const {
+    const QSize client = ClientFor(picture);
     if (maximum.isEmpty() ||
-        (fitted.width() <= maximum.width() && fitted.height() <= maximum.height()))
-        return fitted;
+        (client.width() <= maximum.width() && client.height() <= maximum.height()))
+        return client;
     // Every cell's picture within the smaller share, so that the whole grid fits.
     const QSize room(std::max(maximum.width() / perSide - margin.width(), 1),
                      std::max(maximum.height() / perSide - margin.height(), 1));
-    return ClientFor(LargestWithin(room.boundedTo(*picture), pictureAspect));
+    return ClientFor(LargestWithin(room.boundedTo(picture), pictureAspect));
 }
 
 QSize PictureGrid::ClientForPictureWidth(int width, QSize maximum) const {

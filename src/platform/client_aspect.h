@@ -40,6 +40,9 @@ struct PictureGrid {
     std::optional<QSize> Fit(QSize client, QSize maximum = QSize()) const;
     // The client whose picture is `width` wide and in aspect, within `maximum`.
     QSize ClientForPictureWidth(int width, QSize maximum = QSize()) const;
+    // The client that shows `picture` as it is, or, when that would pass
+    // `maximum`, the largest picture in aspect that fits.
+    QSize ClientForPicture(QSize picture, QSize maximum = QSize()) const;
 };
 
 // The largest size of the aspect (width ÷ height) within `room`, each side

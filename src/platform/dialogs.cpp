@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <cstdio>
 
 namespace platform {
 namespace {
@@ -38,22 +39,10 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 std::optional<QString> RunFileDialog(FileDialogKind kind, const FileDialogOptions& options) {
     if (ScriptedDialogs* script = ScriptedDialogs::Current())
         return script->TakeFile(ShownFileDialog{kind, options});
-    QFileDialog dialog(options.owner, QString(), options.directory);
-    dialog.setNameFilters(ConvertFilter(options.filter));
-    dialog.setDefaultSuffix(options.defaultExtension);
-    if (kind == FileDialogKind::kOpen) {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    }
-    if (!options.initialName.isEmpty())
-        dialog.selectFile(options.initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(kind, options);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return dialog->selectedFiles().constFirst();
 }
 
 } // namespace
@@ -85,6 +74,26 @@ QStringList ConvertFilter(const QString& filter) {
         filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
     }
     return filters;
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(FileDialogKind kind, const FileDialogOptions& options) {
+    auto dialog = std::make_unique<QFileDialog>(options.owner, QString(), options.directory);
+    // Otherwise the dialog appends each filter's patterns to a description
+    // that states them already.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setNameFilters(ConvertFilter(options.filter));
+    dialog->setDefaultSuffix(options.defaultExtension);
+    if (kind == FileDialogKind::kOpen) {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (!options.initialName.isEmpty())
+        dialog->selectFile(options.initialName);
+    return dialog;
 }
 
 std::optional<QString> AskOpenFile(const FileDialogOptions& options) {
@@ -126,6 +135,7 @@ std::unique_ptr<ScriptedDialogs> ScriptedDialogs::FromEnvironment() {
     if (!qEnvironmentVariableIsSet("TESSELON_DIALOG_ANSWERS"))
         return nullptr;
     auto script = std::make_unique<ScriptedDialogs>();
+    script->EchoMessagesToStandardError(true);
     const QString answers = qEnvironmentVariable("TESSELON_DIALOG_ANSWERS");
     for (const QString& answer : answers.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         if (answer == QLatin1String("ok"))
@@ -150,6 +160,11 @@ void ScriptedDialogs::AnswerFile(std::optional<QString> path) {
     fileAnswers_.push_back(FileAnswer{path.has_value(), path.value_or(QString())});
 }
 
+void ScriptedDialogs::EchoMessagesToStandardError(bool echo) {
+    std::lock_guard lock(mutex_);
+    echo_ = echo;
+}
+
 std::vector<ShownMessage> ScriptedDialogs::Messages() const {
     std::lock_guard lock(mutex_);
     return messages_;
@@ -163,10 +178,16 @@ std::vector<ShownFileDialog> ScriptedDialogs::FileDialogs() const {
 DialogAnswer ScriptedDialogs::TakeMessage(const ShownMessage& shown) {
     std::lock_guard lock(mutex_);
     messages_.push_back(shown);
-    if (messageAnswers_.empty())
-        return DialogAnswer::kOk;
-    const DialogAnswer answer = messageAnswers_.front();
-    messageAnswers_.pop_front();
+    const bool scripted = !messageAnswers_.empty();
+    const DialogAnswer answer = scripted ? messageAnswers_.front() : DialogAnswer::kOk;
+    if (scripted)
+        messageAnswers_.pop_front();
+    if (echo_)
+        std::fprintf(stderr, "tesselon: message box \"%s\": %s [%s]\n",
+                     shown.caption.toLocal8Bit().constData(), shown.text.toLocal8Bit().constData(),
+                     !scripted                         ? "no answer left, answered ok"
+                     : answer == DialogAnswer::kOk     ? "answered ok"
+                                                       : "answered cancel");
     return answer;
 }
 

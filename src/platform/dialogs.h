@@ -20,6 +20,7 @@
 #include <optional>
 #include <vector>
 
+class QFileDialog;
 class QWidget;
 
 namespace platform {
@@ -50,6 +51,13 @@ struct FileDialogOptions {
 // "*.*" becomes "*".
 QStringList ConvertFilter(const QString& filter);
 
+enum class FileDialogKind { kOpen, kSave };
+
+// The file dialog that AskOpenFile and AskSaveFile run, not yet shown. It
+// shows each filter's description once, as written: the descriptions carry
+// their patterns already.
+std::unique_ptr<QFileDialog> MakeFileDialog(FileDialogKind kind, const FileDialogOptions& options);
+
 // The chosen existing file's full path, or nothing when cancelled.
 std::optional<QString> AskOpenFile(const FileDialogOptions& options);
 
@@ -66,8 +74,6 @@ QString LoadString(int id);
 
 // String `id` with every "%1" replaced by `argument`.
 QString FormatString(int id, const QString& argument);
-
-enum class FileDialogKind { kOpen, kSave };
 
 struct ShownMessage {
     QString text;
@@ -94,6 +100,9 @@ public:
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
     void AnswerMessage(DialogAnswer answer);
+    // Prints every message box taken, its caption, text and answer, on
+    // standard error, so that a scripted run hides no error.
+    void EchoMessagesToStandardError(bool echo);
     // A path to choose, or nothing to cancel.
     void AnswerFile(std::optional<QString> path);
 
@@ -110,7 +119,7 @@ public:
     // TESSELON_DIALOG_ANSWERS, or none when it is not set. The variable lists
     // answers separated by commas: "ok" and "cancel" answer message boxes,
     // "file:PATH" chooses PATH in a file dialog and "nofile" cancels one.
-    // Unknown words are ignored.
+    // Unknown words are ignored. Its message boxes are echoed.
     static std::unique_ptr<ScriptedDialogs> FromEnvironment();
 
 private:
@@ -122,6 +131,7 @@ private:
     };
     std::deque<FileAnswer> fileAnswers_;
     std::vector<ShownMessage> messages_;
+    bool echo_ = false;
     std::vector<ShownFileDialog> fileDialogs_;
 };
 
