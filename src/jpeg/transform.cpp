@@ -177,12 +177,26 @@ const DctRows& Rows() {
     return rows;
 }
 
+// 0.5 with the sign of each lane, by bit operations (a lane-wise comparison
+// of eight doubles is not lowered to vector code at every width). It differs
+// from `value >= 0 ? 0.5 : −0.5` only for −0, and there both give
+// −0 ± 0.5, which truncates to 0 whichever side of it a margin moves it.
+[[gnu::always_inline]] inline Row HalfWithSignOf(Row value) {
+    RowBits bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    constexpr std::uint64_t kSignBit = 0x8000000000000000;
+    constexpr std::uint64_t kHalf = 0x3FE0000000000000; // 0.5
+    const RowBits half = (bits & kSignBit) | kHalf;
+    Row result;
+    std::memcpy(&result, &half, sizeof result);
+    return result;
+}
+
 // RoundCoefficient(coefficient ÷ divisor) in every lane: the division, then
 // d + 0.5 or d − 0.5 truncated toward zero.
 [[gnu::always_inline]] inline RowInteger DivideAndRound(Row coefficients, Row divisors) {
     const Row quotient = coefficients / divisors;
-    const Row half = quotient >= 0.0 ? Splat(0.5) : Splat(-0.5);
-    return __builtin_convertvector(quotient + half, RowInteger);
+    return __builtin_convertvector(quotient + HalfWithSignOf(quotient), RowInteger);
 }
 
 // How far from a rounding boundary a quotient estimate must lie for the
@@ -205,7 +219,7 @@ Quantize(const Row (&coefficients)[8], const Quantizer& quantizer, CoefficientUn
 #pragma GCC unroll 8
     for (int u = 0; u < 8; ++u) {
         const Row estimate = coefficients[u] * LoadRow(quantizer.reciprocals, u);
-        const Row shifted = estimate + (estimate >= 0.0 ? Splat(0.5) : Splat(-0.5));
+        const Row shifted = estimate + HalfWithSignOf(estimate);
         rounded[u] = __builtin_convertvector(shifted - kBoundaryMargin, RowInteger);
         uncertain |= rounded[u] ^ __builtin_convertvector(shifted + kBoundaryMargin, RowInteger);
     }
@@ -248,12 +262,15 @@ Quantize(const Row (&coefficients)[8], const Quantizer& quantizer, CoefficientUn
         s[x] = CentredSamples(samples, x);
     }
     // T = C × S, one row of T at a time: T[i][·] = Σk C[i][k] × S[k][·].
+    // Each sum starts from its first product rather than from 0.0 + it: the
+    // two differ only in the sign of a zero, which no later step can turn into
+    // a different quantized value.
     Row t[8];
 #pragma GCC unroll 8
     for (int i = 0; i < 8; ++i) {
-        Row sum = Row{};
-#pragma GCC unroll 8
-        for (int k = 0; k < 8; ++k) {
+        Row sum = rows.c[i][0] * s[0];
+#pragma GCC unroll 7
+        for (int k = 1; k < 8; ++k) {
             sum += rows.c[i][k] * s[k];
         }
         t[i] = sum;
@@ -262,9 +279,9 @@ Quantize(const Row (&coefficients)[8], const Quantizer& quantizer, CoefficientUn
     Row f[8];
 #pragma GCC unroll 8
     for (int u = 0; u < 8; ++u) {
-        Row sum = Row{};
-#pragma GCC unroll 8
-        for (int k = 0; k < 8; ++k) {
+        Row sum = Splat(t[u][0]) * rows.transposed[0];
+#pragma GCC unroll 7
+        for (int k = 1; k < 8; ++k) {
             sum += Splat(t[u][k]) * rows.transposed[k];
         }
         f[u] = sum;
