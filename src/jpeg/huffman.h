@@ -108,18 +108,12 @@ inline constexpr std::uint32_t kZeroRun = 0xF0;
 // extra bits (0 for EOB and ZRL). The scan's statistics pass counts and
 // records them; its output pass writes the record.
 
-// Codes the unit at (row, column) of the component (F.1.2.1 and F.1.2.2):
-// the DC difference from `predictor`, the previous unit's DC in this scan,
-// which then becomes this unit's DC, then the AC coefficients in zigzag order
-// as run/size symbols, ZRL for each full 16 zeros before a nonzero coefficient
-// and EOB after a trailing run of zeros. A (row, column) past the component's
-// grid codes the nearest edge unit (JpegComponent::ClampedUnit), so
-// interleaved coding units that reach past the grid never read outside the
-// stored coefficients.
+// Codes one unit (F.1.2.1 and F.1.2.2): the DC difference from `predictor`,
+// the previous unit's DC in this scan, which then becomes this unit's DC, then
+// the AC coefficients in zigzag order as run/size symbols, ZRL for each full
+// 16 zeros before a nonzero coefficient and EOB after a trailing run of zeros.
 template <typename Action>
-void EncodeDataUnit(const JpegComponent& component, std::uint32_t row, std::uint32_t column,
-                    std::int32_t& predictor, const Action& action) {
-    const CoefficientUnit& unit = component.ClampedUnit(row, column);
+void EncodeDataUnit(const CoefficientUnit& unit, std::int32_t& predictor, const Action& action) {
     const std::int32_t difference = unit[0] - predictor;
     predictor = unit[0];
     const std::uint32_t dcSize = ValueSize(difference);

@@ -1,5 +1,6 @@
 #include "jpeg/scan.h"
 
+#include "jpeg/entropy_coder.h"
 #include "jpeg/errors.h"
 #include "jpeg/markers.h"
 #include "jpeg/symbol_stream.h"
@@ -139,6 +140,18 @@ private:
     std::uint32_t acSlot_;
 };
 
+// Before coding unit `unitIndex`: the marker and predictor reset of E.1.4
+// when an interval ends there. The stream has room for the marker.
+void RestartIfDue(std::uint32_t interval, std::uint64_t unitIndex,
+                  std::array<std::int32_t, 3>& predictors, SymbolStream& stream) {
+    if (interval != 0 && unitIndex != 0 && unitIndex % interval == 0) {
+        stream.Reserve(1);
+        stream.AddRestart(
+            static_cast<std::uint32_t>((unitIndex / interval - 1) % kRestartMarkerCount));
+        predictors.fill(0);
+    }
+}
+
 // The coding units of one row: a one-component scan walks the component's
 // own grid of data units (A.2.2); an interleaved scan walks the frame's coding
 // units, each holding V rows of H data units of every component in turn
@@ -155,34 +168,36 @@ private:
 void RecordRow(const ScanContext& scan, std::uint32_t row, std::span<const SymbolRecorder> recorders,
                std::array<std::int32_t, 3>& predictors, ScanBand& band) {
     const std::uint32_t interval = RestartInterval(scan);
-    const bool interleaved = scan.components.size() > 1;
-    const std::uint32_t columns =
-        interleaved ? scan.mcuColumns : scan.components.front().component->DataUnitColumns();
-    for (std::uint32_t column = 0; column < columns; ++column) {
-        const std::uint64_t unitIndex = std::uint64_t{row} * columns + column;
-        if (interval != 0 && unitIndex != 0 && unitIndex % interval == 0) {
-            band.stream.AddRestart(static_cast<std::uint32_t>((unitIndex / interval - 1) %
-                                                              kRestartMarkerCount));
-            predictors.fill(0);
+    SymbolStream& stream = band.stream;
+    if (scan.components.size() == 1) {
+        const JpegComponent& component = *scan.components.front().component;
+        const std::uint32_t columns = component.DataUnitColumns();
+        for (std::uint32_t column = 0; column < columns; ++column) {
+            stream.Reserve(SymbolStream::kMostPerUnit + 2);
+            RestartIfDue(interval, std::uint64_t{row} * columns + column, predictors, stream);
+            EncodeDataUnit(component.Unit(row, column), predictors[0], recorders[0]);
         }
-        if (!interleaved) {
-            EncodeDataUnit(*scan.components.front().component, row, column, predictors[0],
-                           recorders[0]);
-            continue;
-        }
-        for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
-            const JpegComponent& component = *scan.components[index].component;
-            const std::uint32_t vertical = component.VerticalFactor();
-            const std::uint32_t horizontal = component.HorizontalFactor();
-            for (std::uint32_t y = 0; y < vertical; ++y) {
-                for (std::uint32_t x = 0; x < horizontal; ++x) {
-                    EncodeDataUnit(component, vertical * row + y, horizontal * column + x,
-                                   predictors[index], recorders[index]);
+    } else {
+        for (std::uint32_t column = 0; column < scan.mcuColumns; ++column) {
+            RestartIfDue(interval, std::uint64_t{row} * scan.mcuColumns + column, predictors,
+                         stream);
+            for (std::uint32_t index = 0; index < scan.components.size(); ++index) {
+                const JpegComponent& component = *scan.components[index].component;
+                const std::uint32_t vertical = component.VerticalFactor();
+                const std::uint32_t horizontal = component.HorizontalFactor();
+                for (std::uint32_t y = 0; y < vertical; ++y) {
+                    for (std::uint32_t x = 0; x < horizontal; ++x) {
+                        stream.Reserve(SymbolStream::kMostPerUnit + 2);
+                        EncodeDataUnit(component.ClampedUnit(vertical * row + y,
+                                                             horizontal * column + x),
+                                       predictors[index], recorders[index]);
+                    }
                 }
             }
         }
     }
-    band.stream.AddRowEnd();
+    stream.Reserve(1);
+    stream.AddRowEnd();
 }
 
 // The statistics pass over a band's rows, calling `rowDone` after each.
@@ -236,6 +251,7 @@ void WriteRecord(const ScanContext& scan, const ScanBand& band, BitOutput& outpu
             }
         }
     }
+    EntropyCoder coder(output);
     for (const SymbolStream::Entry entry : band.stream.Entries()) {
         const std::uint32_t kind = entry.Kind();
         if (kind < SymbolStream::kTableSlots) [[likely]] {
@@ -244,14 +260,16 @@ void WriteRecord(const ScanContext& scan, const ScanBand& band, BitOutput& outpu
                 code = tables[kind]->LookupCode(entry.Symbol());
             }
             const std::uint32_t size = entry.ExtraSize();
-            output.WriteBits(std::uint32_t{code.code} << size | entry.ExtraBits(),
-                             code.length + size);
+            coder.Put(std::uint32_t{code.code} << size | entry.ExtraBits(), code.length + size);
         } else if (kind == SymbolStream::kRestartKind) {
-            output.WriteMarker(static_cast<std::uint8_t>(kRestart0 + entry.Symbol()));
+            coder.PutMarker(static_cast<std::uint8_t>(kRestart0 + entry.Symbol()));
         } else {
+            // What is written so far is in the stream when progress is reported.
+            coder.Flush();
             rowDone();
         }
     }
+    coder.Finish();
 }
 
 // DRI, only when the interval changes.
@@ -335,7 +353,7 @@ void WriteBand(const ScanContext& scan, ScanBand& band) {
     WriteRecord(scan, band, output, [] {});
     output.FlushBits();
     band.bytes = std::move(bytes).str();
-    band.stream.Clear();
+    band.stream.Release();
 }
 
 void WriteScanBands(const ScanContext& scan, std::span<const ScanBand> bands) {

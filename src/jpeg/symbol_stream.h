@@ -1,4 +1,4 @@
-// One scan's Huffman symbols in coding order, with their extra bits, the
+// One scan's (or one band's) Huffman symbols in coding order, with their extra bits, the
 // restart markers and the ends of rows of coding units between them. The
 // statistics pass records it while it counts; the output pass only looks each
 // symbol's code up and writes it, so every unit is turned into symbols once.
@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <algorithm>
+#include <memory>
+#include <span>
 
 namespace tesselon::jpeg {
 
@@ -33,19 +35,46 @@ public:
     static constexpr std::uint32_t kRestartKind = 14;
     static constexpr std::uint32_t kRowEndKind = 15;
 
-    void Clear() { entries_.clear(); }
+    // The most entries one data unit gives: a DC symbol and at most 63 AC
+    // symbols, as each AC symbol (ZRL and EOB included) covers at least one of
+    // the 63 AC positions.
+    static constexpr std::size_t kMostPerUnit = 64;
+
+    // Makes room for `count` more entries; the Add functions below do not
+    // check for room, so each run of them is preceded by a Reserve.
+    void Reserve(std::size_t count) {
+        if (capacity_ - size_ < count) [[unlikely]] {
+            Grow(count);
+        }
+    }
     // Extra bits are at most 16 and a symbol below 256.
     void AddSymbol(std::uint32_t slot, std::uint32_t symbol, std::uint32_t bits,
                    std::uint32_t size) {
-        entries_.push_back(Entry{bits << 16 | slot << 12 | size << 8 | symbol});
+        entries_[size_++] = Entry{bits << 16 | slot << 12 | size << 8 | symbol};
     }
-    void AddRestart(std::uint32_t number) { entries_.push_back(Entry{kRestartKind << 12 | number}); }
-    void AddRowEnd() { entries_.push_back(Entry{kRowEndKind << 12}); }
+    void AddRestart(std::uint32_t number) { entries_[size_++] = Entry{kRestartKind << 12 | number}; }
+    void AddRowEnd() { entries_[size_++] = Entry{kRowEndKind << 12}; }
 
-    const std::vector<Entry>& Entries() const { return entries_; }
+    std::span<const Entry> Entries() const { return {entries_.get(), size_}; }
+    // Frees the entries.
+    void Release() {
+        entries_.reset();
+        size_ = 0;
+        capacity_ = 0;
+    }
 
 private:
-    std::vector<Entry> entries_;
+    void Grow(std::size_t count) {
+        const std::size_t capacity = std::max(size_ + count, 2 * capacity_);
+        auto larger = std::make_unique_for_overwrite<Entry[]>(capacity);
+        std::copy_n(entries_.get(), size_, larger.get());
+        entries_ = std::move(larger);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<Entry[]> entries_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 } // namespace tesselon::jpeg

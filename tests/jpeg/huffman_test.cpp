@@ -309,7 +309,7 @@ TEST_P(EncodeDataUnitCases, GivesSymbolsAndBits) {
     }
     std::int32_t predictor = GetParam().lastDc;
     Recorder recorder;
-    EncodeDataUnit(component, 0, 0, predictor, recorder);
+    EncodeDataUnit(component.Unit(0, 0), predictor, recorder);
     EXPECT_EQ(recorder.symbols, GetParam().expected);
     EXPECT_EQ(predictor, component.Unit(0, 0)[0]);
 }
@@ -349,14 +349,12 @@ INSTANTIATE_TEST_SUITE_P(
         UnitCase{"AllZeroGivesOneEob", 0, {}, {{true, 0, 0, 0}, kEob}}),
     [](const testing::TestParamInfo<UnitCase>& info) { return std::string(info.param.name); });
 
-TEST(EncodeDataUnit, CoordinatesPastTheGridCodeTheEdgeUnit) {
+TEST(EncodeDataUnit, CoordinatesPastTheGridGiveTheEdgeUnit) {
     JpegComponent component;
     component.AllocateCoefficients(2, 3);
-    component.Unit(1, 2)[0] = 40;
-    Recorder recorder;
-    std::int32_t predictor = 0;
-    EncodeDataUnit(component, 5, 9, predictor, recorder);
-    EXPECT_EQ(recorder.symbols.front(), (Symbol{true, 6, 40, 6}));
+    EXPECT_EQ(&component.ClampedUnit(5, 9), &component.Unit(1, 2));
+    EXPECT_EQ(&component.ClampedUnit(0, 7), &component.Unit(0, 2));
+    EXPECT_EQ(&component.ClampedUnit(4, 1), &component.Unit(1, 1));
 }
 
 // ---- Encode, then decode with an independent reader -------------------------
@@ -521,7 +519,7 @@ TEST(EncodeDataUnit, RandomUnitsDecodeBackThroughTheBuiltTables) {
         std::int32_t predictor = 0;
         for (std::uint32_t row = 0; row < kRows; ++row) {
             for (std::uint32_t column = 0; column < kColumns; ++column) {
-                EncodeDataUnit(component, row, column, predictor, action);
+                EncodeDataUnit(component.Unit(row, column), predictor, action);
             }
         }
     };
