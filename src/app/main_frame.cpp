@@ -288,8 +288,8 @@ platform::PictureGrid CMainFrame::Grid() const {
 void CMainFrame::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
-        videoRect_ = QRect(QPoint(0, 0), Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
-                                                                 fitter_->MaximumClientSize()));
+        SetFittedClient(Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
+                                                fitter_->MaximumClientSize()));
         UpdateMinimumSize();
         FitWindowToVideo();
     }
@@ -325,11 +325,19 @@ void CMainFrame::OnSize(SizeType type, int cx, int cy) {
     const std::optional<QSize> fitted = fitter_->Answer(Grid(), QSize(cx, cy));
     if (!fitted) {
         // In aspect already, or a size the window manager chose.
-        videoRect_ = QRect(0, 0, cx, cy);
+        if (type == SizeType::Restored)
+            SetFittedClient(QSize(cx, cy));
+        else
+            videoRect_ = QRect(0, 0, cx, cy);
         return;
     }
-    videoRect_ = QRect(QPoint(0, 0), *fitted);
+    SetFittedClient(*fitted);
     FitWindowToVideo();
+}
+
+void CMainFrame::SetFittedClient(QSize client) {
+    videoRect_ = QRect(QPoint(0, 0), client);
+    picture_ = client - ViewMargin();
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
@@ -354,12 +362,17 @@ void CMainFrame::ScheduleAspectCheck() {
 
 void CMainFrame::KeepViewInAspect() {
     aspectCheckScheduled_ = false;
-    if (isMinimized())
+    if (isMinimized() || isMaximized() || isFullScreen())
         return;
     UpdateMinimumSize();
     const QSize client = ClientSize();
-    OnSize(isMaximized() || isFullScreen() ? SizeType::Maximized : SizeType::Restored,
-           client.width(), client.height());
+    const platform::PictureGrid grid = Grid();
+    if (grid.Fit(client) == client)
+        return;
+    // The bars changed, not the user's drag: the picture keeps its size and
+    // the frame grows or shrinks around it.
+    videoRect_ = QRect(QPoint(0, 0), grid.ClientForPicture(picture_, fitter_->MaximumClientSize()));
+    FitWindowToVideo();
 }
 
 // ---- Commands ----
@@ -391,8 +404,8 @@ bool CMainFrame::OpenFile(const QString& path) {
     aspect_ = platform::AspectOf(videoWidth_, videoHeight_);
     viewEdge_->SetPictureAspect(aspect_);
     // The view, not the whole client area, takes the video's own size.
-    videoRect_ = QRect(QPoint(0, 0), Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
-                                                             fitter_->MaximumClientSize()));
+    SetFittedClient(Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
+                                            fitter_->MaximumClientSize()));
 
     durationSeconds_ = gSource->GetDurationSeconds();
     positionSeconds_ = 0;

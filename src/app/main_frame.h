@@ -134,6 +134,8 @@ private:
     // own (a bar shown, hidden or docked elsewhere): the rule again.
     void ScheduleAspectCheck();
     void KeepViewInAspect();
+    // Sets videoRect to a client size that the view shows in aspect.
+    void SetFittedClient(QSize client);
     void UpdateMinimumSize();
     void DestroyFrame();
 
@@ -152,6 +154,8 @@ private:
     QRect videoRect_{0, 0, kDefaultVideoWidth, kDefaultVideoHeight};
     int videoWidth_ = kDefaultVideoWidth;
     int videoHeight_ = kDefaultVideoHeight;
+    // The view's picture area at the last fit: kept when a bar comes or goes.
+    QSize picture_{kDefaultVideoWidth, kDefaultVideoHeight};
     float aspect_;
     int durationSeconds_ = 0;
     int positionSeconds_ = 0;

@@ -52,16 +52,19 @@ std::optional<QSize> ClientFitter::Answer(const PictureGrid& grid, QSize client)
     const std::optional<QSize> fitted = grid.Fit(client, MaximumClientSize());
     if (!fitted || *fitted == client)
         return std::nullopt;
-    // A window manager that refuses (a tiling one) answers with another size
-    // than the one asked for, and the rule would ask for the same again.
-    if (latest && client != *latest && fitted == latest)
+    // A window manager that refuses (a tiling one) answers with the size the
+    // window had before, and the rule would ask for the same again. A drag
+    // elsewhere that the rule answers alike is no refusal.
+    if (latest && client != *latest && client == beforeLatest_ && fitted == latest)
         return std::nullopt;
     return fitted;
 }
 
 void ClientFitter::ResizeClient(QSize client) {
-    if (requests_.empty() || requests_.back() != client)
+    if (requests_.empty() || requests_.back() != client) {
         requests_.push_back(client);
+        beforeLatest_ = ClientSize();
+    }
     // A few are enough to recognise the late answers of a burst of requests.
     constexpr std::size_t kRemembered = 8;
     while (requests_.size() > kRemembered)

@@ -36,8 +36,8 @@ public:
     // The client size a resize to `client` should be answered with: nothing
     // when it is in aspect already, when the window is minimised, maximised
     // or full screen (the window manager chose that size), or when the
-    // window manager answered the last request with another size that the
-    // rule would answer with that request again (asking would never end).
+    // window manager answered the last request with the size from before it
+    // and the rule would ask for the same again (asking would never end).
     // A resize to the size of an earlier request of ours is the window
     // manager's late answer to it: it is answered with the latest request.
     std::optional<QSize> Answer(const PictureGrid& grid, QSize client);
@@ -53,6 +53,8 @@ private:
     // Client sizes asked for since the window last took a size of its own
     // (the user's or the window manager's), the latest last.
     std::deque<QSize> requests_;
+    // The client size when the latest request was made.
+    QSize beforeLatest_;
 };
 
 } // namespace platform

@@ -69,6 +69,10 @@ protected:
         test_support::PumpPending();
     }
 
+    // Resizes the frame so that its view's picture area would be `view`
+    // with the bars as they are.
+    void DragViewTo(QSize view) { DragClientTo(view + Frame().ViewMargin()); }
+
     platform::ScriptedDialogs dialogs_;
     std::unique_ptr<CGrabberApp> app_;
 };
