@@ -84,16 +84,19 @@ private:
 };
 
 // Size category of a value: the number of significant bits of its magnitude.
+// Written without branches: the sign of a coefficient is as good as random,
+// and a branch on it would be mispredicted half the time.
 constexpr std::uint32_t ValueSize(std::int32_t value) {
-    const std::uint32_t magnitude =
-        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    const auto sign = static_cast<std::uint32_t>(value >> 31); // all 1-bits when negative
+    const std::uint32_t magnitude = (static_cast<std::uint32_t>(value) ^ sign) - sign;
     return static_cast<std::uint32_t>(std::bit_width(magnitude));
 }
 
 // Extra bits of a value of size `size` (below 32): its low bits, or those of
 // value − 1 when negative (the ones' complement of the magnitude).
 constexpr std::uint32_t ValueBits(std::int32_t value, std::uint32_t size) {
-    const std::uint32_t bits = static_cast<std::uint32_t>(value < 0 ? value - 1 : value);
+    const std::uint32_t bits =
+        static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(value >> 31);
     return bits & ((std::uint32_t{1} << size) - 1);
 }
 

@@ -310,11 +310,12 @@ std::vector<ScanSpec> JpegWriter::ScansToWrite() const {
 }
 
 void JpegWriter::WriteScans() {
+    ScanBand scratch;
     for (const ScanSpec& spec : ScansToWrite()) {
         ++currentPass_;
         std::array<ScanComponent, kComponentCount> list{};
         const std::size_t count = ScanComponents(spec, list);
-        EncodeScan(ContextFor(std::span<const ScanComponent>(list.data(), count)));
+        EncodeScan(ContextFor(std::span<const ScanComponent>(list.data(), count)), scratch);
     }
 }
 

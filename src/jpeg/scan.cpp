@@ -200,9 +200,35 @@ void RecordRow(const ScanContext& scan, std::uint32_t row, std::span<const Symbo
     stream.AddRowEnd();
 }
 
+// Room for every entry a band can give (a coding unit's data units, each with
+// up to 64 symbols, a marker before each unit and a row end), as long as that
+// stays below 64 MB: untouched pages of a large block cost nothing, and the
+// record then never moves. A larger band starts at 8 entries per data unit
+// and grows.
+std::size_t LikelyEntries(const ScanContext& scan, const ScanBand& band) {
+    std::uint64_t unitsPerRow = 0;
+    if (scan.components.size() == 1) {
+        unitsPerRow = scan.components.front().component->DataUnitColumns();
+    } else {
+        for (const ScanComponent& entry : scan.components) {
+            unitsPerRow += std::uint64_t{entry.component->HorizontalFactor()} *
+                           entry.component->VerticalFactor() * scan.mcuColumns;
+        }
+    }
+    const std::uint64_t units = unitsPerRow * (band.endRow - band.firstRow);
+    const std::uint64_t most = units * (SymbolStream::kMostPerUnit + 1) + band.endRow;
+    constexpr std::uint64_t kLargestReserve = (64u << 20) / sizeof(SymbolStream::Entry);
+    return static_cast<std::size_t>(most <= kLargestReserve ? most : units * 8);
+}
+
 // The statistics pass over a band's rows, calling `rowDone` after each.
 template <typename RowDone>
 void RecordRows(const ScanContext& scan, ScanBand& band, const RowDone& rowDone) {
+    band.stream.Clear();
+    band.stream.Reserve(LikelyEntries(scan, band));
+    for (auto& counts : band.counts) {
+        counts.fill(0);
+    }
     // Unused slots are never handed a symbol.
     const std::array<SymbolRecorder, 3> recorders = {SymbolRecorder(band, 0), SymbolRecorder(band, 1),
                                                      SymbolRecorder(band, 2)};
@@ -302,11 +328,16 @@ std::uint32_t CodingUnitRows(const ScanContext& scan) {
 }
 
 void EncodeScan(const ScanContext& scan) {
+    ScanBand scratch;
+    EncodeScan(scan, scratch);
+}
+
+void EncodeScan(const ScanContext& scan, ScanBand& whole) {
     CheckComponents(scan);
     WriteRestartIntervalIfChanged(scan);
 
     // Annex K.2: the tables are built from this scan's own symbol counts.
-    ScanBand whole;
+    whole.firstRow = 0;
     whole.endRow = CodingUnitRows(scan);
     PassProgress statistics(scan, false, whole.endRow);
     RecordRows(scan, whole, [&] { statistics.RowDone(); });

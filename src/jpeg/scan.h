@@ -52,6 +52,10 @@ struct ScanContext {
 // Aborted" when the reporter asks to stop; errors of the tables pass through.
 void EncodeScan(const ScanContext& scan);
 
+struct ScanBand;
+// The same, recording into `scratch`, whose memory then serves the next scan.
+void EncodeScan(const ScanContext& scan, ScanBand& scratch);
+
 // The same scan in bands of whole restart intervals, which code independently
 // of each other, for several threads: SplitScan, then RecordBand for every
 // band (the statistics pass), BuildScanTables, WriteBand for every band (the

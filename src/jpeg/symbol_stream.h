@@ -56,6 +56,8 @@ public:
     void AddRowEnd() { entries_[size_++] = Entry{kRowEndKind << 12}; }
 
     std::span<const Entry> Entries() const { return {entries_.get(), size_}; }
+    // Empties the stream and keeps its memory for the next scan.
+    void Clear() { size_ = 0; }
     // Frees the entries.
     void Release() {
         entries_.reset();
