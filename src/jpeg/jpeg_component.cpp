@@ -3,6 +3,8 @@
 #include "jpeg/errors.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace tesselon::jpeg {
 
@@ -27,22 +29,32 @@ void JpegComponent::SetRatios(std::uint32_t verticalRatio, std::uint32_t horizon
 
 void JpegComponent::AllocateCoefficients(std::uint32_t rows, std::uint32_t columns) {
     ReleaseCoefficients();
-    units_.resize(static_cast<std::size_t>(rows) * columns);
+    const std::size_t count = static_cast<std::size_t>(rows) * columns;
+    if (count != 0) {
+        units_.reset(static_cast<CoefficientUnit*>(std::calloc(count, sizeof(CoefficientUnit))));
+        if (!units_) {
+            throw std::bad_alloc();
+        }
+    }
     rows_ = rows;
     columns_ = columns;
 }
 
 void JpegComponent::ReleaseCoefficients() {
-    std::vector<CoefficientUnit>().swap(units_);
+    units_.reset();
     rows_ = 0;
     columns_ = 0;
 }
 
 const CoefficientUnit& JpegComponent::ClampedUnit(std::uint32_t row, std::uint32_t column) const {
-    if (units_.empty()) {
+    if (!units_) {
         throw EJpegFatal("INTERNAL ERROR - No coefficients for component");
     }
     return Unit(std::min(row, rows_ - 1), std::min(column, columns_ - 1));
+}
+
+void JpegComponent::FreeBlock::operator()(CoefficientUnit* block) const {
+    std::free(block);
 }
 
 void JpegComponent::SetTables(const QuantTable* quantization, HuffmanCodeTable* dcTable,

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace tesselon::jpeg {
 
@@ -69,7 +69,12 @@ public:
 private:
     std::uint32_t rows_ = 0;
     std::uint32_t columns_ = 0;
-    std::vector<CoefficientUnit> units_;
+    // calloc'ed: a large block comes zeroed from the system without a pass
+    // over every page.
+    struct FreeBlock {
+        void operator()(CoefficientUnit* block) const;
+    };
+    std::unique_ptr<CoefficientUnit[], FreeBlock> units_;
     std::uint32_t verticalFactor_ = 1;
     std::uint32_t horizontalFactor_ = 1;
     std::uint32_t verticalRatio_ = 1;
