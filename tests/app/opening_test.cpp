@@ -1,0 +1,206 @@
+// Opening files from outside the File menu: the command line, a drop, the
+// keyboard; and the open dialog's filters as the dialog shows them.
+#include "app/command_line.h"
+#include "app/video_view.h"
+#include "app_fixture.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QProcess>
+#include <QTest>
+#include <QUrl>
+
+namespace app_test {
+namespace {
+
+TEST_F(AppTest, StartFileOpensAsFileOpenWould) {
+    CGrabberApp::Options options = SilentOptions();
+    options.startFile = AppDataPath("cif_352x288.mpg");
+    ASSERT_TRUE(Start(std::move(options)));
+    EXPECT_TRUE(gSource->IsOpen());
+    EXPECT_TRUE(gSource->IsPlaying());
+    EXPECT_TRUE(Frame().IsTimerRunning());
+    EXPECT_EQ(Frame().Path(), AppDataPath("cif_352x288.mpg"));
+    EXPECT_EQ(Frame().View()->size(), QSize(352, 288));
+    EXPECT_TRUE(dialogs_.FileDialogs().empty()) << "no dialog for a file given";
+}
+
+TEST_F(AppTest, BadStartFileShowsItsMessageAndTheWindowStays) {
+    CGrabberApp::Options options = SilentOptions();
+    options.startFile = DataPath("not_a_video.mpg");
+    ASSERT_TRUE(Start(std::move(options))) << "a bad file does not end the program";
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].text, QStringLiteral("Could not open file!"));
+    EXPECT_EQ(dialogs_.Messages()[0].caption, QStringLiteral("FATAL ERROR"));
+    EXPECT_FALSE(gSource->IsOpen());
+    EXPECT_TRUE(Frame().isVisible());
+}
+
+void Drop(CMainFrame& frame, const QList<QUrl>& urls, bool* accepted) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint centre = frame.rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&frame, &enter);
+    *accepted = enter.isAccepted();
+    if (!*accepted)
+        return;
+    QDropEvent drop(QPointF(centre), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&frame, &drop);
+    test_support::PumpPending();
+}
+
+TEST_F(AppTest, DroppingOneVideoFileOpensIt) {
+    ASSERT_TRUE(Start());
+    bool accepted = false;
+    Drop(Frame(), {QUrl::fromLocalFile(DataPath("index.mpg"))}, &accepted);
+    EXPECT_TRUE(accepted);
+    EXPECT_TRUE(gSource->IsOpen());
+    EXPECT_EQ(Frame().Path(), DataPath("index.mpg"));
+    EXPECT_EQ(Frame().VideoWidth(), 176);
+}
+
+TEST_F(AppTest, DropsThatAreNotOneLocalFileOrComeDuringABatchAreRefused) {
+    ASSERT_TRUE(Start());
+    bool accepted = true;
+    Drop(Frame(),
+         {QUrl::fromLocalFile(DataPath("index.mpg")), QUrl::fromLocalFile(DataPath("index.mp4"))},
+         &accepted);
+    EXPECT_FALSE(accepted) << "two files";
+    Drop(Frame(), {QUrl(QStringLiteral("https://example.org/a.mpg"))}, &accepted);
+    EXPECT_FALSE(accepted) << "not a local file";
+    Frame().SetCommandsEnabled(false);
+    Drop(Frame(), {QUrl::fromLocalFile(DataPath("index.mpg"))}, &accepted);
+    EXPECT_FALSE(accepted) << "File, Open is disabled";
+    Frame().SetCommandsEnabled(true);
+    EXPECT_FALSE(gSource->IsOpen());
+}
+
+TEST_F(AppTest, KeysRunTheCommandsWhileTheyAreEnabled) {
+    ASSERT_TRUE(Start());
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    dialogs_.AnswerFile(DataPath("index.mpg"));
+    QTest::keyClick(&Frame(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(gSource->IsOpen()) << "Ctrl+O";
+    Frame().SetCommandsEnabled(false);
+    QTest::keyClick(&Frame(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(gSource->IsOpen()) << "Ctrl+W while Close is disabled";
+    Frame().SetCommandsEnabled(true);
+    QTest::keyClick(&Frame(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(gSource->IsOpen()) << "Ctrl+W";
+}
+
+TEST(OpenFilterTest, TheDialogShowsEachDescriptionOnceWithVideoFilesFirst) {
+    platform::FileDialogOptions options;
+    options.filter = CMainFrame::kOpenFilter;
+    const std::unique_ptr<QFileDialog> dialog =
+        platform::MakeFileDialog(platform::FileDialogKind::kOpen, options);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    const auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QStringList shown;
+    for (int i = 0; i < types->count(); ++i)
+        shown << types->itemText(i);
+    EXPECT_EQ(shown, QStringList({"Video files", "Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)",
+                                  "Active Streaming Format (*.asf)",
+                                  "Active Streaming Redirector (*.asx)",
+                                  "Audio Video Interleave Format (*.avi)",
+                                  "RealAudio/RealVideo (*.rm)", "Wave Audio (*.wav)",
+                                  "All Files (*.*)"}));
+    // The first entry lists what users have today besides the original types.
+    const QString videoFiles = dialog->nameFilters().constFirst();
+    for (const char* pattern : {"*.mp4", "*.mkv", "*.webm", "*.wmv", "*.flv", "*.ogv", "*.mpg",
+                                "*.asf", "*.asx", "*.avi", "*.rm"})
+        EXPECT_TRUE(videoFiles.contains(QLatin1String(pattern))) << pattern;
+}
+
+struct LineCase {
+    QStringList arguments;
+    CommandLine::Action action;
+    const char* file;
+    int exitCode;
+    friend void PrintTo(const LineCase& c, std::ostream* out) {
+        *out << c.arguments.join(u' ').toStdString();
+    }
+};
+
+class CommandLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(CommandLineTest, FindsTheFileOrWhatEndsTheProgram) {
+    const CommandLine line = ParseCommandLine(GetParam().arguments);
+    EXPECT_EQ(line.action, GetParam().action);
+    EXPECT_EQ(line.file, QString::fromUtf8(GetParam().file));
+    EXPECT_EQ(ExitCodeOf(line.action), GetParam().exitCode);
+    EXPECT_EQ(line.output.isEmpty(), line.action == CommandLine::Action::kRun);
+}
+
+using Action = CommandLine::Action;
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandLineTest,
+    ::testing::Values(LineCase{{"tesselon"}, Action::kRun, "", 0},
+                      LineCase{{"tesselon", "a.mpg"}, Action::kRun, "a.mpg", 0},
+                      LineCase{{"tesselon", "--", "-odd name.mpg"}, Action::kRun, "-odd name.mpg", 0},
+                      LineCase{{"tesselon", "--help"}, Action::kHelp, "", 0},
+                      LineCase{{"tesselon", "a.mpg", "-h"}, Action::kHelp, "", 0},
+                      // Help wins over an option only QApplication knows.
+                      LineCase{{"tesselon", "-platform", "offscreen", "--help"}, Action::kHelp, "", 0},
+                      LineCase{{"tesselon", "--version"}, Action::kVersion, "", 0},
+                      LineCase{{"tesselon", "--frobnicate"}, Action::kError, "", 2},
+                      LineCase{{"tesselon", "a.mpg", "b.mpg"}, Action::kError, "", 2}));
+
+#ifdef TESSELON_PROGRAM
+QProcess& StartProgram(QProcess& process, const QStringList& arguments, const QByteArray& answers = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("TESSELON_DIALOG_ANSWERS"), QString::fromUtf8(answers));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TESSELON_PROGRAM), arguments);
+    return process;
+}
+
+TEST(ProgramTest, HelpAndVersionPrintAndExitWithoutADisplay) {
+    for (const auto& [option, expected] : {std::pair{"--help", "Usage: tesselon [FILE]"},
+                                           std::pair{"--version", "Tesselon 1.2.0"}}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TESSELON_PROGRAM), {QString::fromLatin1(option)});
+        ASSERT_TRUE(process.waitForFinished(60000)) << option;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option;
+        EXPECT_EQ(process.exitCode(), 0) << option;
+        EXPECT_TRUE(process.readAllStandardOutput().contains(expected)) << option;
+    }
+}
+
+TEST(ProgramTest, UnknownOptionFailsWithAHint) {
+    QProcess process;
+    StartProgram(process, {QStringLiteral("--frobnicate")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(process.readAllStandardError().contains("--help"));
+}
+
+// The program runs on until closed: read its error output until the scripted
+// message box shows there, then end it.
+TEST(ProgramTest, BadFileOnTheCommandLineShowsItsMessageOnStandardError) {
+    QProcess process;
+    StartProgram(process, {DataPath("not_a_video.mpg")}, "ok");
+    ASSERT_TRUE(process.waitForStarted(60000));
+    process.setReadChannel(QProcess::StandardError);
+    QByteArray errors;
+    while (!errors.contains("Could not open file!") && process.waitForReadyRead(60000))
+        errors += process.readAllStandardError();
+    EXPECT_TRUE(errors.contains("\"FATAL ERROR\": Could not open file! [answered ok]"))
+        << errors.toStdString();
+    EXPECT_EQ(process.state(), QProcess::Running) << "the window stays open";
+    process.kill();
+    process.waitForFinished(60000);
+}
+#endif
+
+} // namespace
+} // namespace app_test
