@@ -20,6 +20,8 @@ packages=(
     valgrind
     # "Arial" resolves to Liberation Sans; headless runs, screenshots and a null sound sink
     fonts-liberation xvfb xauth imagemagick xdotool pulseaudio
+    # The desktop entry's test validates it
+    desktop-file-utils
 )
 
 missing=()

@@ -270,6 +270,31 @@ TEST_F(ImagesWindowTest, CommandsFollowTheEnablingTableOfEachDialog) {
     EXPECT_EQ(one->Command(res::ID_IMAGES_ABOUT)->text(), "&About Tesselon ...");
 }
 
+TEST_F(ImagesWindowTest, CommandsHaveTheDesktopsKeysThatFollowTheirEnabling) {
+    CapturedBatch batch(2);
+    auto dialog = OpenOn<CImagesDlg>(batch, 360, 240);
+    const std::pair<int, const char*> keys[] = {{res::ID_IMAGES_SAVE, "Ctrl+S"},
+                                                {res::ID_IMAGES_SAVE_AS, "Ctrl+Shift+S"},
+                                                {res::ID_IMAGES_EXIT, "Ctrl+Q"},
+                                                {res::ID_IMAGES_ABOUT, "F1"}};
+    for (const auto& [id, key] : keys)
+        EXPECT_EQ(dialog->Command(id)->shortcut(), QKeySequence(QString::fromLatin1(key))) << id;
+    // F1 reaches the About box through the dialog itself.
+    int aboutRuns = 0;
+    dialog->SetModalRunner([&](QDialog& shown) {
+        aboutRuns += qobject_cast<controls::CAboutDlg*>(&shown) != nullptr;
+        return 0;
+    });
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::keyClick(dialog.get(), Qt::Key_F1);
+    EXPECT_EQ(aboutRuns, 1);
+    // A disabled Exit ignores its key: the dialog stays open.
+    dialog->SetCommandsEnabled(false);
+    QTest::keyClick(dialog.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(dialog->isVisible());
+}
+
 TEST_F(ImagesWindowTest, AboutRunsTheAboutBox) {
     CapturedBatch batch(1);
     auto dialog = OpenOn<CImagesDlg>(batch, 360, 240);

@@ -77,6 +77,15 @@ TEST(PictureGridTest, ShrinksBothSidesWhenTheScreenHasNoRoom) {
     EXPECT_LE(fitted->height(), 601);
 }
 
+TEST(PictureGridTest, ClientForAPictureShowsItAsItIsUnlessTheRoomIsShort) {
+    const PictureGrid view{1, QSize(4, 56), AspectOf(352, 288)};
+    EXPECT_EQ(view.ClientForPicture(QSize(352, 288)), QSize(356, 344));
+    EXPECT_EQ(view.ClientForPicture(QSize(352, 288), QSize(800, 600)), QSize(356, 344));
+    // 1280 x 720 in 800 x 600: the width limits, 796 x 447 in aspect.
+    const PictureGrid wide{1, QSize(4, 56), AspectOf(1280, 720)};
+    EXPECT_EQ(wide.ClientForPicture(QSize(1280, 720), QSize(800, 600)), QSize(800, 503));
+}
+
 TEST(LargestWithinTest, TheLimitingSideDecides) {
     EXPECT_EQ(LargestWithin(QSize(1000, 486), 1.5f), QSize(729, 486));
     EXPECT_EQ(LargestWithin(QSize(300, 486), 1.5f), QSize(300, 200));

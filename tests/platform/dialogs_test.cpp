@@ -206,3 +206,38 @@ INSTANTIATE_TEST_SUITE_P(Dialogs, RealMessageBox,
                          [](const auto& info) { return info.param.name; });
 
 } // namespace
+
+namespace platform {
+namespace {
+
+// A scripted run prints every message box it answers, so that none hides an
+// error; a test's script stays quiet.
+TEST(ScriptedEchoTest, ScriptFromTheEnvironmentPrintsEveryMessageBoxOnStandardError) {
+    qputenv("TESSELON_DIALOG_ANSWERS", "cancel");
+    const std::unique_ptr<ScriptedDialogs> script = ScriptedDialogs::FromEnvironment();
+    qunsetenv("TESSELON_DIALOG_ANSWERS");
+    ASSERT_NE(script, nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ShowMessage("Replace it?", "Tesselon", MessageIcon::kNone, MessageButtons::kOkCancel),
+              DialogAnswer::kCancel);
+    EXPECT_EQ(ShowMessage("Could not open file!", "FATAL ERROR", MessageIcon::kError,
+                          MessageButtons::kOk),
+              DialogAnswer::kOk);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("\"Tesselon\": Replace it? [answered cancel]"), std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("\"FATAL ERROR\": Could not open file! [no answer left, answered ok]"),
+              std::string::npos)
+        << printed;
+}
+
+TEST(ScriptedEchoTest, TestScriptsPrintNothing) {
+    ScriptedDialogs script;
+    ::testing::internal::CaptureStderr();
+    ShowMessage("Quiet", "Tesselon", MessageIcon::kNone, MessageButtons::kOk);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(script.Messages().size(), 1u);
+}
+
+} // namespace
+} // namespace platform
