@@ -72,8 +72,9 @@ void Configure(jpeg::BmpReader& reader, jpeg::JpegWriter& writer,
 } // namespace
 
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
-                         jpeg::CodecProgressFunction progress) {
+                         jpeg::CodecProgressFunction progress, unsigned encoderThreads) {
     jpeg::JpegWriter writer;
+    writer.SetThreadCount(encoderThreads);
     jpeg::BmpReader reader;
     jpeg::RasterImage image;
     if (auto failure = CodecFailure([&] { Configure(reader, writer, progress); })) {
@@ -111,7 +112,8 @@ SaveResult SaveImageAsJpeg(const SaveJob& job) {
     if (!bmp) {
         return Failed(job.path, "Not enough memory to build the image");
     }
-    return WriteJpegFile(bmp.Bytes(), job.path, StepCodecProgress);
+    return WriteJpegFile(bmp.Bytes(), job.path, StepCodecProgress,
+                         jpeg::JpegWriter::AvailableCores());
 }
 
 } // namespace tesselon::images

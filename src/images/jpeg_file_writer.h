@@ -35,13 +35,16 @@ struct SaveResult {
 // When the target cannot be opened nothing is changed; when the encoder
 // fails or a write or the close fails (a full disk), the file is removed if
 // it is a regular file that this call created or truncated. Never throws for
-// those failures. Runs on the calling thread; `bmp` is only read.
+// those failures. Runs on the calling thread, and the encoder on
+// `encoderThreads` threads in all (the file is the same at any count); `bmp`
+// is only read.
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
-                         jpeg::CodecProgressFunction progress);
+                         jpeg::CodecProgressFunction progress, unsigned encoderThreads = 1);
 
 // The save path of one job, as the saving workers run it: BuildBmpImage with
-// StepBmpProgress and 4 steps, then WriteJpegFile with StepCodecProgress;
-// the BMP block is freed before returning. An empty job, or one whose BMP
+// StepBmpProgress and 4 steps, then WriteJpegFile with StepCodecProgress and
+// an encoder on every core (the user waits for this one image); the BMP block
+// is freed before returning. An empty job, or one whose BMP
 // cannot be allocated, fails with nothing written.
 SaveResult SaveImageAsJpeg(const SaveJob& job);
 

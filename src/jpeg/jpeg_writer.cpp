@@ -6,6 +6,7 @@
 #include "jpeg/transform.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace tesselon::jpeg {
 
@@ -239,6 +240,10 @@ void JpegWriter::SetThreadCount(unsigned count) {
     if (pool_ && pool_->Threads() != threadCount_) {
         pool_.reset();
     }
+}
+
+unsigned JpegWriter::AvailableCores() {
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 TaskPool& JpegWriter::Pool() {

@@ -65,6 +65,9 @@ public:
     // abort it asks for takes effect there.
     void SetThreadCount(unsigned count);
     unsigned ThreadCount() const { return threadCount_; }
+    // The threads the machine can run at once (at least 1): the count for an
+    // encode that has the machine to itself.
+    static unsigned AvailableCores();
 
     // Checked when encoding starts: 1 to 100 is valid.
     void SetQuality(std::uint32_t quality) { quality_ = quality; }

@@ -94,7 +94,8 @@ private:
         const std::filesystem::path path = directory_ / (capture.name + ".JPG");
         const tesselon::images::BmpImage bmp = tesselon::images::BuildBmpImage(
             kSurfaceWidth, kSurfaceHeight, capture.buffer, nullptr, kBmpSteps);
-        const auto result = bmp ? tesselon::images::WriteJpegFile(bmp.Bytes(), path, nullptr)
+        // The writers already run one encode per core: each takes one thread.
+        const auto result = bmp ? tesselon::images::WriteJpegFile(bmp.Bytes(), path, nullptr, 1)
                                 : tesselon::images::SaveResult{};
         if (result.Written()) {
             ++written_;

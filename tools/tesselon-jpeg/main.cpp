@@ -238,7 +238,9 @@ void ReadBmp(const std::string& path, RasterImage& image) {
 }
 
 std::string EncodeJpeg(const Options& options, const RasterImage& image) {
+    // The one image has the machine to itself.
     JpegWriter writer;
+    writer.SetThreadCount(JpegWriter::AvailableCores());
     writer.SetQuality(options.quality);
     for (std::uint32_t index = 0; index < 3; ++index) {
         writer.SetScan(index, options.masks[index], 0, 0);
@@ -354,7 +356,8 @@ void SaveImageBuffer(const Options& options) {
                         std::string(reinterpret_cast<const char*>(bmp.block.get()), bmp.size));
     }
     const images::SaveResult result =
-        images::WriteJpegFile(bmp.Bytes(), options.output, images::StepCodecProgress);
+        images::WriteJpegFile(bmp.Bytes(), options.output, images::StepCodecProgress,
+                              JpegWriter::AvailableCores());
     if (!result.Written()) {
         throw std::runtime_error(options.output + ": " + result.reason);
     }
