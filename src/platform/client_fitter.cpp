@@ -70,6 +70,10 @@ void ClientFitter::ResizeClient(QSize client) {
     while (requests_.size() > kRemembered)
         requests_.pop_front();
     window_.resize(WindowSizeFor(client));
+    // A window's minimum may have changed the size asked for: the window
+    // manager's answer to that size is a late answer too.
+    if (const QSize applied = ClientSize(); applied != client)
+        requests_.insert(requests_.end() - 1, applied);
     KeepOnScreen();
 }
 

@@ -33,6 +33,14 @@ TEST_F(ClientFitterTest, LateAnswerToAnEarlierRequestIsAnsweredWithTheLatest) {
     EXPECT_EQ(fitter_.Answer(kGrid, QSize(364, 296)), std::nullopt);
 }
 
+TEST_F(ClientFitterTest, LateAnswerToASizeTheMinimumChangedIsAnsweredWithTheLatest) {
+    window_.setMinimumSize(300, 280);
+    fitter_.ResizeClient(QSize(180, 176)); // a small file: the minimum makes it 300 x 280
+    ASSERT_EQ(fitter_.ClientSize(), QSize(300, 280));
+    fitter_.ResizeClient(QSize(364, 296));
+    EXPECT_EQ(fitter_.Answer(kGrid, QSize(300, 280)), QSize(364, 296));
+}
+
 TEST_F(ClientFitterTest, RefusalIsNotAskedAgainButALikeDragIs) {
     window_.resize(600, 296); // dragged wider than 3:2
     const std::optional<QSize> fitted = fitter_.Answer(kGrid, QSize(600, 296));
