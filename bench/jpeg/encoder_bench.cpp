@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 namespace tesselon::jpeg {
@@ -89,20 +88,34 @@ std::size_t EncodeLibjpegTurbo(const std::vector<std::uint8_t>& rgb, std::uint32
     return size;
 }
 
-void BM_EncoderAgainstLibjpegTurbo(benchmark::State& state) {
-    const auto width = static_cast<std::uint32_t>(state.range(0));
-    const auto height = static_cast<std::uint32_t>(state.range(1));
-    const std::vector<std::uint8_t> rgb = MakeRgb(width, height);
-    RasterImage image;
-    FillImage(image, rgb, width, height);
-    const bench::NaturalTables tables = bench::OurTables();
+// The picture of the size the benchmark's arguments give, in both layouts.
+struct Picture {
+    explicit Picture(const benchmark::State& state)
+        : width(static_cast<std::uint32_t>(state.range(0)))
+        , height(static_cast<std::uint32_t>(state.range(1)))
+        , rgb(MakeRgb(width, height)) {
+        FillImage(image, rgb, width, height);
+    }
 
+    std::size_t EncodePeer() const {
+        return EncodeLibjpegTurbo(rgb, width, height, tables);
+    }
+
+    std::uint32_t width;
+    std::uint32_t height;
+    std::vector<std::uint8_t> rgb;
+    RasterImage image;
+    bench::NaturalTables tables = bench::OurTables();
+};
+
+void BM_EncoderAgainstLibjpegTurbo(benchmark::State& state) {
+    const Picture picture(state);
     bench::AlternatingTimes times;
     std::size_t oursBytes = 0;
     std::size_t peerBytes = 0;
     for (auto _ : state) {
-        times.Run([&] { oursBytes = EncodeOurs(image); },
-                  [&] { peerBytes = EncodeLibjpegTurbo(rgb, width, height, tables); });
+        times.Run([&] { oursBytes = EncodeOurs(picture.image); },
+                  [&] { peerBytes = picture.EncodePeer(); });
     }
     const double oursMedian = times.OursMedian();
     const double peerMedian = times.PeerMedian();
@@ -123,18 +136,12 @@ BENCHMARK(BM_EncoderAgainstLibjpegTurbo)
 // wall time: a writer made for each picture, as the program's Save makes one,
 // so starting its threads is counted. Target: 0.6 or less on 2 cores.
 void BM_ThreadedEncoderAgainstLibjpegTurbo(benchmark::State& state) {
-    const auto width = static_cast<std::uint32_t>(state.range(0));
-    const auto height = static_cast<std::uint32_t>(state.range(1));
-    const std::vector<std::uint8_t> rgb = MakeRgb(width, height);
-    RasterImage image;
-    FillImage(image, rgb, width, height);
-    const bench::NaturalTables tables = bench::OurTables();
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-
+    const Picture picture(state);
+    const unsigned threads = JpegWriter::AvailableCores();
     bench::AlternatingTimes times(bench::Clock::Wall);
     for (auto _ : state) {
-        times.Run([&] { benchmark::DoNotOptimize(EncodeOurs(image, threads)); },
-                  [&] { benchmark::DoNotOptimize(EncodeLibjpegTurbo(rgb, width, height, tables)); });
+        times.Run([&] { benchmark::DoNotOptimize(EncodeOurs(picture.image, threads)); },
+                  [&] { benchmark::DoNotOptimize(picture.EncodePeer()); });
     }
     state.counters["threads"] = threads;
     state.counters["ours_us"] = times.OursMedian();

@@ -8,17 +8,6 @@ namespace tesselon::jpeg {
 
 namespace {
 
-template <ColourChannel Channel>
-[[gnu::always_inline]] inline std::uint8_t Convert(std::uint8_t red, std::uint8_t green,
-                                                   std::uint8_t blue) {
-    if constexpr (Channel == ColourChannel::Y) {
-        return ToY(red, green, blue);
-    } else if constexpr (Channel == ColourChannel::Cb) {
-        return ToCb(red, green, blue);
-    } else {
-        return ToCr(red, green, blue);
-    }
-}
 
 // A plain loop that the compiler vectorises (this file is built with
 // vectorisation on, see CMakeLists.txt); inlined into each path below so each
@@ -28,7 +17,7 @@ template <ColourChannel Channel>
                                                  std::uint8_t* __restrict samples,
                                                  std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        samples[i] = Convert<Channel>(pixels[3 * i + 2], pixels[3 * i + 1], pixels[3 * i]);
+        samples[i] = ToChannel<Channel>(pixels[3 * i + 2], pixels[3 * i + 1], pixels[3 * i]);
     }
 }
 

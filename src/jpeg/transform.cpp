@@ -408,16 +408,6 @@ void TransformBlock(const SampleBlock& samples, const QuantTable& table,
 
 namespace {
 
-template <ColourChannel Channel>
-std::uint8_t Convert(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    if constexpr (Channel == ColourChannel::Y) {
-        return ToY(red, green, blue);
-    } else if constexpr (Channel == ColourChannel::Cb) {
-        return ToCb(red, green, blue);
-    } else {
-        return ToCr(red, green, blue);
-    }
-}
 
 // Colour-converted samples of one image for one component pass. 24-bit rows
 // are read in place (the bytes PixelRgb reads); other depths go through
@@ -440,14 +430,14 @@ public:
     std::uint8_t At(std::uint64_t row, std::uint64_t column) const {
         if (TrueColour()) {
             const std::uint8_t* pixel = RowPixels(row) + column * 3;
-            return Convert<Channel>(pixel[2], pixel[1], pixel[0]);
+            return ToChannel<Channel>(pixel[2], pixel[1], pixel[0]);
         }
         std::uint8_t red;
         std::uint8_t green;
         std::uint8_t blue;
         image_.PixelRgb(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), red,
                         green, blue);
-        return Convert<Channel>(red, green, blue);
+        return ToChannel<Channel>(red, green, blue);
     }
 
 private:

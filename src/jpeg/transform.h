@@ -51,6 +51,18 @@ inline std::uint8_t ToCr(std::uint8_t red, std::uint8_t green, std::uint8_t blue
         std::clamp((2048 * red - 1714 * green - 333 * blue + 526336) >> 12, 0, 255));
 }
 
+// ToY, ToCb or ToCr, chosen at compile time.
+template <ColourChannel Channel>
+inline std::uint8_t ToChannel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if constexpr (Channel == ColourChannel::Y) {
+        return ToY(red, green, blue);
+    } else if constexpr (Channel == ColourChannel::Cb) {
+        return ToCb(red, green, blue);
+    } else {
+        return ToCr(red, green, blue);
+    }
+}
+
 // Sizes the component's coefficient array for the image and the maximum
 // factors (⌈width × H ÷ (8 × Hm)⌉ columns, ⌈height × V ÷ (8 × Vm)⌉ rows),
 // records the ratios Hm ÷ H and Vm ÷ V, and fills every unit in unit order:
