@@ -226,9 +226,6 @@ template <typename RowDone>
 void RecordRows(const ScanContext& scan, ScanBand& band, const RowDone& rowDone) {
     band.stream.Clear();
     band.stream.Reserve(LikelyEntries(scan, band));
-    for (auto& counts : band.counts) {
-        counts.fill(0);
-    }
     // Unused slots are never handed a symbol.
     const std::array<SymbolRecorder, 3> recorders = {SymbolRecorder(band, 0), SymbolRecorder(band, 1),
                                                      SymbolRecorder(band, 2)};
@@ -339,6 +336,9 @@ void EncodeScan(const ScanContext& scan, ScanBand& whole) {
     // Annex K.2: the tables are built from this scan's own symbol counts.
     whole.firstRow = 0;
     whole.endRow = CodingUnitRows(scan);
+    for (auto& counts : whole.counts) {
+        counts.fill(0);
+    }
     PassProgress statistics(scan, false, whole.endRow);
     RecordRows(scan, whole, [&] { statistics.RowDone(); });
     statistics.PassDone();
