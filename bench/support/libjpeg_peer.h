@@ -104,12 +104,16 @@ inline double Median(std::vector<double> values) {
 
 // CPU time of this thread by default: the machine is shared, and wall time
 // would count the time other programs hold the core. Work spread over
-// threads is timed on the wall clock.
-enum class Clock { ThreadCpu, Wall };
+// threads is timed on the wall clock, or in the CPU time of every thread of
+// the process.
+enum class Clock { ThreadCpu, ProcessCpu, Wall };
 
 inline double Microseconds(Clock clock) {
     timespec now{};
-    clock_gettime(clock == Clock::Wall ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock == Clock::Wall         ? CLOCK_MONOTONIC
+                  : clock == Clock::ProcessCpu ? CLOCK_PROCESS_CPUTIME_ID
+                                               : CLOCK_THREAD_CPUTIME_ID,
+                  &now);
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
