@@ -97,9 +97,7 @@ struct Picture {
         FillImage(image, rgb, width, height);
     }
 
-    std::size_t EncodePeer() const {
-        return EncodeLibjpegTurbo(rgb, width, height, tables);
-    }
+    std::size_t EncodePeer() const { return EncodeLibjpegTurbo(rgb, width, height, tables); }
 
     std::uint32_t width;
     std::uint32_t height;

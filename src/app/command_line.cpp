@@ -40,7 +40,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
             return CommandLine{CommandLine::Action::kHelp, {}, HelpText(ProgramName(arguments))};
         } else if (argument == QLatin1String("-v") || argument == QLatin1String("--version")) {
-            return CommandLine{CommandLine::Action::kVersion, {},
+            return CommandLine{CommandLine::Action::kVersion,
+                               {},
                                QStringLiteral("Tesselon %1\n").arg(QLatin1String(kProgramVersion))};
         } else if (unknown.isEmpty()) {
             unknown = argument;
@@ -49,10 +50,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QString program = ProgramName(arguments);
     if (!unknown.isEmpty() || files.size() > 1) {
         line.action = CommandLine::Action::kError;
-        line.output = (unknown.isEmpty()
-                           ? QStringLiteral("%1: one file at most\n").arg(program)
-                           : QStringLiteral("%1: unknown option %2\n").arg(program, unknown)) +
-                      QStringLiteral("Try '%1 --help'.\n").arg(program);
+        line.output =
+            (unknown.isEmpty() ? QStringLiteral("%1: one file at most\n").arg(program)
+                               : QStringLiteral("%1: unknown option %2\n").arg(program, unknown)) +
+            QStringLiteral("Try '%1 --help'.\n").arg(program);
         return line;
     }
     if (!files.isEmpty())

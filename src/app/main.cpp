@@ -28,8 +28,7 @@ int Finish(const CommandLine& line) {
 int main(int argc, char** argv) {
     // Help and version answer without a display.
     if (const CommandLine early = ParseCommandLine(RawArguments(argc, argv));
-        early.action == CommandLine::Action::kHelp ||
-        early.action == CommandLine::Action::kVersion)
+        early.action == CommandLine::Action::kHelp || early.action == CommandLine::Action::kVersion)
         return Finish(early);
 
     QApplication application(argc, argv);

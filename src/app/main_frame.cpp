@@ -133,10 +133,9 @@ void CMainFrame::CreateActions() {
 
     // The keys Linux desktops use for these commands. A disabled action's
     // key does nothing, so the keys follow the commands' enabling.
-    for (auto [id, key] : {std::pair{res::ID_FILE_OPEN, "Ctrl+O"},
-                           std::pair{res::ID_FILE_CLOSE, "Ctrl+W"},
-                           std::pair{res::ID_APP_EXIT, "Ctrl+Q"},
-                           std::pair{res::ID_APP_ABOUT, "F1"}}) {
+    for (auto [id, key] :
+         {std::pair{res::ID_FILE_OPEN, "Ctrl+O"}, std::pair{res::ID_FILE_CLOSE, "Ctrl+W"},
+          std::pair{res::ID_APP_EXIT, "Ctrl+Q"}, std::pair{res::ID_APP_ABOUT, "F1"}}) {
         Action(id)->setShortcut(QKeySequence(QString::fromLatin1(key)));
         // Keys work through the frame itself, whatever bar is hidden.
         addAction(Action(id));
@@ -404,8 +403,8 @@ bool CMainFrame::OpenFile(const QString& path) {
     aspect_ = platform::AspectOf(videoWidth_, videoHeight_);
     viewEdge_->SetPictureAspect(aspect_);
     // The view, not the whole client area, takes the video's own size.
-    SetFittedClient(Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
-                                            fitter_->MaximumClientSize()));
+    SetFittedClient(
+        Grid().ClientForPicture(QSize(videoWidth_, videoHeight_), fitter_->MaximumClientSize()));
 
     durationSeconds_ = gSource->GetDurationSeconds();
     positionSeconds_ = 0;

@@ -56,8 +56,9 @@ QRect VideoViewEdge::ViewRectIn(QSize room, float aspect) {
     if (std::abs(width / aspect - height) < 1.0f || std::abs(height * aspect - width) < 1.0f)
         return whole;
     const QSize picture = platform::LargestWithin(room, aspect);
-    return QRect(QPoint((room.width() - picture.width()) / 2, (room.height() - picture.height()) / 2),
-                 picture);
+    return QRect(
+        QPoint((room.width() - picture.width()) / 2, (room.height() - picture.height()) / 2),
+        picture);
 }
 
 void VideoViewEdge::resizeEvent(QResizeEvent* event) {

@@ -69,10 +69,10 @@ void ImagesWindow::CreateMenu() {
 
     // The keys Linux desktops use for these commands; a disabled command's
     // key does nothing.
-    for (auto [id, key] : {std::pair{res::ID_IMAGES_SAVE, "Ctrl+S"},
-                           std::pair{res::ID_IMAGES_SAVE_AS, "Ctrl+Shift+S"},
-                           std::pair{res::ID_IMAGES_EXIT, "Ctrl+Q"},
-                           std::pair{res::ID_IMAGES_ABOUT, "F1"}}) {
+    for (auto [id, key] :
+         {std::pair{res::ID_IMAGES_SAVE, "Ctrl+S"},
+          std::pair{res::ID_IMAGES_SAVE_AS, "Ctrl+Shift+S"},
+          std::pair{res::ID_IMAGES_EXIT, "Ctrl+Q"}, std::pair{res::ID_IMAGES_ABOUT, "F1"}}) {
         commands_[id]->setShortcut(QKeySequence(QString::fromLatin1(key)));
         addAction(commands_[id]);
     }

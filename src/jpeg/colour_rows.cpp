@@ -8,7 +8,6 @@ namespace tesselon::jpeg {
 
 namespace {
 
-
 // A plain loop that the compiler vectorises (this file is built with
 // vectorisation on, see CMakeLists.txt); inlined into each path below so each
 // is compiled for its own width.
@@ -72,12 +71,13 @@ ChannelOfEight(__m128i red, __m128i green, __m128i blue) {
 }
 
 // Bytes of three 16-byte groups picked by three shuffles into one.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m128i
-Gather(__m128i first, __m128i second, __m128i third, __m128i firstOrder, __m128i secondOrder,
-       __m128i thirdOrder) {
-    return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(first, firstOrder),
-                                     _mm_shuffle_epi8(second, secondOrder)),
-                        _mm_shuffle_epi8(third, thirdOrder));
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i Gather(__m128i first, __m128i second,
+                                                                  __m128i third, __m128i firstOrder,
+                                                                  __m128i secondOrder,
+                                                                  __m128i thirdOrder) {
+    return _mm_or_si128(
+        _mm_or_si128(_mm_shuffle_epi8(first, firstOrder), _mm_shuffle_epi8(second, secondOrder)),
+        _mm_shuffle_epi8(third, thirdOrder));
 }
 
 // Sixteen pixels at a time: the 48 bytes are split into their blue, green and
@@ -89,11 +89,16 @@ template <ColourChannel Channel>
                                          std::size_t count) {
     // -1 selects nothing (a 0 byte).
     const __m128i blue0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i blue1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
-    const __m128i blue2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
-    const __m128i green0 = _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i green1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1);
-    const __m128i green2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14);
+    const __m128i blue1 =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
+    const __m128i blue2 =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
+    const __m128i green0 =
+        _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i green1 =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1);
+    const __m128i green2 =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14);
     const __m128i red0 = _mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const __m128i red1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1);
     const __m128i red2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15);
@@ -107,12 +112,12 @@ template <ColourChannel Channel>
         const __m128i blue = Gather(first, second, third, blue0, blue1, blue2);
         const __m128i green = Gather(first, second, third, green0, green1, green2);
         const __m128i red = Gather(first, second, third, red0, red1, red2);
-        const __m128i low = ChannelOfEight<Channel>(_mm_unpacklo_epi8(red, zero),
-                                                    _mm_unpacklo_epi8(green, zero),
-                                                    _mm_unpacklo_epi8(blue, zero));
-        const __m128i high = ChannelOfEight<Channel>(_mm_unpackhi_epi8(red, zero),
-                                                     _mm_unpackhi_epi8(green, zero),
-                                                     _mm_unpackhi_epi8(blue, zero));
+        const __m128i low =
+            ChannelOfEight<Channel>(_mm_unpacklo_epi8(red, zero), _mm_unpacklo_epi8(green, zero),
+                                    _mm_unpacklo_epi8(blue, zero));
+        const __m128i high =
+            ChannelOfEight<Channel>(_mm_unpackhi_epi8(red, zero), _mm_unpackhi_epi8(green, zero),
+                                    _mm_unpackhi_epi8(blue, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i), _mm_packus_epi16(low, high));
     }
     ConvertKernel<Channel>(pixels + 3 * i, samples + i, count - i);

@@ -110,8 +110,8 @@ private:
     }
 
     BitOutput& output_;
-    std::uint64_t bits_ = 0;   // the low count_ bits are waiting
-    std::uint32_t count_ = 0;  // below 32 between calls
+    std::uint64_t bits_ = 0;  // the low count_ bits are waiting
+    std::uint32_t count_ = 0; // below 32 between calls
     std::size_t used_ = 0;
     std::array<std::uint8_t, kBlockSize> block_;
 };

@@ -352,9 +352,8 @@ void JpegWriter::WriteScansOnThreads() {
     for (std::size_t scan = 0; scan < specs.size(); ++scan) {
         ++currentPass_;
         BuildScanTables(contexts[scan], bands[scan]);
-        Pool().Run(bands[scan].size(), [&](std::size_t band) {
-            WriteBand(contexts[scan], bands[scan][band]);
-        });
+        Pool().Run(bands[scan].size(),
+                   [&](std::size_t band) { WriteBand(contexts[scan], bands[scan][band]); });
         WriteScanBands(contexts[scan], bands[scan]);
         bands[scan].clear();
         if (ReportPassProgress(100)) {

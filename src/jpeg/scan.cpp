@@ -165,8 +165,9 @@ void RestartIfDue(std::uint32_t interval, std::uint64_t unitIndex,
 // 0-bits) and every DC predictor starts again from 0; the last interval is
 // never followed by a marker. A band starts on an interval, so its
 // predictors start from 0 too.
-void RecordRow(const ScanContext& scan, std::uint32_t row, std::span<const SymbolRecorder> recorders,
-               std::array<std::int32_t, 3>& predictors, ScanBand& band) {
+void RecordRow(const ScanContext& scan, std::uint32_t row,
+               std::span<const SymbolRecorder> recorders, std::array<std::int32_t, 3>& predictors,
+               ScanBand& band) {
     const std::uint32_t interval = RestartInterval(scan);
     SymbolStream& stream = band.stream;
     if (scan.components.size() == 1) {
@@ -188,9 +189,9 @@ void RecordRow(const ScanContext& scan, std::uint32_t row, std::span<const Symbo
                 for (std::uint32_t y = 0; y < vertical; ++y) {
                     for (std::uint32_t x = 0; x < horizontal; ++x) {
                         stream.Reserve(SymbolStream::kMostPerUnit + 2);
-                        EncodeDataUnit(component.ClampedUnit(vertical * row + y,
-                                                             horizontal * column + x),
-                                       predictors[index], recorders[index]);
+                        EncodeDataUnit(
+                            component.ClampedUnit(vertical * row + y, horizontal * column + x),
+                            predictors[index], recorders[index]);
                     }
                 }
             }
@@ -227,8 +228,8 @@ void RecordRows(const ScanContext& scan, ScanBand& band, const RowDone& rowDone)
     band.stream.Clear();
     band.stream.Reserve(LikelyEntries(scan, band));
     // Unused slots are never handed a symbol.
-    const std::array<SymbolRecorder, 3> recorders = {SymbolRecorder(band, 0), SymbolRecorder(band, 1),
-                                                     SymbolRecorder(band, 2)};
+    const std::array<SymbolRecorder, 3> recorders = {
+        SymbolRecorder(band, 0), SymbolRecorder(band, 1), SymbolRecorder(band, 2)};
     std::array<std::int32_t, 3> predictors{};
     for (std::uint32_t row = band.firstRow; row < band.endRow; ++row) {
         RecordRow(scan, row, recorders, predictors, band);

@@ -69,8 +69,7 @@ struct ScanBand {
     std::uint32_t endRow = 0;
     SymbolStream stream;
     // Added to by RecordBand; a new band's are 0.
-    std::array<std::array<std::uint32_t, HuffmanCodeTable::kSymbolCount>,
-               SymbolStream::kTableSlots>
+    std::array<std::array<std::uint32_t, HuffmanCodeTable::kSymbolCount>, SymbolStream::kTableSlots>
         counts{};
     std::string bytes;
 };

@@ -4,9 +4,9 @@
 // symbol's code up and writes it, so every unit is turned into symbols once.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <memory>
 #include <span>
 
@@ -52,7 +52,9 @@ public:
                    std::uint32_t size) {
         entries_[size_++] = Entry{bits << 16 | slot << 12 | size << 8 | symbol};
     }
-    void AddRestart(std::uint32_t number) { entries_[size_++] = Entry{kRestartKind << 12 | number}; }
+    void AddRestart(std::uint32_t number) {
+        entries_[size_++] = Entry{kRestartKind << 12 | number};
+    }
     void AddRowEnd() { entries_[size_++] = Entry{kRowEndKind << 12}; }
 
     std::span<const Entry> Entries() const { return {entries_.get(), size_}; }

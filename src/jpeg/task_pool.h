@@ -41,8 +41,8 @@ private:
     const std::function<void(std::size_t)>* task_ = nullptr;
     std::size_t count_ = 0;
     std::size_t next_ = 0;
-    std::size_t running_ = 0;      // tasks started and not yet finished
-    unsigned long long job_ = 0;   // increases with every Run
+    std::size_t running_ = 0;    // tasks started and not yet finished
+    unsigned long long job_ = 0; // increases with every Run
     std::exception_ptr failure_;
     bool stopping_ = false;
     std::vector<std::jthread> workers_;

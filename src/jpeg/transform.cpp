@@ -408,7 +408,6 @@ void TransformBlock(const SampleBlock& samples, const QuantTable& table,
 
 namespace {
 
-
 // Colour-converted samples of one image for one component pass. 24-bit rows
 // are read in place (the bytes PixelRgb reads); other depths go through
 // PixelRgb and the colour map.

@@ -185,9 +185,9 @@ DialogAnswer ScriptedDialogs::TakeMessage(const ShownMessage& shown) {
     if (echo_)
         std::fprintf(stderr, "tesselon: message box \"%s\": %s [%s]\n",
                      shown.caption.toLocal8Bit().constData(), shown.text.toLocal8Bit().constData(),
-                     !scripted                         ? "no answer left, answered ok"
-                     : answer == DialogAnswer::kOk     ? "answered ok"
-                                                       : "answered cancel");
+                     !scripted                     ? "no answer left, answered ok"
+                     : answer == DialogAnswer::kOk ? "answered ok"
+                                                   : "answered cancel");
     return answer;
 }
 

@@ -29,7 +29,8 @@ QString EntryValue(const QString& key) {
 }
 
 TEST(DesktopEntryTest, PassesDesktopFileValidate) {
-    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validate =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validate.isEmpty())
         GTEST_SKIP() << "desktop-file-validate is not installed (desktop-file-utils)";
     QProcess process;

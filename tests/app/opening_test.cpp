@@ -103,12 +103,11 @@ TEST(OpenFilterTest, TheDialogShowsEachDescriptionOnceWithVideoFilesFirst) {
     QStringList shown;
     for (int i = 0; i < types->count(); ++i)
         shown << types->itemText(i);
-    EXPECT_EQ(shown, QStringList({"Video files", "Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)",
-                                  "Active Streaming Format (*.asf)",
-                                  "Active Streaming Redirector (*.asx)",
-                                  "Audio Video Interleave Format (*.avi)",
-                                  "RealAudio/RealVideo (*.rm)", "Wave Audio (*.wav)",
-                                  "All Files (*.*)"}));
+    EXPECT_EQ(shown,
+              QStringList({"Video files", "Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)",
+                           "Active Streaming Format (*.asf)", "Active Streaming Redirector (*.asx)",
+                           "Audio Video Interleave Format (*.avi)", "RealAudio/RealVideo (*.rm)",
+                           "Wave Audio (*.wav)", "All Files (*.*)"}));
     // The first entry lists what users have today besides the original types.
     const QString videoFiles = dialog->nameFilters().constFirst();
     for (const char* pattern : {"*.mp4", "*.mkv", "*.webm", "*.wmv", "*.flv", "*.ogv", "*.mpg",
@@ -139,19 +138,21 @@ TEST_P(CommandLineTest, FindsTheFileOrWhatEndsTheProgram) {
 using Action = CommandLine::Action;
 INSTANTIATE_TEST_SUITE_P(
     Lines, CommandLineTest,
-    ::testing::Values(LineCase{{"tesselon"}, Action::kRun, "", 0},
-                      LineCase{{"tesselon", "a.mpg"}, Action::kRun, "a.mpg", 0},
-                      LineCase{{"tesselon", "--", "-odd name.mpg"}, Action::kRun, "-odd name.mpg", 0},
-                      LineCase{{"tesselon", "--help"}, Action::kHelp, "", 0},
-                      LineCase{{"tesselon", "a.mpg", "-h"}, Action::kHelp, "", 0},
-                      // Help wins over an option only QApplication knows.
-                      LineCase{{"tesselon", "-platform", "offscreen", "--help"}, Action::kHelp, "", 0},
-                      LineCase{{"tesselon", "--version"}, Action::kVersion, "", 0},
-                      LineCase{{"tesselon", "--frobnicate"}, Action::kError, "", 2},
-                      LineCase{{"tesselon", "a.mpg", "b.mpg"}, Action::kError, "", 2}));
+    ::testing::Values(
+        LineCase{{"tesselon"}, Action::kRun, "", 0},
+        LineCase{{"tesselon", "a.mpg"}, Action::kRun, "a.mpg", 0},
+        LineCase{{"tesselon", "--", "-odd name.mpg"}, Action::kRun, "-odd name.mpg", 0},
+        LineCase{{"tesselon", "--help"}, Action::kHelp, "", 0},
+        LineCase{{"tesselon", "a.mpg", "-h"}, Action::kHelp, "", 0},
+        // Help wins over an option only QApplication knows.
+        LineCase{{"tesselon", "-platform", "offscreen", "--help"}, Action::kHelp, "", 0},
+        LineCase{{"tesselon", "--version"}, Action::kVersion, "", 0},
+        LineCase{{"tesselon", "--frobnicate"}, Action::kError, "", 2},
+        LineCase{{"tesselon", "a.mpg", "b.mpg"}, Action::kError, "", 2}));
 
 #ifdef TESSELON_PROGRAM
-QProcess& StartProgram(QProcess& process, const QStringList& arguments, const QByteArray& answers = {}) {
+QProcess& StartProgram(QProcess& process, const QStringList& arguments,
+                       const QByteArray& answers = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("TESSELON_DIALOG_ANSWERS"), QString::fromUtf8(answers));

@@ -73,19 +73,18 @@ TEST_P(ViewAspectTest, HoldsAfterOpeningAndEveryResize) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Clips, ViewAspectTest,
-    ::testing::Values(BarsCase{"cif_352x288.mpg", true, true},
-                      BarsCase{"cif_352x288.mpg", false, true},
-                      BarsCase{"cif_352x288.mpg", true, false},
-                      BarsCase{"cif_352x288.mpg", false, false},
-                      BarsCase{"hd_1280x720.mpg", true, true},
-                      BarsCase{"hd_1280x720.mpg", false, false}),
-    [](const auto& info) {
-        return std::string(info.param.clip[0] == 'c' ? "Cif" : "Hd") +
-               (info.param.toolbar ? "Toolbar" : "NoToolbar") +
-               (info.param.statusBar ? "StatusBar" : "NoStatusBar");
-    });
+INSTANTIATE_TEST_SUITE_P(Clips, ViewAspectTest,
+                         ::testing::Values(BarsCase{"cif_352x288.mpg", true, true},
+                                           BarsCase{"cif_352x288.mpg", false, true},
+                                           BarsCase{"cif_352x288.mpg", true, false},
+                                           BarsCase{"cif_352x288.mpg", false, false},
+                                           BarsCase{"hd_1280x720.mpg", true, true},
+                                           BarsCase{"hd_1280x720.mpg", false, false}),
+                         [](const auto& info) {
+                             return std::string(info.param.clip[0] == 'c' ? "Cif" : "Hd") +
+                                    (info.param.toolbar ? "Toolbar" : "NoToolbar") +
+                                    (info.param.statusBar ? "StatusBar" : "NoStatusBar");
+                         });
 
 TEST_F(AppTest, AVideoLargerThanTheScreenOpensAsLargeAsTheRoomAllows) {
     ASSERT_TRUE(Start());
@@ -136,19 +135,18 @@ TEST_P(ViewRectTest, CentresThePictureInAspectOrFillsARoomThatHasIt) {
     EXPECT_EQ(VideoViewEdge::ViewRectIn(GetParam().room, GetParam().aspect), GetParam().view);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rooms, ViewRectTest,
-    ::testing::Values(
-        // A maximised frame: black bars left and right, or above and below.
-        LetterboxCase{{800, 400}, 1.5f, {100, 0, 600, 400}},
-        LetterboxCase{{300, 400}, 1.5f, {0, 100, 300, 200}},
-        // The rule's truncation leaves a pixel: the view still fills the room.
-        LetterboxCase{{352, 288}, 352.0f / 288.0f, {0, 0, 352, 288}},
-        LetterboxCase{{500, 409}, 352.0f / 288.0f, {0, 0, 500, 409}},
-        LetterboxCase{{1279, 720}, 1280.0f / 720.0f, {0, 0, 1279, 720}},
-        // No aspect yet, or nothing to show.
-        LetterboxCase{{800, 400}, 0.0f, {0, 0, 800, 400}},
-        LetterboxCase{{0, 0}, 1.5f, {0, 0, 0, 0}}));
+INSTANTIATE_TEST_SUITE_P(Rooms, ViewRectTest,
+                         ::testing::Values(
+                             // A maximised frame: black bars left and right, or above and below.
+                             LetterboxCase{{800, 400}, 1.5f, {100, 0, 600, 400}},
+                             LetterboxCase{{300, 400}, 1.5f, {0, 100, 300, 200}},
+                             // The rule's truncation leaves a pixel: the view still fills the room.
+                             LetterboxCase{{352, 288}, 352.0f / 288.0f, {0, 0, 352, 288}},
+                             LetterboxCase{{500, 409}, 352.0f / 288.0f, {0, 0, 500, 409}},
+                             LetterboxCase{{1279, 720}, 1280.0f / 720.0f, {0, 0, 1279, 720}},
+                             // No aspect yet, or nothing to show.
+                             LetterboxCase{{800, 400}, 0.0f, {0, 0, 800, 400}},
+                             LetterboxCase{{0, 0}, 1.5f, {0, 0, 0, 0}}));
 
 } // namespace
 } // namespace app_test

@@ -121,7 +121,9 @@ struct Setting {
 
 const std::vector<Setting>& Settings() {
     static const std::vector<Setting> settings = {
-        {"one-scan", [](JpegWriter&) {}},
+        {"one-scan",
+         [](JpegWriter&) {
+         }},
         {"three-scans",
          [](JpegWriter& writer) {
              writer.SetScan(0, kComponent1Mask, 0, 0);
@@ -133,7 +135,10 @@ const std::vector<Setting>& Settings() {
              writer.SetScan(0, kComponent1Mask, 0, 0);
              writer.SetScan(1, kComponent2Mask | kComponent3Mask, 0, 0);
          }},
-        {"grey", [](JpegWriter& writer) { writer.SetGrayscale(true); }},
+        {"grey",
+         [](JpegWriter& writer) {
+             writer.SetGrayscale(true);
+         }},
         {"y2x2-three-scans",
          [](JpegWriter& writer) {
              writer.SetHorizontalSampling(1, 2);
@@ -142,7 +147,10 @@ const std::vector<Setting>& Settings() {
              writer.SetScan(1, kComponent2Mask, 0, 0);
              writer.SetScan(2, kComponent3Mask, 0, 0);
          }},
-        {"y2x1-one-scan", [](JpegWriter& writer) { writer.SetHorizontalSampling(1, 2); }},
+        {"y2x1-one-scan",
+         [](JpegWriter& writer) {
+             writer.SetHorizontalSampling(1, 2);
+         }},
         {"cb3x3-three-scans",
          [](JpegWriter& writer) {
              writer.SetHorizontalSampling(2, 3);

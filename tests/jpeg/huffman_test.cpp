@@ -91,7 +91,7 @@ TEST(HuffmanCodeTable, CodesLongerThanSixteenBitsAreLimited) {
     }
     ASSERT_EQ(table.SymbolCount(0), 6765u);
     table.BuildCodes();
-    Bytes expected(13, 1); // lengths 1 to 13: one code each
+    Bytes expected(13, 1);                       // lengths 1 to 13: one code each
     for (std::uint8_t lengthCount : {0, 0, 7}) { // lengths 14 to 16
         expected.push_back(lengthCount);
     }

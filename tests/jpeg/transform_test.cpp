@@ -1,7 +1,7 @@
+#include "jpeg/colour_rows.h"
 #include "jpeg/errors.h"
 #include "jpeg/raster_image.h"
 #include "jpeg/tables.h"
-#include "jpeg/colour_rows.h"
 #include "jpeg/transform.h"
 
 #include <gtest/gtest.h>

@@ -355,9 +355,8 @@ void SaveImageBuffer(const Options& options) {
         WriteAtomically(*options.bmpOut,
                         std::string(reinterpret_cast<const char*>(bmp.block.get()), bmp.size));
     }
-    const images::SaveResult result =
-        images::WriteJpegFile(bmp.Bytes(), options.output, images::StepCodecProgress,
-                              JpegWriter::AvailableCores());
+    const images::SaveResult result = images::WriteJpegFile(
+        bmp.Bytes(), options.output, images::StepCodecProgress, JpegWriter::AvailableCores());
     if (!result.Written()) {
         throw std::runtime_error(options.output + ": " + result.reason);
     }
