@@ -38,14 +38,20 @@ struct BarsCase {
     }
 };
 
-class ViewAspectTest : public AppTest, public ::testing::WithParamInterface<BarsCase> {};
+class ViewAspectTest : public AppTest, public ::testing::WithParamInterface<BarsCase> {
+protected:
+    // Hides the bars the case hides, or shows them again.
+    void ToggleHiddenBars() {
+        if (!GetParam().toolbar)
+            Trigger(res::ID_VIEW_TOOLBAR);
+        if (!GetParam().statusBar)
+            Trigger(res::ID_VIEW_STATUS_BAR);
+    }
+};
 
 TEST_P(ViewAspectTest, HoldsAfterOpeningAndEveryResize) {
     ASSERT_TRUE(Start());
-    if (!GetParam().toolbar)
-        Trigger(res::ID_VIEW_TOOLBAR);
-    if (!GetParam().statusBar)
-        Trigger(res::ID_VIEW_STATUS_BAR);
+    ToggleHiddenBars();
     test_support::PumpPending();
     ExpectVideoShape(Frame(), "bars set");
     OpenThroughMenu(AppDataPath(GetParam().clip));
@@ -61,10 +67,7 @@ TEST_P(ViewAspectTest, HoldsAfterOpeningAndEveryResize) {
     }
     // The bars come back: the picture keeps its shape and size.
     const QSize view = Frame().View()->size();
-    if (!GetParam().toolbar)
-        Trigger(res::ID_VIEW_TOOLBAR);
-    if (!GetParam().statusBar)
-        Trigger(res::ID_VIEW_STATUS_BAR);
+    ToggleHiddenBars();
     test_support::PumpPending();
     ExpectVideoShape(Frame(), "bars back");
     if (!GetParam().toolbar || !GetParam().statusBar) {

@@ -119,17 +119,19 @@ struct Setting {
     std::function<void(JpegWriter&)> apply;
 };
 
+// The system's own scan list: one scan per component.
+void ThreeScans(JpegWriter& writer) {
+    writer.SetScan(0, kComponent1Mask, 0, 0);
+    writer.SetScan(1, kComponent2Mask, 0, 0);
+    writer.SetScan(2, kComponent3Mask, 0, 0);
+}
+
 const std::vector<Setting>& Settings() {
     static const std::vector<Setting> settings = {
         {"one-scan",
          [](JpegWriter&) {
          }},
-        {"three-scans",
-         [](JpegWriter& writer) {
-             writer.SetScan(0, kComponent1Mask, 0, 0);
-             writer.SetScan(1, kComponent2Mask, 0, 0);
-             writer.SetScan(2, kComponent3Mask, 0, 0);
-         }},
+        {"three-scans", ThreeScans},
         {"luma-then-chroma",
          [](JpegWriter& writer) {
              writer.SetScan(0, kComponent1Mask, 0, 0);
@@ -143,9 +145,7 @@ const std::vector<Setting>& Settings() {
          [](JpegWriter& writer) {
              writer.SetHorizontalSampling(1, 2);
              writer.SetVerticalSampling(1, 2);
-             writer.SetScan(0, kComponent1Mask, 0, 0);
-             writer.SetScan(1, kComponent2Mask, 0, 0);
-             writer.SetScan(2, kComponent3Mask, 0, 0);
+             ThreeScans(writer);
          }},
         {"y2x1-one-scan",
          [](JpegWriter& writer) {
@@ -155,9 +155,7 @@ const std::vector<Setting>& Settings() {
          [](JpegWriter& writer) {
              writer.SetHorizontalSampling(2, 3);
              writer.SetVerticalSampling(2, 3);
-             writer.SetScan(0, kComponent1Mask, 0, 0);
-             writer.SetScan(1, kComponent2Mask, 0, 0);
-             writer.SetScan(2, kComponent3Mask, 0, 0);
+             ThreeScans(writer);
          }},
         {"y4x4-grey",
          [](JpegWriter& writer) {
