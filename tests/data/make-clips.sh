@@ -68,3 +68,16 @@ cat > index.asx <<'ASX'
   </entry>
 </asx>
 ASX
+
+# Frame numbers from a packet pass. H.264 with three B-frames in a fixed pattern,
+# so that presentation order differs from decoding order throughout.
+ff -f lavfi -i "$INDEX" -c:v libx264 -preset veryfast -crf 30 -g 25 -bf 3 \
+    -x264-params bframes=3:b-adapt=0 index_bframes.mp4
+# Cut at 0.5 s without re-encoding: the edit list starts past the keyframe, and
+# the packets before it are read but marked to be discarded.
+ff -ss 0.5 -i index_bframes.mp4 -c copy index_cut.mp4
+# A variable frame rate: 20 frames 40 ms apart, a 140 ms gap, then 20 ms steps.
+# The time base is set first so that setpts is not rounded to the frame rate's.
+ff -f lavfi -i "$INDEX" -vf "settb=1/1000,setpts='if(lt(N,20),N/25,0.9+(N-20)/50)/TB'" \
+    -fps_mode passthrough -enc_time_base 1:1000 -c:v libx264 -preset veryfast -crf 30 -g 25 \
+    index_vfr.mkv
