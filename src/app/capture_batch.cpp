@@ -109,9 +109,9 @@ void CaptureBatch::Start(bool fourUp) {
     std::shared_ptr<CaptureRun> run = StartPhase();
     frame_.SetCommandsEnabled(false);
     // A paused stream runs again for the batch, from the frame on screen.
-    pausedAtMs_.reset();
+    pausedAt_.reset();
     if (gSource->IsPaused()) {
-        pausedAtMs_ = gSource->SavedPositionMs();
+        pausedAt_ = gSource->SavedPosition();
         gSource->PauseToggle();
         run->refetchPausedFrame = true;
     }
@@ -173,12 +173,12 @@ void CaptureBatch::OnImagesFreed() {
 // paused stream leaves it paused on the frame it began with.
 void CaptureBatch::ResumePlayback() {
     gSource->SetRenderEnabled(true);
-    gSource->PauseToggle();
-    if (!pausedAtMs_)
+    if (!pausedAt_) {
+        gSource->PauseToggle();
         return;
-    gSource->SeekMs(*pausedAtMs_);
-    gSource->Render(gPresenter->Offscreen(), kVideoDestRect, playback::FetchWait::UntilNextFrame);
+    }
+    // Still paused from the batch's end: only the frame on show changes.
+    gSource->ShowFrameAt(*pausedAt_, gPresenter->Offscreen(), kVideoDestRect);
     gPresenter->BlitToWindow();
-    gSource->PauseToggle();
-    pausedAtMs_.reset();
+    pausedAt_.reset();
 }

@@ -107,7 +107,8 @@ private:
     bool fourUp_ = true;
     bool running_ = false;
     bool closeRequested_ = false;
-    // Where a batch that began on a paused stream leaves it paused again.
-    std::optional<std::int32_t> pausedAtMs_;
+    // Where a batch that began on a paused stream leaves it paused again: the
+    // paused frame's own time.
+    std::optional<std::int64_t> pausedAt_;
     RunImagesWindow runImagesWindow_;
 };

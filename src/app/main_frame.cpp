@@ -27,7 +27,11 @@
 #include <QTimerEvent>
 #include <QToolBar>
 
+#include <QSignalBlocker>
+
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 platform::ReceiverHandle gMainWnd;
 int gCommandsEnabled = 1;
@@ -128,6 +132,31 @@ void CMainFrame::CreateActions() {
     connect(AddAction(res::ID_CONTROL_IMAGES4, tr("I&mages x 4")), &QAction::triggered, this,
             &CMainFrame::OnCaptureImages4);
 
+    QAction* pause = AddAction(res::ID_CONTROL_PAUSE, tr("&Pause"));
+    pause->setCheckable(true);
+    connect(pause, &QAction::triggered, this, &CMainFrame::OnPause);
+    for (auto [id, text, handler, key] :
+         {std::tuple{res::ID_CONTROL_PAUSE, "", &CMainFrame::OnPause, "Space"},
+          std::tuple{res::ID_CONTROL_NEXT_FRAME, "&Next frame", &CMainFrame::OnNextFrame, "."},
+          std::tuple{res::ID_CONTROL_PREVIOUS_FRAME, "P&revious frame",
+                     &CMainFrame::OnPreviousFrame, ","},
+          std::tuple{res::ID_CONTROL_BACK_5S, "Back 5 seconds", &CMainFrame::OnBack5Seconds,
+                     "Left"},
+          std::tuple{res::ID_CONTROL_FORWARD_5S, "Forward 5 seconds",
+                     &CMainFrame::OnForward5Seconds, "Right"},
+          std::tuple{res::ID_CONTROL_GO_TO_START, "Go to &start", &CMainFrame::OnGoToStart,
+                     "Home"}}) {
+        QAction* action = Action(id);
+        if (action == nullptr) {
+            action = AddAction(id, tr(text));
+            connect(action, &QAction::triggered, this, handler);
+        }
+        action->setShortcut(QKeySequence(QString::fromLatin1(key)));
+        // Held down, a step key repeats: stepping back walks through the video.
+        action->setAutoRepeat(true);
+        addAction(action);
+    }
+
     // Handled by the application (CGrabberApp::OnAppAbout).
     AddAction(res::ID_APP_ABOUT, tr("&About Tesselon..."));
 
@@ -163,6 +192,11 @@ void CMainFrame::CreateMenus() {
     QMenu* control = menuBar()->addMenu(tr("&Control"));
     control->addAction(Action(res::ID_CONTROL_IMAGES));
     control->addAction(Action(res::ID_CONTROL_IMAGES4));
+    control->addSeparator();
+    for (int id : {res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME,
+                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_BACK_5S,
+                   res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
+        control->addAction(Action(id));
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(Action(res::ID_APP_ABOUT));
@@ -193,11 +227,13 @@ void CMainFrame::CreateToolBar() {
     toolBar_->setMovable(true);
     toolBar_->setFloatable(true);
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
-    for (int id :
-         {res::ID_FILE_OPEN, res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4, res::ID_APP_ABOUT}) {
+    for (int id : {res::ID_FILE_OPEN, res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4,
+                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_PAUSE,
+                   res::ID_CONTROL_NEXT_FRAME, res::ID_APP_ABOUT}) {
         Action(id)->setIcon(QIcon(res::ToolbarImage(id)));
         toolBar_->addAction(Action(id));
-        if (id == res::ID_FILE_OPEN || id == res::ID_CONTROL_IMAGES4)
+        if (id == res::ID_FILE_OPEN || id == res::ID_CONTROL_IMAGES4 ||
+            id == res::ID_CONTROL_NEXT_FRAME)
             toolBar_->addSeparator();
     }
     addToolBar(Qt::TopToolBarArea, toolBar_);
@@ -220,6 +256,10 @@ void CMainFrame::CreateStatusBar() {
     sliderPane_ = new QWidget(bar);
     auto* layout = new QHBoxLayout(sliderPane_);
     layout->setContentsMargins(0, 0, 0, 0);
+    frameLabel_ = new QLabel(sliderPane_);
+    frameLabel_->setObjectName(QStringLiteral("frameLabel"));
+    frameLabel_->hide();
+    layout->addWidget(frameLabel_);
     bar->addWidget(sliderPane_, 1);
 
     const auto makePane = [bar](int id) {
@@ -252,6 +292,13 @@ int CMainFrame::CreateSlider() {
     slider_->setFocusPolicy(Qt::ClickFocus);
     sliderPane_->layout()->addWidget(slider_);
     slider_->show();
+    connect(slider_, &QSlider::sliderReleased, this, &CMainFrame::OnSliderMovedWhilePaused);
+    connect(slider_, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        // The value changes after this signal, and a drag counts at its release.
+        if (action != QAbstractSlider::SliderMove)
+            QMetaObject::invokeMethod(this, &CMainFrame::OnSliderMovedWhilePaused,
+                                      Qt::QueuedConnection);
+    });
     return 0;
 }
 
@@ -415,6 +462,7 @@ bool CMainFrame::OpenFile(const QString& path) {
     ShowPositionAndDuration();
     gSource->Play();
     timerId_ = startTimer(kTimerPeriodMs);
+    ShowPlaybackState();
     return true;
 }
 
@@ -428,6 +476,7 @@ void CMainFrame::OnFileClose() {
         killTimer(timerId_);
         timerId_ = 0;
     }
+    ShowPlaybackState();
 }
 
 void CMainFrame::OnFileExit() {
@@ -436,6 +485,10 @@ void CMainFrame::OnFileExit() {
 }
 
 void CMainFrame::OnTimer() {
+    // The paused frame's number shows once the frames are counted.
+    if (gSource != nullptr && gSource->IsPaused() && gSource->RenderEnabled() &&
+        frameLabel_->text().contains(u'\u2026'))
+        ShowPlaybackState();
     // During a capture batch the worker owns the source: no reads, no seeks.
     if (gSource == nullptr || !gSource->IsPlaying() || !gSource->RenderEnabled())
         return;
@@ -484,11 +537,15 @@ void CMainFrame::ShowPositionAndDuration() {
 void CMainFrame::SetCommandsEnabled(bool enabled) {
     gCommandsEnabled = enabled ? 1 : 0;
     for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
-                   res::ID_CONTROL_IMAGES4})
+                   res::ID_CONTROL_IMAGES4, res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME,
+                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_BACK_5S,
+                   res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
         Action(id)->setEnabled(enabled);
     toolBar_->setEnabled(enabled);
     if (slider_ != nullptr)
         slider_->setEnabled(enabled);
+    if (enabled)
+        ShowPlaybackState();
 }
 
 void CMainFrame::OnCaptureImages() {
@@ -497,6 +554,96 @@ void CMainFrame::OnCaptureImages() {
 
 void CMainFrame::OnCaptureImages4() {
     batch_->Start(true);
+}
+
+// ---- Frame by frame ----
+
+namespace {
+
+// The commands act only on an open file, and never while a batch owns it.
+bool CanStep() {
+    return gCommandsEnabled == 1 && gSource != nullptr && gPresenter != nullptr &&
+           gSource->IsOpen() && gSource->RenderEnabled();
+}
+
+} // namespace
+
+void CMainFrame::OnPause() {
+    if (CanStep())
+        gSource->PauseToggle();
+    ShowPlaybackState();
+}
+
+void CMainFrame::OnNextFrame() {
+    if (CanStep())
+        gSource->StepForward(gPresenter->Offscreen(), kVideoDestRect);
+    ShowPlaybackState();
+}
+
+void CMainFrame::OnPreviousFrame() {
+    if (CanStep())
+        gSource->StepBack(gPresenter->Offscreen(), kVideoDestRect);
+    ShowPlaybackState();
+}
+
+void CMainFrame::OnBack5Seconds() {
+    if (CanStep())
+        JumpTo(gSource->ShownTime() - playback::SecondsToStreamTime(kJumpSeconds));
+}
+
+void CMainFrame::OnForward5Seconds() {
+    if (CanStep())
+        JumpTo(gSource->ShownTime() + playback::SecondsToStreamTime(kJumpSeconds));
+}
+
+void CMainFrame::OnGoToStart() {
+    if (CanStep())
+        JumpTo(0);
+}
+
+void CMainFrame::JumpTo(std::int64_t streamTime) {
+    streamTime = std::max<std::int64_t>(streamTime, 0);
+    if (gSource->IsPaused()) {
+        gSource->ShowFrameAt(streamTime, gPresenter->Offscreen(), kVideoDestRect);
+    } else {
+        gSource->SeekMs(playback::StreamTimeToMilliseconds(streamTime));
+        positionSeconds_ = playback::StreamTimeToSeconds(streamTime);
+        if (slider_ != nullptr)
+            slider_->setValue(positionSeconds_);
+        positionPane_->setText(FormatTime(positionSeconds_));
+    }
+    ShowPlaybackState();
+}
+
+void CMainFrame::OnSliderMovedWhilePaused() {
+    if (!CanStep() || !gSource->IsPaused() || slider_ == nullptr || slider_->isSliderDown() ||
+        slider_->value() == positionSeconds_)
+        return;
+    JumpTo(playback::SecondsToStreamTime(slider_->value()));
+}
+
+void CMainFrame::ShowPlaybackState() {
+    const bool paused = gSource != nullptr && gSource->IsOpen() && gSource->IsPaused();
+    Action(res::ID_CONTROL_PAUSE)->setChecked(paused);
+    if (!paused) {
+        frameLabel_->hide();
+        if (slider_ != nullptr)
+            slider_->setToolTip(QString());
+        return;
+    }
+    if (gPresenter != nullptr)
+        gPresenter->BlitToWindow();
+    const std::int64_t time = gSource->ShownTime();
+    const QString shown = FormatShownFrame(gSource->ShownFrameNumber(), time);
+    frameLabel_->setText(shown);
+    frameLabel_->show();
+    positionSeconds_ = playback::StreamTimeToSeconds(time);
+    if (slider_ != nullptr) {
+        const QSignalBlocker quiet(slider_);
+        slider_->setValue(positionSeconds_);
+        slider_->setToolTip(shown);
+    }
+    positionPane_->setText(FormatTime(positionSeconds_));
 }
 
 // ---- Messages, timer, closing ----

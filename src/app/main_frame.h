@@ -22,6 +22,7 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <cstdint>
 #include <memory>
 
 class CaptureBatch;
@@ -82,6 +83,19 @@ public:
     // Control, Images and Images x 4.
     void OnCaptureImages();
     void OnCaptureImages4();
+
+    // Control, frame by frame: Pause toggles; the steps pause first; the
+    // jumps keep playing or stay paused as they find the source.
+    static constexpr int kJumpSeconds = 5;
+    void OnPause();
+    void OnNextFrame();
+    void OnPreviousFrame();
+    void OnBack5Seconds();
+    void OnForward5Seconds();
+    void OnGoToStart();
+    // Shows what the source does now: Pause checked while paused, and the
+    // paused frame presented, with its number and time beside the slider.
+    void ShowPlaybackState();
     CaptureBatch& Batch() const { return *batch_; }
 
     // The command's action (menu and toolbar share it), or null.
@@ -91,6 +105,8 @@ public:
     QSlider* Slider() const { return slider_; }
     QLabel* PositionPane() const { return positionPane_; }
     QLabel* DurationPane() const { return durationPane_; }
+    // Beside the slider while paused: the frame's number and time.
+    QLabel* FrameLabel() const { return frameLabel_; }
 
     // The client area's size now: the frame without its menu bar.
     QSize ClientSize() const;
@@ -125,6 +141,9 @@ private:
     void OnCreate();
 
     QAction* AddAction(int commandId, const QString& text);
+    void JumpTo(std::int64_t streamTime);
+    // A slider moved by the user while paused shows the frame there.
+    void OnSliderMovedWhilePaused();
     // Widens the slider and the duration pane to a duration that grew.
     void FollowGrowingDuration();
     void SetSliderRange();
@@ -149,6 +168,7 @@ private:
     QSlider* slider_ = nullptr;
     QLabel* positionPane_ = nullptr;
     QLabel* durationPane_ = nullptr;
+    QLabel* frameLabel_ = nullptr;
 
     QString path_;
     QRect videoRect_{0, 0, kDefaultVideoWidth, kDefaultVideoHeight};

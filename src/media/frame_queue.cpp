@@ -14,6 +14,15 @@ PixelBuffer FrameQueue::TakeBuffer() {
     return buffer;
 }
 
+void FrameQueue::GiveBack(std::vector<PixelBuffer> buffers) {
+    std::lock_guard lock(mutex_);
+    for (PixelBuffer& buffer : buffers) {
+        if (spare_.size() >= capacity_)
+            break;
+        spare_.push_back(std::move(buffer));
+    }
+}
+
 bool FrameQueue::Push(DecodedFrame frame) {
     std::unique_lock lock(mutex_);
     changed_.wait(
@@ -27,28 +36,6 @@ bool FrameQueue::Push(DecodedFrame frame) {
 
 void FrameQueue::DropStale(int serial) {
     while (!frames_.empty() && frames_.front().serial != serial) {
-        spare_.push_back(std::move(frames_.front().pixels));
-        frames_.pop_front();
-        Changed();
-    }
-}
-
-FrontKind FrameQueue::Peek(int serial, StreamTime* time) {
-    std::lock_guard lock(mutex_);
-    DropStale(serial);
-    if (frames_.empty())
-        return FrontKind::Empty;
-    if (frames_.front().endOfStream)
-        return FrontKind::EndOfStream;
-    if (time)
-        *time = frames_.front().time;
-    return FrontKind::Frame;
-}
-
-void FrameQueue::DropLate(int serial, StreamTime position) {
-    std::lock_guard lock(mutex_);
-    DropStale(serial);
-    while (frames_.size() >= 2 && !frames_[1].endOfStream && frames_[1].time <= position) {
         if (spare_.size() < capacity_)
             spare_.push_back(std::move(frames_.front().pixels));
         frames_.pop_front();
@@ -56,17 +43,38 @@ void FrameQueue::DropLate(int serial, StreamTime position) {
     }
 }
 
-bool FrameQueue::Pop(int serial, const std::function<void(const DecodedFrame&)>& use) {
+Front FrameQueue::Peek(int serial) {
+    std::lock_guard lock(mutex_);
+    DropStale(serial);
+    if (frames_.empty())
+        return {};
+    const DecodedFrame& front = frames_.front();
+    if (front.endOfStream)
+        return {FrontKind::EndOfStream, 0, std::nullopt};
+    return {FrontKind::Frame, front.time, front.previous};
+}
+
+std::vector<DecodedFrame> FrameQueue::DropLate(int serial, StreamTime position) {
+    std::lock_guard lock(mutex_);
+    DropStale(serial);
+    std::vector<DecodedFrame> late;
+    while (frames_.size() >= 2 && !frames_[1].endOfStream && frames_[1].time <= position) {
+        late.push_back(std::move(frames_.front()));
+        frames_.pop_front();
+        Changed();
+    }
+    return late;
+}
+
+std::optional<DecodedFrame> FrameQueue::Take(int serial) {
     std::lock_guard lock(mutex_);
     DropStale(serial);
     if (frames_.empty() || frames_.front().endOfStream)
-        return false;
-    use(frames_.front());
-    if (spare_.size() < capacity_)
-        spare_.push_back(std::move(frames_.front().pixels));
+        return std::nullopt;
+    std::optional<DecodedFrame> front(std::move(frames_.front()));
     frames_.pop_front();
     Changed();
-    return true;
+    return front;
 }
 
 std::uint64_t FrameQueue::Version() {

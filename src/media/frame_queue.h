@@ -11,22 +11,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
+#include <optional>
 #include <mutex>
 #include <vector>
 
 namespace media {
 
-// pixels holds the converted picture, rows top-down. An end-of-stream marker
-// has no pixels.
+// pixels holds the converted picture, rows top-down; previous is the time of
+// the frame decoded just before it since the last seek, when there was one.
+// An end-of-stream marker has no pixels.
 struct DecodedFrame {
     PixelBuffer pixels;
     StreamTime time = 0;
+    std::optional<StreamTime> previous;
     int serial = 0;
     bool endOfStream = false;
 };
 
 enum class FrontKind { Empty, Frame, EndOfStream };
+
+// What Peek found at the front; time and previous are a frame's.
+struct Front {
+    FrontKind kind = FrontKind::Empty;
+    StreamTime time = 0;
+    std::optional<StreamTime> previous;
+};
 
 // Thread-safe. One producer; any number of consumers may peek and wait.
 class FrameQueue {
@@ -35,17 +44,19 @@ public:
 
     // A pixel buffer to fill, reused from popped frames when possible.
     PixelBuffer TakeBuffer();
+    // Keeps buffers for TakeBuffer, up to the queue's capacity.
+    void GiveBack(std::vector<PixelBuffer> buffers);
     // Waits while full. Returns false, dropping the frame, when the queue was
     // aborted or flushed to another serial meanwhile.
     bool Push(DecodedFrame frame);
 
     // What is at the front for serial; stale frames are dropped first.
-    FrontKind Peek(int serial, StreamTime* time);
-    // Drops front frames of serial while the one after is due at position,
-    // so the front is the latest frame due.
-    void DropLate(int serial, StreamTime position);
-    // Hands the front frame of serial to use and removes it. False when none.
-    bool Pop(int serial, const std::function<void(const DecodedFrame&)>& use);
+    Front Peek(int serial);
+    // Removes front frames of serial while the one after is due at position,
+    // so the front is the latest frame due; returns those removed.
+    std::vector<DecodedFrame> DropLate(int serial, StreamTime position);
+    // Removes and returns the front frame of serial; none when there is no frame.
+    std::optional<DecodedFrame> Take(int serial);
 
     // A counter that changes on every push, pop, flush, abort and wake.
     std::uint64_t Version();

@@ -5,7 +5,9 @@
 #include "media/decoder.h"
 #include "media/duration_probe.h"
 #include "media/ffmpeg_handles.h"
+#include "media/frame_cache.h"
 #include "media/frame_converter.h"
+#include "media/frame_index.h"
 #include "media/frame_queue.h"
 #include "media/packet_queue.h"
 #include "media/sound_feeder.h"
@@ -14,8 +16,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace media {
 
@@ -59,6 +63,7 @@ void CopyFrame(const PixelBuffer& picture, const FrameTarget& target) {
 struct MediaStream::Impl {
     explicit Impl(MediaStreamOptions streamOptions)
         : options(std::move(streamOptions))
+        , cache(options.frameCacheBytes)
         , clock(options.timeSource) {}
     ~Impl() { StopThreads(); }
 
@@ -76,12 +81,28 @@ struct MediaStream::Impl {
     bool SeekFile(StreamTime position);
     void VideoLoop();
     void HandleVideoFrame(AVFrame& frame, const Epoch& epoch, bool& first);
+    void Hold(const AVFrame& frame, StreamTime time, std::optional<StreamTime> previous);
+    void CacheHeld();
     void AudioLoop();
     bool RequestReseek(int serial);
     // Pacing follows the sound while it plays (with mutex held).
     void AwaitSound(StreamTime position);
     void FollowSound();
     void StartEpoch(StreamTime seekTo); // with mutex held
+
+    // Stepping, with mutex held; waits release it.
+    void SetRunning(bool run);
+    void Reposition(StreamTime position, bool fillCache);
+    Front AwaitFront(std::unique_lock<std::mutex>& lock, std::stop_token stop);
+    // Moves the front frame into the cache, copied into target first when given.
+    void TakeFront(const FrameTarget* target);
+    void Keep(DecodedFrame frame);
+    bool ShowCached(StreamTime time, const FrameTarget& target);
+    void HandOver(StreamTime time);
+    StepResult StepForward(std::unique_lock<std::mutex>& lock, const FrameTarget& target,
+                           std::stop_token stop);
+    StepResult StepBack(std::unique_lock<std::mutex>& lock, const FrameTarget& target,
+                        std::stop_token stop);
 
     // Threads run only for a video that can be decoded; set once when opening.
     bool Decoding() const { return demuxThread.joinable(); }
@@ -113,6 +134,11 @@ struct MediaStream::Impl {
     PacketQueue videoPackets{kVideoPacketCapacity};
     PacketQueue audioPackets{kAudioPacketCapacity};
     FrameQueue frames{kFrameCapacity};
+    FrameCache cache;
+
+    // Set once by the indexing thread.
+    mutable std::mutex indexMutex;
+    std::shared_ptr<const FrameIndex> frameIndex;
 
     // Guarded by mutex.
     mutable std::mutex mutex;
@@ -125,6 +151,7 @@ struct MediaStream::Impl {
     bool seekPending = false;
     StreamTime lastTime = 0;
     StreamTime latestFrameTime = 0; // of every frame handed over since opening
+    std::optional<StreamTime> shown; // the frame handed over last, since the last seek
     bool awaitingSound = false;
     StreamTime soundStartPosition = 0;
     std::chrono::steady_clock::time_point awaitingSince;
@@ -132,10 +159,20 @@ struct MediaStream::Impl {
     // Owned by the video thread.
     FrameConverter converter;
     StreamTime predictedTime = 0;
+    std::optional<StreamTime> lastDecoded; // since the epoch began
+    // A step back's stretch before its target, converted only once the target
+    // is reached and only as much as the cache keeps.
+    struct HeldFrame {
+        FramePtr frame;
+        StreamTime time = 0;
+        std::optional<StreamTime> previous;
+    };
+    std::deque<HeldFrame> held;
 
     std::thread demuxThread;
     std::thread videoThread;
     std::thread audioThread;
+    std::jthread indexThread;
 };
 
 bool MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
@@ -267,6 +304,14 @@ void MediaStream::Impl::StartThreads() {
     videoThread = std::thread([this] { VideoLoop(); });
     if (audio)
         audioThread = std::thread([this] { AudioLoop(); });
+    indexThread = std::jthread([this](std::stop_token stop) {
+        std::optional<FrameIndex> built = BuildFrameIndex(filePath, videoIndex, stop);
+        if (!built)
+            return;
+        auto index = std::make_shared<const FrameIndex>(std::move(*built));
+        std::lock_guard lock(indexMutex);
+        frameIndex = std::move(index);
+    });
 }
 
 void MediaStream::Impl::StopThreads() {
@@ -283,6 +328,10 @@ void MediaStream::Impl::StopThreads() {
     for (std::thread* thread : {&demuxThread, &videoThread, &audioThread})
         if (thread->joinable())
             thread->join();
+    if (indexThread.joinable()) {
+        indexThread.request_stop();
+        indexThread.join();
+    }
 }
 
 void MediaStream::Impl::StartEpoch(StreamTime readFrom) {
@@ -420,16 +469,22 @@ void MediaStream::Impl::VideoLoop() {
             current = item->epoch;
             first = true;
             predictedTime = current.target;
+            lastDecoded.reset();
+            held.clear();
         }
         video->Decode(item->packet.get(),
                       [&](AVFrame& frame) { HandleVideoFrame(frame, current, first); });
         if (!item->packet) {
             video->Flush();
+            CacheHeld();
             // A seek that landed past every frame it could find reads again
             // from further back.
             if (first && RequestReseek(current.serial))
                 continue;
-            frames.Push(DecodedFrame{{}, 0, current.serial, true});
+            DecodedFrame end;
+            end.serial = current.serial;
+            end.endOfStream = true;
+            frames.Push(std::move(end));
         }
     }
 }
@@ -445,17 +500,51 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
             return;
         first = false;
         // Others seek past the target, and some cannot go back to the first
-        // byte at all; read again from further back.
-        if (time > current.target && RequestReseek(current.serial))
+        // byte at all; read again from further back. A step back needs a
+        // frame before its target.
+        const bool late = current.fillCache ? time >= current.target && current.target > 0
+                                            : time > current.target;
+        if (late && RequestReseek(current.serial))
             return;
     }
     first = false;
-    if (time < current.target || frame.width <= 0 || frame.height <= 0)
+    if (frame.width <= 0 || frame.height <= 0)
         return;
-    DecodedFrame decoded{frames.TakeBuffer(), time, current.serial, false};
+    const std::optional<StreamTime> previous = std::exchange(lastDecoded, time);
+    if (time < current.target) {
+        if (current.fillCache)
+            Hold(frame, time, previous);
+        return;
+    }
+    CacheHeld();
+    DecodedFrame decoded{frames.TakeBuffer(), time, previous, current.serial, false};
     if (!converter.Convert(frame, width, height, decoded.pixels))
         return; // no rows converted: the buffer holds no picture
     frames.Push(std::move(decoded));
+}
+
+void MediaStream::Impl::Hold(const AVFrame& frame, StreamTime time,
+                             std::optional<StreamTime> previous) {
+    FramePtr reference(av_frame_clone(&frame));
+    if (!reference)
+        return;
+    held.push_back({std::move(reference), time, previous});
+    const std::size_t kept = cache.FramesFitting(PixelBuffer::BytesFor(width, height));
+    while (held.size() > kept)
+        held.pop_front();
+}
+
+void MediaStream::Impl::CacheHeld() {
+    if (held.empty())
+        return;
+    std::vector<PixelBuffer> dropped;
+    for (HeldFrame& item : held) {
+        PixelBuffer pixels = frames.TakeBuffer();
+        if (converter.Convert(*item.frame, width, height, pixels))
+            cache.Add(item.time, item.previous, std::move(pixels), dropped);
+    }
+    held.clear();
+    frames.GiveBack(std::move(dropped));
 }
 
 // ---- audio decoder thread ----
@@ -511,15 +600,7 @@ bool MediaStream::HasSound() const {
 void MediaStream::SetState(StreamState state) {
     {
         std::lock_guard lock(impl_->mutex);
-        impl_->running = state == StreamState::Run;
-        if (impl_->running) {
-            impl_->clock.Start();
-            impl_->AwaitSound(impl_->clock.Position());
-        } else {
-            impl_->clock.Stop();
-        }
-        if (impl_->sound)
-            impl_->sound->SetRunning(impl_->running);
+        impl_->SetRunning(state == StreamState::Run);
     }
     impl_->frames.Wake();
 }
@@ -533,11 +614,10 @@ bool MediaStream::Seek(StreamTime position) {
     if (position < 0 || !impl_->Decoding())
         return false;
     std::lock_guard lock(impl_->mutex);
-    impl_->epoch.target = position;
-    impl_->StartEpoch(position);
-    impl_->clock.Set(position);
+    impl_->Reposition(position, false);
     impl_->AwaitSound(position);
     impl_->lastTime = position;
+    impl_->shown.reset();
     return true;
 }
 
@@ -568,12 +648,11 @@ void MediaStream::WaitForDue(std::chrono::nanoseconds maxWait, std::stop_token s
             if (!impl_->running || impl_->aborted)
                 return;
             impl_->FollowSound();
-            StreamTime time = 0;
-            const FrontKind front = impl_->frames.Peek(impl_->epoch.serial, &time);
-            if (front == FrontKind::EndOfStream)
+            const Front front = impl_->frames.Peek(impl_->epoch.serial);
+            if (front.kind == FrontKind::EndOfStream)
                 return;
-            if (front == FrontKind::Frame) {
-                untilDue = impl_->clock.TimeUntil(time);
+            if (front.kind == FrontKind::Frame) {
+                untilDue = impl_->clock.TimeUntil(front.time);
                 if (untilDue.count() == 0)
                     return;
             }
@@ -595,20 +674,18 @@ FetchResult MediaStream::Update(const FrameTarget& target, Delivery delivery) {
         return FetchResult::NotRunning;
     impl_->FollowSound();
     const int serial = impl_->epoch.serial;
-    if (delivery == Delivery::SkipLate)
-        impl_->frames.DropLate(serial, impl_->clock.Position());
-    StreamTime time = 0;
-    const FrontKind front = impl_->frames.Peek(serial, &time);
-    if (front == FrontKind::EndOfStream)
+    if (delivery == Delivery::SkipLate) {
+        // Kept all the same: stepping back needs them.
+        for (DecodedFrame& late : impl_->frames.DropLate(serial, impl_->clock.Position()))
+            impl_->Keep(std::move(late));
+    }
+    const Front front = impl_->frames.Peek(serial);
+    if (front.kind == FrontKind::EndOfStream)
         return FetchResult::EndOfStream;
-    if (front == FrontKind::Empty || impl_->clock.Position() < time)
+    if (front.kind == FrontKind::Empty || impl_->clock.Position() < front.time)
         return FetchResult::Pending;
-    impl_->frames.Pop(serial, [&](const DecodedFrame& frame) {
-        if (target.bits)
-            CopyFrame(frame.pixels, target);
-    });
-    impl_->lastTime = time;
-    impl_->latestFrameTime = std::max(impl_->latestFrameTime, time);
+    impl_->TakeFront(&target);
+    impl_->HandOver(front.time);
     return FetchResult::Frame;
 }
 
@@ -623,6 +700,162 @@ FetchResult MediaStream::Fetch(const FrameTarget& target,
         if (result != FetchResult::Pending || maxWait)
             return result;
     }
+}
+
+// ---- stepping ----
+
+void MediaStream::Impl::SetRunning(bool run) {
+    running = run;
+    if (running) {
+        clock.Start();
+        AwaitSound(clock.Position());
+    } else {
+        clock.Stop();
+    }
+    if (sound)
+        sound->SetRunning(running);
+}
+
+void MediaStream::Impl::Reposition(StreamTime position, bool fillCache) {
+    epoch.target = position;
+    epoch.fillCache = fillCache;
+    StartEpoch(position);
+    clock.Set(position);
+}
+
+Front MediaStream::Impl::AwaitFront(std::unique_lock<std::mutex>& lock, std::stop_token stop) {
+    while (true) {
+        const std::uint64_t version = frames.Version();
+        const Front front = frames.Peek(epoch.serial);
+        if (front.kind != FrontKind::Empty || aborted || stop.stop_requested())
+            return front;
+        lock.unlock();
+        frames.WaitForChange(version, kWaitSlice);
+        lock.lock();
+    }
+}
+
+void MediaStream::Impl::TakeFront(const FrameTarget* target) {
+    std::optional<DecodedFrame> frame = frames.Take(epoch.serial);
+    if (!frame)
+        return;
+    if (target != nullptr && target->bits != nullptr)
+        CopyFrame(frame->pixels, *target);
+    Keep(std::move(*frame));
+}
+
+void MediaStream::Impl::Keep(DecodedFrame frame) {
+    std::vector<PixelBuffer> dropped;
+    cache.Add(frame.time, frame.previous, std::move(frame.pixels), dropped);
+    frames.GiveBack(std::move(dropped));
+}
+
+bool MediaStream::Impl::ShowCached(StreamTime time, const FrameTarget& target) {
+    const bool found = cache.Use(time, [&](const PixelBuffer& pixels) {
+        if (target.bits != nullptr)
+            CopyFrame(pixels, target);
+    });
+    if (found)
+        HandOver(time);
+    return found;
+}
+
+void MediaStream::Impl::HandOver(StreamTime time) {
+    shown = time;
+    lastTime = time;
+    latestFrameTime = std::max(latestFrameTime, time);
+}
+
+StepResult MediaStream::Impl::StepForward(std::unique_lock<std::mutex>& lock,
+                                          const FrameTarget& target, std::stop_token stop) {
+    SetRunning(false);
+    if (shown) {
+        if (const auto next = cache.After(*shown); next && ShowCached(*next, target))
+            return StepResult::Frame;
+    }
+    bool sought = false;
+    while (true) {
+        const Front front = AwaitFront(lock, stop);
+        if (aborted || stop.stop_requested())
+            return StepResult::Interrupted;
+        if (front.kind == FrontKind::EndOfStream)
+            return StepResult::AtEnd;
+        if (shown && front.time <= *shown) {
+            TakeFront(nullptr); // shown already
+            continue;
+        }
+        if (!shown || sought || front.previous == shown) {
+            TakeFront(&target);
+            HandOver(front.time);
+            return StepResult::Frame;
+        }
+        // The queue goes on from elsewhere (it was left after a step back):
+        // decode again from just after the frame shown.
+        Reposition(*shown + 1, false);
+        sought = true;
+    }
+}
+
+StepResult MediaStream::Impl::StepBack(std::unique_lock<std::mutex>& lock,
+                                       const FrameTarget& target, std::stop_token stop) {
+    if (!shown)
+        return StepForward(lock, target, stop);
+    SetRunning(false);
+    const StreamTime current = *shown;
+    if (const auto previous = cache.Before(current); previous && ShowCached(*previous, target))
+        return StepResult::Frame;
+    // Every frame counts from the first frame's time: nothing lies before it.
+    if (current <= 0)
+        return StepResult::AtStart;
+    Reposition(current, true);
+    const Front front = AwaitFront(lock, stop);
+    if (aborted || stop.stop_requested())
+        return StepResult::Interrupted;
+    // The first frame at or after the one left knows the frame decoded before
+    // it, which the video thread has cached by now.
+    if (front.kind == FrontKind::Frame && front.previous && *front.previous < current) {
+        if (front.time == current)
+            cache.Link(current, *front.previous);
+        if (ShowCached(*front.previous, target))
+            return StepResult::Frame;
+    }
+    return StepResult::AtStart;
+}
+
+StepResult MediaStream::StepForward(const FrameTarget& target, std::stop_token stop) {
+    if (!impl_->Decoding())
+        return StepResult::Interrupted;
+    std::stop_callback wake(stop, [this] { impl_->frames.Wake(); });
+    std::unique_lock lock(impl_->mutex);
+    return impl_->StepForward(lock, target, stop);
+}
+
+StepResult MediaStream::StepBack(const FrameTarget& target, std::stop_token stop) {
+    if (!impl_->Decoding())
+        return StepResult::Interrupted;
+    std::stop_callback wake(stop, [this] { impl_->frames.Wake(); });
+    std::unique_lock lock(impl_->mutex);
+    return impl_->StepBack(lock, target, stop);
+}
+
+std::optional<std::int64_t> MediaStream::FrameNumberOf(StreamTime time) const {
+    std::lock_guard lock(impl_->indexMutex);
+    if (!impl_->frameIndex)
+        return std::nullopt;
+    return impl_->frameIndex->NumberOf(time);
+}
+
+bool MediaStream::FrameNumbersKnown() const {
+    std::lock_guard lock(impl_->indexMutex);
+    return impl_->frameIndex != nullptr;
+}
+
+std::size_t MediaStream::CachedFrames() const {
+    return impl_->cache.Count();
+}
+
+std::size_t MediaStream::CachedBytes() const {
+    return impl_->cache.Bytes();
 }
 
 } // namespace media

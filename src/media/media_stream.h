@@ -13,6 +13,7 @@
 #include "media/pacing_clock.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -43,9 +44,16 @@ struct FrameTarget {
     int height = 0;
 };
 
+// What a step found: a frame handed over; no frame before the first one or
+// after the last; or nothing, because a stop was requested or nothing is open.
+enum class StepResult { Frame, AtStart, AtEnd, Interrupted };
+
 struct MediaStreamOptions {
     std::shared_ptr<const TimeSource> timeSource = DefaultTimeSource();
     AudioMode audio = AudioMode::DefaultOutput;
+    // Memory for the pictures of recently decoded frames, which stepping back
+    // shows without decoding.
+    std::size_t frameCacheBytes = std::size_t{256} << 20;
 };
 
 class MediaStream {
@@ -93,6 +101,24 @@ public:
     FetchResult Fetch(const FrameTarget& target,
                       std::optional<std::chrono::nanoseconds> maxWait = std::nullopt,
                       std::stop_token stop = {});
+
+    // Frame by frame: each stops the stream first, then copies the frame
+    // just after (before) the one last handed over into target and hands it
+    // over. Without a frame handed over since the last seek, both hand over
+    // the first frame at or after the seek position. Stepping back shows
+    // cached frames at once; before them it decodes from the keyframe before,
+    // caching the stretch up to the frame it left. Forward decodes one frame.
+    StepResult StepForward(const FrameTarget& target, std::stop_token stop = {});
+    StepResult StepBack(const FrameTarget& target, std::stop_token stop = {});
+
+    // The number of the frame at time (as GetTime counts), the first frame of
+    // the file being 0, in presentation order. None until a pass over the
+    // file's packets, started when it opens, has counted every frame.
+    std::optional<std::int64_t> FrameNumberOf(StreamTime time) const;
+    bool FrameNumbersKnown() const;
+    // The cache of recently decoded pictures, for tests and benchmarks.
+    std::size_t CachedFrames() const;
+    std::size_t CachedBytes() const;
 
 private:
     struct Impl;

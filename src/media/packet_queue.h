@@ -16,10 +16,12 @@ namespace media {
 
 // One seek: its serial number, the stream time it asked for, and where the
 // file is read from (the target, or earlier when a seek landed past it).
+// A step back fills the frame cache with the frames decoded before its target.
 struct Epoch {
     int serial = 0;
     StreamTime target = 0;
     StreamTime readFrom = 0;
+    bool fillCache = false;
 };
 
 // packet is null for the end-of-stream marker.

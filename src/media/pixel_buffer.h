@@ -17,6 +17,11 @@ public:
     static constexpr int kRowAlignment = 64;
     static constexpr std::size_t kPadding = 64;
 
+    PixelBuffer() = default;
+    // A moved-from buffer is empty and owns no block.
+    PixelBuffer(PixelBuffer&& other) noexcept;
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept;
+
     // Lays out width x height pixels, keeping the block when it is big
     // enough. False, leaving the buffer empty, for a size that is not
     // positive or whose block could not be allocated.
@@ -30,6 +35,10 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     bool Empty() const { return width_ == 0; }
+    // The bytes the block holds, whatever the size laid out.
+    std::size_t Bytes() const { return capacity_; }
+    // The block's size for width x height pixels.
+    static std::size_t BytesFor(int width, int height);
 
 private:
     AvMemoryPtr block_;

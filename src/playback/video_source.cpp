@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -74,8 +75,8 @@ bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* de
         lock.unlock();
     }
     try {
-        stream = std::make_shared<media::MediaStream>(
-            media::MediaStreamOptions{options_.timeSource, options_.audio});
+        stream = std::make_shared<media::MediaStream>(media::MediaStreamOptions{
+            options_.timeSource, options_.audio, options_.frameCacheBytes});
     } catch (const std::bad_alloc&) {
         ShowFatalError(kNoStreamObject);
         return false;
@@ -131,6 +132,8 @@ void CDShow::ReleaseAll() {
 std::shared_ptr<media::MediaStream> CDShow::ReleaseAllLocked() {
     open_ = false;
     playing_ = false;
+    // The next file starts playing, not paused on nothing.
+    paused_ = false;
     // A Render waiting with the lock released keeps its own reference; the
     // stream stops when the last one goes.
     if (stream_)
@@ -192,14 +195,17 @@ bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWai
     }
     if (result == media::FetchResult::EndOfStream || result == media::FetchResult::NotRunning)
         playing_ = false;
-    if (target) {
-        const platform::SurfaceResult blit =
-            target->Blt(&destRect, sampleSurface_.get(), &sampleRect_,
-                        platform::DDBLT_WAIT | platform::kBltSmooth);
-        if (blit == platform::DDERR_SURFACELOST)
-            target->Restore();
-    }
+    ShowSample(target, destRect);
     return true;
+}
+
+void CDShow::ShowSample(platform::Surface* target, platform::Rect destRect) {
+    if (!target)
+        return;
+    const platform::SurfaceResult blit = target->Blt(
+        &destRect, sampleSurface_.get(), &sampleRect_, platform::DDBLT_WAIT | platform::kBltSmooth);
+    if (blit == platform::DDERR_SURFACELOST)
+        target->Restore();
 }
 
 bool CDShow::Play() {
@@ -226,16 +232,80 @@ bool CDShow::PauseToggle() {
     if (!open_)
         return false;
     if (!paused_) {
-        stream_->SetState(media::StreamState::Stop);
-        savedPositionMs_ = GetPositionMsLocked();
-        paused_ = true;
-        playing_ = false;
+        PauseLocked();
     } else {
-        SeekLocked(MillisecondsToStreamTime(savedPositionMs_), savedPositionMs_);
+        // From the paused frame's own time: a time in whole milliseconds could
+        // fall before it, and the frame before would show again.
+        SeekLocked(savedPosition_, savedPositionMs_);
         paused_ = false;
         playing_ = true;
     }
     return true;
+}
+
+void CDShow::PauseLocked() {
+    stream_->SetState(media::StreamState::Stop);
+    savedPosition_ = stream_->GetTime();
+    savedPositionMs_ = StreamTimeToMilliseconds(savedPosition_);
+    paused_ = true;
+    playing_ = false;
+}
+
+media::StepResult CDShow::StepLocked(
+    const std::function<media::StepResult(const media::FrameTarget&)>& step,
+    platform::Surface* target, platform::Rect destRect) {
+    if (!open_)
+        return media::StepResult::Interrupted;
+    if (!paused_)
+        PauseLocked();
+    platform::LockedSurface locked;
+    if (sampleSurface_->Lock(&locked, platform::DDLOCK_WAIT) != platform::DD_OK)
+        return media::StepResult::Interrupted;
+    const media::StepResult result =
+        step({locked.bits, locked.pitch, locked.width, locked.height});
+    sampleSurface_->Unlock();
+    if (result == media::StepResult::Frame) {
+        savedPosition_ = stream_->GetTime();
+        savedPositionMs_ = StreamTimeToMilliseconds(savedPosition_);
+        ShowSample(target, destRect);
+    }
+    return result;
+}
+
+media::StepResult CDShow::StepForward(platform::Surface* target, platform::Rect destRect) {
+    std::lock_guard lock(mutex_);
+    return StepLocked([this](const media::FrameTarget& sample) { return stream_->StepForward(sample); },
+                      target, destRect);
+}
+
+media::StepResult CDShow::StepBack(platform::Surface* target, platform::Rect destRect) {
+    std::lock_guard lock(mutex_);
+    return StepLocked([this](const media::FrameTarget& sample) { return stream_->StepBack(sample); },
+                      target, destRect);
+}
+
+media::StepResult CDShow::ShowFrameAt(media::StreamTime position, platform::Surface* target,
+                                      platform::Rect destRect) {
+    std::lock_guard lock(mutex_);
+    return StepLocked(
+        [this, position](const media::FrameTarget& sample) {
+            if (!stream_->Seek(std::max<media::StreamTime>(position, 0)))
+                return media::StepResult::Interrupted;
+            return stream_->StepForward(sample);
+        },
+        target, destRect);
+}
+
+media::StreamTime CDShow::ShownTime() {
+    std::lock_guard lock(mutex_);
+    return open_ && stream_ ? stream_->GetTime() : 0;
+}
+
+std::optional<std::int64_t> CDShow::ShownFrameNumber() {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return std::nullopt;
+    return stream_->FrameNumberOf(stream_->GetTime());
 }
 
 std::int32_t CDShow::GetDurationSeconds() {

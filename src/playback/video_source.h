@@ -16,7 +16,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <stop_token>
 
@@ -36,6 +38,8 @@ enum class FetchWait {
 struct VideoSourceOptions {
     std::shared_ptr<const media::TimeSource> timeSource = media::DefaultTimeSource();
     media::AudioMode audio = media::AudioMode::DefaultOutput;
+    // Memory for recently decoded pictures, which stepping back shows at once.
+    std::size_t frameCacheBytes = media::MediaStreamOptions{}.frameCacheBytes;
     // The bounded wait of FetchWait::UpToOneFrame.
     std::chrono::milliseconds displayFrame{16};
 };
@@ -84,6 +88,21 @@ public:
     bool Stop();
     bool PauseToggle();
 
+    // Frame by frame, for the user-interface thread: each pauses a playing
+    // source first, then shows the frame after (before) the one on screen, or
+    // the first frame at or after position, stretched onto destRect of target
+    // as Render does; resuming plays on from the frame shown. At the first or
+    // last frame, or with nothing open, nothing changes and the result says why.
+    media::StepResult StepForward(platform::Surface* target, platform::Rect destRect);
+    media::StepResult StepBack(platform::Surface* target, platform::Rect destRect);
+    media::StepResult ShowFrameAt(media::StreamTime position, platform::Surface* target,
+                                  platform::Rect destRect);
+
+    // The frame last shown: its time, exactly, and its number in the file
+    // (none until the file's frames are counted, or with nothing open).
+    media::StreamTime ShownTime();
+    std::optional<std::int64_t> ShownFrameNumber();
+
     // 0 when nothing is open or the stream cannot say.
     std::int32_t GetDurationSeconds();
     std::int32_t GetPositionMs();
@@ -103,6 +122,8 @@ public:
     bool RenderEnabled() const { return renderEnabled_; }
     void SetRenderEnabled(bool enabled) { renderEnabled_ = enabled; }
     std::int32_t SavedPositionMs() const { return savedPositionMs_; }
+    // Where resuming plays on from: the paused frame's time, exactly.
+    media::StreamTime SavedPosition() const { return savedPosition_; }
 
 private:
     // Returns the stream given up, to be destroyed once the lock is released:
@@ -111,6 +132,12 @@ private:
     std::int32_t GetPositionMsLocked() const;
     std::int32_t SeekLocked(media::StreamTime position, std::int32_t requested);
     media::FetchResult UpdateSample(media::Delivery delivery);
+    // Pauses when playing, runs step on the sample surface and shows it.
+    media::StepResult StepLocked(
+        const std::function<media::StepResult(const media::FrameTarget&)>& step,
+        platform::Surface* target, platform::Rect destRect);
+    void PauseLocked();
+    void ShowSample(platform::Surface* target, platform::Rect destRect);
     std::chrono::nanoseconds FetchBound(FetchWait wait) const;
 
     const playback::VideoSourceOptions options_;
@@ -121,6 +148,7 @@ private:
     std::atomic<bool> paused_{false};
     std::atomic<bool> renderEnabled_{true};
     std::atomic<std::int32_t> savedPositionMs_{0};
+    std::atomic<media::StreamTime> savedPosition_{0};
     platform::Rect sampleRect_;
 
     std::shared_ptr<media::MediaStream> stream_;

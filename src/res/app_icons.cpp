@@ -9,7 +9,10 @@
 #include "res/toolbar_about.xpm"
 #include "res/toolbar_images.xpm"
 #include "res/toolbar_images4.xpm"
+#include "res/toolbar_next_frame.xpm"
 #include "res/toolbar_open.xpm"
+#include "res/toolbar_pause.xpm"
+#include "res/toolbar_previous_frame.xpm"
 
 namespace res {
 namespace {
@@ -74,6 +77,12 @@ QPixmap ToolbarImage(int commandId) {
         return QPixmap(toolbar_images4_xpm);
     case res::ID_APP_ABOUT:
         return QPixmap(toolbar_about_xpm);
+    case res::ID_CONTROL_PAUSE:
+        return QPixmap(toolbar_pause_xpm);
+    case res::ID_CONTROL_NEXT_FRAME:
+        return QPixmap(toolbar_next_frame_xpm);
+    case res::ID_CONTROL_PREVIOUS_FRAME:
+        return QPixmap(toolbar_previous_frame_xpm);
     default:
         return QPixmap();
     }

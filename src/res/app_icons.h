@@ -12,8 +12,8 @@ QIcon AppIcon();
 // The icon drawn at one size (a square of `side` pixels).
 QPixmap AppIconPixmap(int side);
 
-// The toolbar image of a command (Open, Images, Images x 4, About); a null
-// pixmap for any other command.
+// The toolbar image of a command (Open, Images, Images x 4, Pause, Next frame,
+// Previous frame, About); a null pixmap for any other command.
 QPixmap ToolbarImage(int commandId);
 
 } // namespace res

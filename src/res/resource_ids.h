@@ -43,6 +43,13 @@ inline constexpr int ID_VIEW_STATUS_BAR = 59393;
 inline constexpr int ID_CONTROL_IMAGES = 32774;
 inline constexpr int ID_CONTROL_IMAGES4 = 32781;
 inline constexpr int ID_APP_ABOUT = 57664;
+// Frame by frame, after the capture commands.
+inline constexpr int ID_CONTROL_PAUSE = 32782;
+inline constexpr int ID_CONTROL_NEXT_FRAME = 32783;
+inline constexpr int ID_CONTROL_PREVIOUS_FRAME = 32784;
+inline constexpr int ID_CONTROL_BACK_5S = 32785;
+inline constexpr int ID_CONTROL_FORWARD_5S = 32786;
+inline constexpr int ID_CONTROL_GO_TO_START = 32787;
 
 // Images dialogs' commands (menu 133).
 inline constexpr int ID_IMAGES_EXIT = 32775;

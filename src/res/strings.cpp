@@ -10,7 +10,7 @@ namespace res {
 namespace {
 
 // Framework prompts hold "status bar prompt\ntool tip".
-constexpr std::array<std::pair<int, const char*>, 24> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 30> kStrings{{
     {IDS_APP_NAME, "Tesselon"},
     {IDS_APP_TITLE, "Tesselon"},
     {IDS_IDLE_MESSAGE, "Ready"},
@@ -26,6 +26,12 @@ constexpr std::array<std::pair<int, const char*>, 24> kStrings{{
     {ID_PREV_PANE, "Switch back to the previous window pane\nPrevious Pane"},
     {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
     {ID_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar"},
+    {ID_CONTROL_PAUSE, "Pause or resume playback\nPause (Space)"},
+    {ID_CONTROL_NEXT_FRAME, "Pause and show the next frame\nNext frame (.)"},
+    {ID_CONTROL_PREVIOUS_FRAME, "Pause and show the previous frame\nPrevious frame (,)"},
+    {ID_CONTROL_BACK_5S, "Go back five seconds\nBack 5 seconds"},
+    {ID_CONTROL_FORWARD_5S, "Go forward five seconds\nForward 5 seconds"},
+    {ID_CONTROL_GO_TO_START, "Go to the first frame\nGo to start"},
     {IDS_CANT_WRITE_DIRECTORY, "Couldn\u00B4t write in %1 directory!"},
     {IDS_REPLACE_FILE, "Do you want to replace %1 file?"},
     {IDS_SAVING_IMAGE, "Saving image %1 ..."},

@@ -205,6 +205,8 @@ int Run(const Settings& settings, std::ostream& out) {
 
     playback::VideoSourceOptions options;
     options.audio = media::AudioMode::Silent;
+    // Nothing steps back here: no memory for recent frames beyond the newest.
+    options.frameCacheBytes = 0;
     if (!settings.paced)
         options.timeSource = std::make_shared<media::FreeRunningTimeSource>();
     CDShow source(options);
