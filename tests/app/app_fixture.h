@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace app_test {
@@ -31,6 +33,31 @@ inline CGrabberApp::Options SilentOptions() {
     CGrabberApp::Options options;
     options.source.audio = media::AudioMode::Silent;
     return options;
+}
+
+// The frame number of an index frame (176 × 144, a grid of 44 × 48 blocks,
+// white for 1) in a 360 × 240 image buffer.
+inline int FrameIndex(const std::uint8_t* buffer, int pitch = 360 * 4) {
+    if (buffer == nullptr)
+        return -1;
+    int index = 0;
+    for (int bit = 0; bit < 12; ++bit) {
+        const int x = ((bit % 4) * 44 + 22) * 360 / 176;
+        const int y = ((bit / 4) * 48 + 24) * 240 / 144;
+        if (buffer[y * pitch + x * 4 + 1] > 128)
+            index |= 1 << bit;
+    }
+    return index;
+}
+
+// The frame the presenter's off-screen surface holds now (read directly, as
+// the presenter copies frames only while its loop runs).
+inline int FrameOnScreen() {
+    int size = 0;
+    const std::uint8_t* bits = gPresenter->LockFrame(&size);
+    const int index = FrameIndex(bits, size / gPresenter->Height());
+    gPresenter->UnlockFrame();
+    return index;
 }
 
 class AppTest : public ::testing::Test {

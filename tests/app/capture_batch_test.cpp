@@ -28,31 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using tesselon::images::ImagesWindow;
 
-// The frame number of an index frame (176 × 144, a grid of 44 × 48 blocks,
-// white for 1) in a 360 × 240 image buffer.
-int FrameIndex(const std::uint8_t* buffer) {
-    if (buffer == nullptr)
-        return -1;
-    int index = 0;
-    for (int bit = 0; bit < 12; ++bit) {
-        const int x = ((bit % 4) * 44 + 22) * 360 / 176;
-        const int y = ((bit / 4) * 48 + 24) * 240 / 144;
-        if (buffer[(y * 360 + x) * 4 + 1] > 128)
-            index |= 1 << bit;
-    }
-    return index;
-}
-
-// The frame the presenter's off-screen surface holds now.
-int FrameOnScreen() {
-    std::uint8_t* buffer = nullptr;
-    int size = 0;
-    gPresenter->CopyFrame(&buffer, &size);
-    const int index = FrameIndex(buffer);
-    std::free(buffer);
-    return index;
-}
-
 struct Seen {
     bool windowShown = false;
     bool fourViews = false;
@@ -273,17 +248,27 @@ TEST_F(CaptureBatchTest, APausedStreamIsCapturedFromThePausedFrameAndLeftPausedT
     int paused = -1;
     std::int32_t pausedMs = -1;
     RunBatch([&] {
-        gSource->PauseToggle();
+        // Paused, then stepped to another frame: the batch starts at the one shown.
+        Trigger(res::ID_CONTROL_PAUSE);
+        const int first = FrameOnScreen();
+        for (int step : {res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_NEXT_FRAME,
+                         res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_PREVIOUS_FRAME})
+            Trigger(step);
         pausedMs = gSource->SavedPositionMs();
         paused = FrameOnScreen();
+        ASSERT_EQ(paused, first + 2);
         Trigger(res::ID_CONTROL_IMAGES);
     });
     ASSERT_EQ(seen_.frames.size(), 100u);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(seen_.frames[std::size_t(i)], (paused + i) % 50) << i;
     EXPECT_TRUE(gSource->IsPaused());
+    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_PAUSE)->isChecked());
     EXPECT_EQ(gSource->SavedPositionMs(), pausedMs);
     EXPECT_EQ(FrameOnScreen(), paused);
+    // Stepping goes on from there.
+    Trigger(res::ID_CONTROL_PREVIOUS_FRAME);
+    EXPECT_EQ(FrameOnScreen(), paused - 1);
 }
 
 #ifdef TESSELON_GRAB

@@ -34,4 +34,12 @@ TEST(FrameArithmeticTest, SliderPage) {
     EXPECT_EQ(SliderPageSize(3725), 372);
 }
 
+TEST(FrameArithmeticTest, ShownFrameGivesItsNumberAndTimeToTheMicrosecond) {
+    // 1001/30000 s frames: frame 1234 at 41.174466... s, truncated.
+    EXPECT_EQ(FormatShownFrame(1234, 411'744'666), u"Frame 1234 \u00B7 41174.466 ms");
+    EXPECT_EQ(FormatShownFrame(std::nullopt, 400'000), u"Frame \u2026 \u00B7 40.000 ms");
+    EXPECT_EQ(FormatShownFrame(0, 0), u"Frame 0 \u00B7 0.000 ms");
+    EXPECT_EQ(FormatShownFrame(3, 7), u"Frame 3 \u00B7 0.000 ms");
+}
+
 } // namespace

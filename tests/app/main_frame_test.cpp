@@ -75,7 +75,8 @@ TEST_F(AppTest, FrameHasMenusToolbarAndStatusBarInOrder) {
 
     QToolBar* bar = Frame().ToolBar();
     EXPECT_EQ(Titles(bar->actions()),
-              QStringList({"&Open", "-", "&Images", "I&mages x 4", "-", "&About Tesselon..."}));
+              QStringList({"&Open", "-", "&Images", "I&mages x 4", "-", "P&revious frame", "&Pause",
+                           "&Next frame", "-", "&About Tesselon..."}));
     EXPECT_EQ(bar->iconSize(), QSize(16, 15));
     for (QAction* action : bar->actions()) {
         if (action->isSeparator())
@@ -124,7 +125,8 @@ TEST_F(AppTest, EachMenuHoldsItsCommandsInOrder) {
         {"&Open", "&Close", "E&xit"},
         {"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"},
         {"&Toolbar", "&Status Bar"},
-        {"&Images", "I&mages x 4"},
+        {"&Images", "I&mages x 4", "&Pause", "&Next frame", "P&revious frame", "Back 5 seconds",
+         "Forward 5 seconds", "Go to &start"},
         {"&About Tesselon..."}};
     for (int i = 0; i < 5; ++i) {
         ASSERT_NE(menus[i]->menu(), nullptr) << i;
@@ -368,7 +370,9 @@ TEST_F(AppTest, CommandsFollowTheCommandsEnabledFlag) {
     Frame().SetCommandsEnabled(false);
     EXPECT_EQ(gCommandsEnabled, 0);
     for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
-                   res::ID_CONTROL_IMAGES4})
+                   res::ID_CONTROL_IMAGES4, res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME,
+                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_BACK_5S,
+                   res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
         EXPECT_FALSE(Frame().Action(id)->isEnabled()) << id;
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
     EXPECT_FALSE(Frame().Slider()->isEnabled());

@@ -5,6 +5,7 @@
 #include "media/media_stream.h"
 
 #include "support/index_clips.h"
+#include "support/index_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,37 +24,14 @@ using media::MediaStreamOptions;
 using media::StreamState;
 using media::StreamTime;
 using namespace std::chrono_literals;
+using tesselon::testing_support::Picture;
+using tesselon::testing_support::ReadIndex;
 
 constexpr StreamTime kFrame25 = 400'000; // one frame at 25 fps, in 100 ns units
 constexpr int kIndexFrames = 50;         // index clips: 2 s at 25 fps
 
 std::filesystem::path DataPath(const std::string& name) {
     return std::filesystem::path(TESSELON_TEST_DATA) / name;
-}
-
-// A 32-bit picture of the video's own size.
-struct Picture {
-    Picture(int w, int h)
-        : width(w)
-        , height(h)
-        , bytes(static_cast<std::size_t>(w) * h * 4) {}
-    FrameTarget Target() { return {bytes.data(), width * 4, width, height}; }
-    int width;
-    int height;
-    std::vector<std::uint8_t> bytes;
-};
-
-// Reads the frame number from the centres of the 44 x 48 blocks.
-int ReadIndex(const Picture& picture) {
-    int index = 0;
-    for (int bit = 0; bit < 12; ++bit) {
-        const int x = (bit % 4) * 44 + 22;
-        const int y = (bit / 4) * 48 + 24;
-        const std::size_t at = (static_cast<std::size_t>(y) * picture.width + x) * 4;
-        if (picture.bytes[at + 1] > 128)
-            index |= 1 << bit;
-    }
-    return index;
 }
 
 struct Stream {

@@ -250,6 +250,56 @@ TEST_F(VideoSourceTest, PauseAndResumeShowThePausedFrameAgain) {
     EXPECT_EQ(ShownIndex(), 21);
 }
 
+TEST_F(VideoSourceTest, StepsPauseFirstAndResumingPlaysOnFromTheFrameShown) {
+    CDShow source(ManualOptions());
+    ASSERT_TRUE(source.Open(DataPath("index_mpeg4.avi"), device_.get()));
+    ASSERT_TRUE(source.Play());
+    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    for (int i = 0; i < 10; ++i)
+        CaptureStep(source);
+    ASSERT_EQ(ShownIndex(), 10);
+
+    EXPECT_EQ(source.StepForward(target_.get(), kVideoDestRect), media::StepResult::Frame);
+    EXPECT_TRUE(source.IsPaused());
+    EXPECT_FALSE(source.IsPlaying());
+    EXPECT_EQ(ShownIndex(), 11);
+    for (int expected = 10; expected >= 8; --expected) {
+        EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::Frame);
+        EXPECT_EQ(ShownIndex(), expected);
+    }
+    EXPECT_EQ(source.ShownTime(), 8 * 400'000);
+    EXPECT_EQ(source.SavedPositionMs(), 320);
+    for (int i = 0; i < 500 && !source.ShownFrameNumber(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(source.ShownFrameNumber(), 8);
+
+    // A jump while paused shows the frame there and stays paused.
+    EXPECT_EQ(source.ShowFrameAt(30 * 400'000 - 1, target_.get(), kVideoDestRect),
+              media::StepResult::Frame);
+    EXPECT_EQ(ShownIndex(), 30);
+    EXPECT_TRUE(source.IsPaused());
+    EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::Frame);
+    EXPECT_EQ(ShownIndex(), 29);
+
+    ASSERT_TRUE(source.PauseToggle());
+    EXPECT_TRUE(source.IsPlaying());
+    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    EXPECT_EQ(ShownIndex(), 29);
+    CaptureStep(source);
+    EXPECT_EQ(ShownIndex(), 30);
+
+    // A file opened while paused plays.
+    ASSERT_TRUE(source.PauseToggle());
+    ASSERT_TRUE(source.Open(DataPath("index.mp4"), device_.get()));
+    EXPECT_FALSE(source.IsPaused());
+    EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::Frame);
+    EXPECT_EQ(ShownIndex(), 0); // nothing shown yet: the first frame
+    EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::AtStart);
+    source.Close();
+    EXPECT_EQ(source.StepForward(target_.get(), kVideoDestRect),
+              media::StepResult::Interrupted);
+}
+
 // ---- order, looping, pacing ----
 
 TEST_F(VideoSourceTest, HundredFetchesAreConsecutiveFramesThatLoopAtTheEnd) {
