@@ -256,10 +256,6 @@ void CMainFrame::CreateStatusBar() {
     sliderPane_ = new QWidget(bar);
     auto* layout = new QHBoxLayout(sliderPane_);
     layout->setContentsMargins(0, 0, 0, 0);
-    frameLabel_ = new QLabel(sliderPane_);
-    frameLabel_->setObjectName(QStringLiteral("frameLabel"));
-    frameLabel_->hide();
-    layout->addWidget(frameLabel_);
     bar->addWidget(sliderPane_, 1);
 
     const auto makePane = [bar](int id) {
@@ -279,6 +275,16 @@ void CMainFrame::CreateStatusBar() {
     positionPane_ = makePane(res::ID_INDICATOR_POSITION);
     durationPane_ = makePane(res::ID_INDICATOR_DURATION);
 
+    // Before the slider while paused, in the panes' font. In a narrow window
+    // the text is cut rather than the slider squeezed away; the slider's
+    // tooltip holds it whole.
+    frameLabel_ = new QLabel(sliderPane_);
+    frameLabel_->setObjectName(QStringLiteral("frameLabel"));
+    frameLabel_->setFont(positionPane_->font());
+    frameLabel_->setMinimumWidth(1);
+    frameLabel_->hide();
+    sliderPane_->layout()->addWidget(frameLabel_);
+
     QAction* toggle = Action(res::ID_VIEW_STATUS_BAR);
     connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
 }
@@ -290,6 +296,7 @@ int CMainFrame::CreateSlider() {
     tesselon::controls::SetControlId(slider_, res::IDC_POSITION_SLIDER);
     // The slider only gets keyboard focus when clicked, as a status bar child.
     slider_->setFocusPolicy(Qt::ClickFocus);
+    slider_->setMinimumWidth(kMinimumSliderWidth);
     sliderPane_->layout()->addWidget(slider_);
     slider_->show();
     connect(slider_, &QSlider::sliderReleased, this, &CMainFrame::OnSliderMovedWhilePaused);

@@ -50,6 +50,8 @@ public:
     static constexpr int kTimerPeriodMs = 1000;
     // The view's smallest side, so that a tiny frame still shows a picture.
     static constexpr int kMinimumViewSide = 16;
+    // The slider's least width, when the paused frame's label shares its pane.
+    static constexpr int kMinimumSliderWidth = 48;
     // Filter list of the open-file dialog, as the dialog expects it: every
     // extension the program plays first, then the original list.
     static const QString kOpenFilter;
