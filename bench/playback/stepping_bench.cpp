@@ -16,7 +16,8 @@
 //                             most 1), in wall time and in CPU time.
 // "fresh:1" rounds open the file again each time, so the first step back also
 // allocates the cache's pictures; "fresh:0" rounds keep one stream. Every time
-// is wall time: stepping waits on the decoding threads.
+// is wall time: stepping waits on the decoding threads. faulted_MiB is memory
+// first touched during the timed steps, peak_MiB the most the process held.
 //
 // The clip (30 s of 1280 x 720 H.264 at 25 fps, B-frames, a keyframe every 250
 // frames) is made with ffmpeg on the first run and kept beside the program.
@@ -45,6 +46,7 @@ extern "C" {
 #include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,6 +105,15 @@ double ChildrenCpuSeconds() {
         return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Memory this process has touched for the first time, in MiB of pages: new
+// pages are faulted in and cleared by the kernel.
+double FaultedMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_minflt) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+           (1 << 20);
 }
 
 // The most memory this process has held so far: run one benchmark alone
@@ -374,7 +385,7 @@ void BM_BackStepJustOutsideCache(benchmark::State& state) {
     // ffmpeg decoding the same stretch, from the keyframe to the frame before.
     const std::string peer = PeerCommand(clip, state.range(0) - kIntervalStart);
     Rounds rounds(clip, state.range(1) != 0);
-    double total = 0, worst = 0, showing = 0, theirs = 0;
+    double total = 0, worst = 0, showing = 0, theirs = 0, faulted = 0;
     std::size_t cachedFrames = 0;
     for (auto _ : state) {
         double secondsToShow = 0;
@@ -384,9 +395,11 @@ void BM_BackStepJustOutsideCache(benchmark::State& state) {
             return;
         }
         Stepper& stepper = rounds.Stream();
+        const double faultedBefore = FaultedMiB();
         const auto start = Clock::now();
         const media::StepResult result = stepper.Back();
         const double seconds = SecondsSince(start);
+        faulted += FaultedMiB() - faultedBefore;
         if (result != media::StepResult::Frame || !stepper.Shows(*from - 1)) {
             state.SkipWithError("the step back did not show the frame before");
             return;
@@ -410,6 +423,7 @@ void BM_BackStepJustOutsideCache(benchmark::State& state) {
     // without keeping it: what the step back adds is the rest.
     state.counters["show_ms"] = showing * 1e3 / iterations;
     state.counters["ffmpeg_ms"] = theirs * 1e3 / iterations;
+    state.counters["faulted_MiB"] = faulted / iterations;
     state.counters["decoded_before"] = static_cast<double>(state.range(0) - kIntervalStart);
     state.counters["cached_frames"] = static_cast<double>(cachedFrames);
     state.counters["peak_MiB"] = PeakResidentMiB();
@@ -418,6 +432,7 @@ void BM_BackStepJustOutsideCache(benchmark::State& state) {
 struct StepsTimes {
     double seconds = -1; // negative when a step went wrong
     double cpuSeconds = 0;
+    double faultedMiB = 0;
 };
 
 // Steps back kHundredSteps times from the last frame of an interval, each of
@@ -432,12 +447,14 @@ StepsTimes TimeHundredSteps(Rounds& rounds, std::string& error) {
     std::vector<media::StepResult> results(kHundredSteps);
     std::vector<media::StreamTime> times(kHundredSteps);
     const double cpuBefore = ProcessCpuSeconds();
+    const double faultedBefore = FaultedMiB();
     const auto start = Clock::now();
     for (int step = 0; step < kHundredSteps; ++step) {
         results[step] = stepper.Back();
         times[step] = stepper.Time();
     }
-    StepsTimes measured{SecondsSince(start), ProcessCpuSeconds() - cpuBefore};
+    const StepsTimes measured{SecondsSince(start), ProcessCpuSeconds() - cpuBefore,
+                              FaultedMiB() - faultedBefore};
     media::StreamTime expected = *from * kFrameTime;
     for (int step = 0; step < kHundredSteps; ++step) {
         expected -= kFrameTime;
@@ -459,7 +476,7 @@ void BM_HundredBackStepsFromIntervalEnd(benchmark::State& state) {
         return;
     const std::string peer = PeerCommand(clip, kInterval);
     Rounds rounds(clip, state.range(0) != 0);
-    double ours = 0, theirs = 0, oursCpu = 0, theirsCpu = 0;
+    double ours = 0, theirs = 0, oursCpu = 0, theirsCpu = 0, faulted = 0;
     bool oursFirst = true;
     for (auto _ : state) {
         std::string error;
@@ -485,6 +502,7 @@ void BM_HundredBackStepsFromIntervalEnd(benchmark::State& state) {
         ours += steps.seconds;
         theirs += command.seconds;
         oursCpu += steps.cpuSeconds;
+        faulted += steps.faultedMiB;
         theirsCpu += command.cpuSeconds;
         state.SetIterationTime(steps.seconds);
     }
@@ -496,6 +514,7 @@ void BM_HundredBackStepsFromIntervalEnd(benchmark::State& state) {
     state.counters["ours_cpu_s"] = oursCpu / iterations;
     state.counters["ffmpeg_cpu_s"] = theirsCpu / iterations;
     state.counters["cpu_ratio"] = oursCpu / (2 * theirsCpu);
+    state.counters["faulted_MiB"] = faulted / iterations;
     state.counters["peak_MiB"] = PeakResidentMiB();
 }
 
