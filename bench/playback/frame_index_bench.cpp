@@ -8,6 +8,7 @@
 // every 250 frames, about 30 MB) is made with ffmpeg on the first run and kept
 // beside the program; making it takes a few minutes and is never timed.
 #include "media/frame_index.h"
+#include "support/bench_clips.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,28 +24,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kFrames = 10 * 60 * 25;
 
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
+using bench_support::Quoted;
 
-// Written under another name first, so that an interrupted run leaves no
-// half-made clip to be taken for the finished one.
 fs::path ClipPath() {
-    const fs::path folder(TESSELON_BENCH_CLIPS);
-    const fs::path path = folder / "h264_1280x720_10min.mp4";
-    if (fs::exists(path))
-        return path;
-    fs::create_directories(folder);
-    const fs::path partial = folder / "h264_1280x720_10min.part.mp4";
-    const std::string command =
-        "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi "
-        "-i testsrc2=s=1280x720:r=25:d=600 -c:v libx264 -preset superfast -b:v 400k "
-        "-g 250 -keyint_min 250 -sc_threshold 0 " +
-        Quoted(partial);
-    if (std::system(command.c_str()) != 0)
-        return {};
-    fs::rename(partial, path);
-    return path;
+    return bench_support::MakeClip(TESSELON_BENCH_CLIPS, "h264_1280x720_10min.mp4",
+                                   "-f lavfi -i testsrc2=s=1280x720:r=25:d=600 -c:v libx264 "
+                                   "-preset superfast -b:v 400k -g 250 -keyint_min 250 "
+                                   "-sc_threshold 0");
 }
 
 template <typename Work> double WallSeconds(Work&& work) {

@@ -7,6 +7,7 @@
 // The clips (352 x 288 MPEG-1 and 1280 x 720 H.264, 100 frames each) are made
 // with ffmpeg on the first run and kept beside the program.
 #include "playback/video_source.h"
+#include "support/bench_clips.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -38,31 +39,11 @@ const Clip kClips[] = {
      "-f lavfi -i testsrc2=s=1280x720:r=25:d=4 -c:v libx264 -preset medium -crf 23"},
 };
 
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
+using bench_support::ChildrenCpuSeconds;
+using bench_support::Quoted;
 
 fs::path ClipPath(const Clip& clip) {
-    const fs::path folder(TESSELON_BENCH_CLIPS);
-    const fs::path path = folder / clip.name;
-    if (!fs::exists(path)) {
-        fs::create_directories(folder);
-        const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -y " +
-                                    std::string(clip.makeArguments) + " " + Quoted(path);
-        if (std::system(command.c_str()) != 0)
-            return {};
-    }
-    return path;
-}
-
-// CPU seconds, user and system, of every child process that has ended.
-double ChildrenCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return bench_support::MakeClip(TESSELON_BENCH_CLIPS, clip.name, clip.makeArguments);
 }
 
 // Seconds the shell command took; negative when it failed. `cpuSeconds`, when

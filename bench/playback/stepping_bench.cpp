@@ -22,6 +22,7 @@
 // The clip (30 s of 1280 x 720 H.264 at 25 fps, B-frames, a keyframe every 250
 // frames) is made with ffmpeg on the first run and kept beside the program.
 #include "media/media_stream.h"
+#include "support/bench_clips.h"
 
 #include <benchmark/benchmark.h>
 
@@ -62,27 +63,14 @@ constexpr std::int64_t kIntervalStart = kInterval;
 constexpr std::int64_t kIntervalEnd = 2 * kInterval - 1;
 constexpr int kHundredSteps = 100;
 
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
+using bench_support::ChildrenCpuSeconds;
+using bench_support::Quoted;
 
-// Written under another name first, so that an interrupted run leaves no
-// half-made clip to be taken for the finished one.
 fs::path ClipPath() {
-    const fs::path folder(TESSELON_BENCH_CLIPS);
-    const fs::path path = folder / "h264_1280x720_30s_gop250.mp4";
-    if (fs::exists(path))
-        return path;
-    fs::create_directories(folder);
-    const fs::path partial = folder / "h264_1280x720_30s_gop250.part.mp4";
-    const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi "
-                                "-i testsrc2=s=1280x720:r=25:d=30 -c:v libx264 -preset veryfast "
-                                "-b:v 1M -bf 3 -g 250 -keyint_min 250 -sc_threshold 0 " +
-                                Quoted(partial);
-    if (std::system(command.c_str()) != 0)
-        return {};
-    fs::rename(partial, path);
-    return path;
+    return bench_support::MakeClip(TESSELON_BENCH_CLIPS, "h264_1280x720_30s_gop250.mp4",
+                                   "-f lavfi -i testsrc2=s=1280x720:r=25:d=30 -c:v libx264 "
+                                   "-preset veryfast -b:v 1M -bf 3 -g 250 -keyint_min 250 "
+                                   "-sc_threshold 0");
 }
 
 double SecondsSince(Clock::time_point start) {
@@ -95,16 +83,6 @@ double ProcessCpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// CPU seconds, user and system, of every child process that has ended.
-double ChildrenCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Memory this process has touched for the first time, in MiB of pages: new

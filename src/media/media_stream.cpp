@@ -537,11 +537,22 @@ void MediaStream::Impl::Hold(const AVFrame& frame, StreamTime time,
 void MediaStream::Impl::CacheHeld() {
     if (held.empty())
         return;
+    // Each picture the full cache drops takes the next frame: the memory in
+    // use stays at the budget, and no fresh block is touched page by page.
     std::vector<PixelBuffer> dropped;
     for (HeldFrame& item : held) {
-        PixelBuffer pixels = frames.TakeBuffer();
+        PixelBuffer pixels;
+        if (dropped.empty()) {
+            pixels = frames.TakeBuffer();
+        } else {
+            pixels = std::move(dropped.back());
+            dropped.pop_back();
+        }
         if (converter.Convert(*item.frame, width, height, pixels))
             cache.Add(item.time, item.previous, std::move(pixels), dropped);
+        else
+            dropped.push_back(std::move(pixels));
+        item.frame.reset();
     }
     held.clear();
     frames.GiveBack(std::move(dropped));
