@@ -193,9 +193,9 @@ void CMainFrame::CreateMenus() {
     control->addAction(Action(res::ID_CONTROL_IMAGES));
     control->addAction(Action(res::ID_CONTROL_IMAGES4));
     control->addSeparator();
-    for (int id : {res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME,
-                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_BACK_5S,
-                   res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
+    for (int id :
+         {res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_PREVIOUS_FRAME,
+          res::ID_CONTROL_BACK_5S, res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
         control->addAction(Action(id));
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));

@@ -11,8 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace media {

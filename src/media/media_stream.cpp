@@ -150,7 +150,7 @@ struct MediaStream::Impl {
     StreamTime seekTo = 0; // where the file is read from for this epoch
     bool seekPending = false;
     StreamTime lastTime = 0;
-    StreamTime latestFrameTime = 0; // of every frame handed over since opening
+    StreamTime latestFrameTime = 0;  // of every frame handed over since opening
     std::optional<StreamTime> shown; // the frame handed over last, since the last seek
     bool awaitingSound = false;
     StreamTime soundStartPosition = 0;

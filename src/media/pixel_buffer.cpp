@@ -37,7 +37,8 @@ bool PixelBuffer::Reserve(int width, int height) {
         return false;
     const std::size_t pitch =
         (static_cast<std::size_t>(width) * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-    if (static_cast<std::size_t>(height) > (std::numeric_limits<std::size_t>::max() - kPadding) / pitch)
+    if (static_cast<std::size_t>(height) >
+        (std::numeric_limits<std::size_t>::max() - kPadding) / pitch)
         return false;
     const std::size_t size = pitch * static_cast<std::size_t>(height) + kPadding;
     if (size > capacity_) {

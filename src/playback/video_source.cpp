@@ -202,8 +202,8 @@ bool CDShow::Render(platform::Surface* target, platform::Rect destRect, FetchWai
 void CDShow::ShowSample(platform::Surface* target, platform::Rect destRect) {
     if (!target)
         return;
-    const platform::SurfaceResult blit = target->Blt(
-        &destRect, sampleSurface_.get(), &sampleRect_, platform::DDBLT_WAIT | platform::kBltSmooth);
+    const platform::SurfaceResult blit = target->Blt(&destRect, sampleSurface_.get(), &sampleRect_,
+                                                     platform::DDBLT_WAIT | platform::kBltSmooth);
     if (blit == platform::DDERR_SURFACELOST)
         target->Restore();
 }
@@ -251,9 +251,9 @@ void CDShow::PauseLocked() {
     playing_ = false;
 }
 
-media::StepResult CDShow::StepLocked(
-    const std::function<media::StepResult(const media::FrameTarget&)>& step,
-    platform::Surface* target, platform::Rect destRect) {
+media::StepResult
+CDShow::StepLocked(const std::function<media::StepResult(const media::FrameTarget&)>& step,
+                   platform::Surface* target, platform::Rect destRect) {
     if (!open_)
         return media::StepResult::Interrupted;
     if (!paused_)
@@ -261,8 +261,7 @@ media::StepResult CDShow::StepLocked(
     platform::LockedSurface locked;
     if (sampleSurface_->Lock(&locked, platform::DDLOCK_WAIT) != platform::DD_OK)
         return media::StepResult::Interrupted;
-    const media::StepResult result =
-        step({locked.bits, locked.pitch, locked.width, locked.height});
+    const media::StepResult result = step({locked.bits, locked.pitch, locked.width, locked.height});
     sampleSurface_->Unlock();
     if (result == media::StepResult::Frame) {
         savedPosition_ = stream_->GetTime();
@@ -274,14 +273,16 @@ media::StepResult CDShow::StepLocked(
 
 media::StepResult CDShow::StepForward(platform::Surface* target, platform::Rect destRect) {
     std::lock_guard lock(mutex_);
-    return StepLocked([this](const media::FrameTarget& sample) { return stream_->StepForward(sample); },
-                      target, destRect);
+    return StepLocked(
+        [this](const media::FrameTarget& sample) { return stream_->StepForward(sample); }, target,
+        destRect);
 }
 
 media::StepResult CDShow::StepBack(platform::Surface* target, platform::Rect destRect) {
     std::lock_guard lock(mutex_);
-    return StepLocked([this](const media::FrameTarget& sample) { return stream_->StepBack(sample); },
-                      target, destRect);
+    return StepLocked(
+        [this](const media::FrameTarget& sample) { return stream_->StepBack(sample); }, target,
+        destRect);
 }
 
 media::StepResult CDShow::ShowFrameAt(media::StreamTime position, platform::Surface* target,

@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 
 namespace playback {
@@ -133,9 +133,9 @@ private:
     std::int32_t SeekLocked(media::StreamTime position, std::int32_t requested);
     media::FetchResult UpdateSample(media::Delivery delivery);
     // Pauses when playing, runs step on the sample surface and shows it.
-    media::StepResult StepLocked(
-        const std::function<media::StepResult(const media::FrameTarget&)>& step,
-        platform::Surface* target, platform::Rect destRect);
+    media::StepResult
+    StepLocked(const std::function<media::StepResult(const media::FrameTarget&)>& step,
+               platform::Surface* target, platform::Rect destRect);
     void PauseLocked();
     void ShowSample(platform::Surface* target, platform::Rect destRect);
     std::chrono::nanoseconds FetchBound(FetchWait wait) const;

@@ -82,8 +82,7 @@ protected:
     platform::ScriptedDialogs dialogs_;
     std::unique_ptr<platform::DisplayDevice> device_;
     std::shared_ptr<platform::Surface> target_;
-    std::shared_ptr<media::ManualTimeSource> time_ =
-        std::make_shared<media::ManualTimeSource>();
+    std::shared_ptr<media::ManualTimeSource> time_ = std::make_shared<media::ManualTimeSource>();
 };
 
 // ---- time arithmetic ----
@@ -296,8 +295,7 @@ TEST_F(VideoSourceTest, StepsPauseFirstAndResumingPlaysOnFromTheFrameShown) {
     EXPECT_EQ(ShownIndex(), 0); // nothing shown yet: the first frame
     EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::AtStart);
     source.Close();
-    EXPECT_EQ(source.StepForward(target_.get(), kVideoDestRect),
-              media::StepResult::Interrupted);
+    EXPECT_EQ(source.StepForward(target_.get(), kVideoDestRect), media::StepResult::Interrupted);
 }
 
 // ---- order, looping, pacing ----
@@ -425,7 +423,9 @@ TEST_F(VideoSourceTest, DamagedAndOddlyNamedFilesPlayAndLoop) {
     const std::filesystem::path paths[] = {
         DataPath("damaged_middle.mpg"),
         Scratch("half of it.mpg", bytes.substr(0, bytes.size() / 2)),
-        Scratch("v\xC3\xAD" "deo \xE6\x98\xA0\xE5\x83\x8F.mpg", bytes)};
+        Scratch("v\xC3\xAD"
+                "deo \xE6\x98\xA0\xE5\x83\x8F.mpg",
+                bytes)};
     for (const auto& path : paths) {
         CDShow source(ManualOptions());
         ASSERT_TRUE(source.Open(path, device_.get())) << path;
