@@ -643,6 +643,7 @@ void CMainFrame::ShowPlaybackState() {
     const std::int64_t time = gSource->ShownTime();
     const QString shown = FormatShownFrame(gSource->ShownFrameNumber(), time);
     frameLabel_->setText(shown);
+    frameLabel_->setToolTip(shown);
     frameLabel_->show();
     positionSeconds_ = playback::StreamTimeToSeconds(time);
     if (slider_ != nullptr) {
