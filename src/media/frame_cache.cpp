@@ -11,18 +11,52 @@ void FrameCache::Add(StreamTime time, std::optional<StreamTime> previous, PixelB
                      std::vector<PixelBuffer>& dropped) {
     std::lock_guard lock(mutex_);
     Entry& entry = entries_[time];
+    if (previous)
+        entry.previous = previous;
+    entry.sequence = nextSequence_++;
+    order_.emplace_back(entry.sequence, time);
+    Store(entry, std::move(pixels), dropped);
+}
+
+void FrameCache::Store(Entry& entry, PixelBuffer pixels, std::vector<PixelBuffer>& dropped) {
     if (entry.pixels.Bytes() != 0) {
         bytes_ -= entry.pixels.Bytes();
         dropped.push_back(std::move(entry.pixels));
     }
     entry.pixels = std::move(pixels);
-    if (previous)
-        entry.previous = previous;
-    entry.sequence = nextSequence_++;
-    order_.emplace_back(entry.sequence, time);
+    entry.reserved = false;
     bytes_ += entry.pixels.Bytes();
     while (bytes_ > budget_ && entries_.size() > 1)
         DropOldest(dropped);
+    filled_.notify_all();
+}
+
+void FrameCache::Reserve(StreamTime time, std::optional<StreamTime> previous) {
+    std::lock_guard lock(mutex_);
+    const auto [found, added] = entries_.try_emplace(time);
+    if (previous)
+        found->second.previous = previous;
+    if (!added)
+        return;
+    found->second.reserved = true;
+    found->second.sequence = nextSequence_++;
+    order_.emplace_back(found->second.sequence, time);
+}
+
+void FrameCache::Fill(StreamTime time, PixelBuffer* pixels, std::vector<PixelBuffer>& dropped) {
+    std::lock_guard lock(mutex_);
+    const auto found = entries_.find(time);
+    if (found == entries_.end() || !found->second.reserved) {
+        if (pixels != nullptr)
+            dropped.push_back(std::move(*pixels));
+        return;
+    }
+    if (pixels == nullptr) {
+        entries_.erase(found);
+        filled_.notify_all();
+        return;
+    }
+    Store(found->second, std::move(*pixels), dropped);
 }
 
 void FrameCache::DropOldest(std::vector<PixelBuffer>& dropped) {
@@ -33,8 +67,10 @@ void FrameCache::DropOldest(std::vector<PixelBuffer>& dropped) {
         if (found == entries_.end() || found->second.sequence != sequence)
             continue; // replaced since, and queued again behind
         bytes_ -= found->second.pixels.Bytes();
-        dropped.push_back(std::move(found->second.pixels));
+        if (found->second.pixels.Bytes() != 0)
+            dropped.push_back(std::move(found->second.pixels));
         entries_.erase(found);
+        filled_.notify_all(); // a place dropped before it was filled
         return;
     }
 }
@@ -70,8 +106,12 @@ bool FrameCache::Contains(StreamTime time) const {
 }
 
 bool FrameCache::Use(StreamTime time, const std::function<void(const PixelBuffer&)>& use) const {
-    std::lock_guard lock(mutex_);
-    const auto found = entries_.find(time);
+    std::unique_lock lock(mutex_);
+    auto found = entries_.find(time);
+    while (found != entries_.end() && found->second.reserved) {
+        filled_.wait(lock);
+        found = entries_.find(time);
+    }
     if (found == entries_.end())
         return false;
     use(found->second.pixels);

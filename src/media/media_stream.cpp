@@ -83,6 +83,9 @@ struct MediaStream::Impl {
     void HandleVideoFrame(AVFrame& frame, const Epoch& epoch, bool& first);
     void Hold(const AVFrame& frame, StreamTime time, std::optional<StreamTime> previous);
     void CacheHeld();
+    void FillRestHeld();
+    struct HeldFrame;
+    void FillHeld(HeldFrame& item, std::vector<PixelBuffer>& dropped);
     void AudioLoop();
     bool RequestReseek(int serial);
     // Pacing follows the sound while it plays (with mutex held).
@@ -477,6 +480,7 @@ void MediaStream::Impl::VideoLoop() {
         if (!item->packet) {
             video->Flush();
             CacheHeld();
+            FillRestHeld();
             // A seek that landed past every frame it could find reads again
             // from further back.
             if (first && RequestReseek(current.serial))
@@ -518,9 +522,10 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
     }
     CacheHeld();
     DecodedFrame decoded{frames.TakeBuffer(), time, previous, current.serial, false};
-    if (!converter.Convert(frame, width, height, decoded.pixels))
-        return; // no rows converted: the buffer holds no picture
-    frames.Push(std::move(decoded));
+    // No rows converted: the buffer holds no picture.
+    if (converter.Convert(frame, width, height, decoded.pixels))
+        frames.Push(std::move(decoded));
+    FillRestHeld();
 }
 
 void MediaStream::Impl::Hold(const AVFrame& frame, StreamTime time,
@@ -534,28 +539,42 @@ void MediaStream::Impl::Hold(const AVFrame& frame, StreamTime time,
         held.pop_front();
 }
 
+// The frame just before the target is converted first, so that a step back
+// shows it as soon as the target frame follows; the rest of the stretch is
+// converted after, newest first, into places the cache holds for them.
 void MediaStream::Impl::CacheHeld() {
     if (held.empty())
         return;
+    for (const HeldFrame& item : held)
+        cache.Reserve(item.time, item.previous);
+    std::vector<PixelBuffer> dropped;
+    FillHeld(held.back(), dropped);
+    held.pop_back();
+    frames.GiveBack(std::move(dropped));
+}
+
+void MediaStream::Impl::FillRestHeld() {
     // Each picture the full cache drops takes the next frame: the memory in
     // use stays at the budget, and no fresh block is touched page by page.
     std::vector<PixelBuffer> dropped;
-    for (HeldFrame& item : held) {
-        PixelBuffer pixels;
-        if (dropped.empty()) {
-            pixels = frames.TakeBuffer();
-        } else {
-            pixels = std::move(dropped.back());
-            dropped.pop_back();
-        }
-        if (converter.Convert(*item.frame, width, height, pixels))
-            cache.Add(item.time, item.previous, std::move(pixels), dropped);
-        else
-            dropped.push_back(std::move(pixels));
-        item.frame.reset();
-    }
-    held.clear();
+    for (; !held.empty(); held.pop_back())
+        FillHeld(held.back(), dropped);
     frames.GiveBack(std::move(dropped));
+}
+
+void MediaStream::Impl::FillHeld(HeldFrame& item, std::vector<PixelBuffer>& dropped) {
+    PixelBuffer pixels;
+    if (dropped.empty()) {
+        pixels = frames.TakeBuffer();
+    } else {
+        pixels = std::move(dropped.back());
+        dropped.pop_back();
+    }
+    const bool converted = converter.Convert(*item.frame, width, height, pixels);
+    item.frame.reset();
+    if (!converted)
+        dropped.push_back(std::move(pixels));
+    cache.Fill(item.time, converted ? &pixels : nullptr, dropped);
 }
 
 // ---- audio decoder thread ----

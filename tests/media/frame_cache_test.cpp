@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -91,6 +93,40 @@ TEST(FrameCache, OnlyLinkedFramesAreNeighbours) {
     small.Add(30, 20, Frame(30), dropped);
     EXPECT_EQ(small.Before(20), std::nullopt);
     EXPECT_EQ(small.Before(30), 20);
+}
+
+TEST(FrameCache, AReservedPlaceIsWaitedForUntilFilledOrGivenUp) {
+    FrameCache cache(2 * kFrameBytes);
+    std::vector<PixelBuffer> dropped;
+    cache.Reserve(10, std::nullopt);
+    cache.Reserve(20, 10);
+    EXPECT_EQ(cache.Before(20), 10); // neighbours before either is filled
+    std::thread filler([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        PixelBuffer pixels = Frame(20);
+        std::vector<PixelBuffer> spare;
+        cache.Fill(20, &pixels, spare);
+        cache.Fill(10, nullptr, spare); // its conversion failed
+    });
+    EXPECT_EQ(MarkOf(cache, 20), 20); // waits for the filler
+    filler.join();
+    EXPECT_FALSE(cache.Use(10, [](const PixelBuffer&) {}));
+    EXPECT_EQ(cache.Before(20), std::nullopt);
+
+    // A place dropped for the budget before it was filled hands its pixels back.
+    cache.Reserve(30, 20);
+    cache.Add(40, std::nullopt, Frame(40), dropped);
+    cache.Add(50, std::nullopt, Frame(50), dropped); // 20 goes
+    EXPECT_TRUE(cache.Contains(30));
+    cache.Add(60, std::nullopt, Frame(60), dropped); // the place, then 40
+    EXPECT_FALSE(cache.Contains(30));
+    EXPECT_FALSE(cache.Contains(40));
+    PixelBuffer late = Frame(30);
+    dropped.clear();
+    cache.Fill(30, &late, dropped);
+    EXPECT_EQ(dropped.size(), 1u);
+    EXPECT_FALSE(cache.Contains(30));
+    EXPECT_EQ(cache.Bytes(), 2 * kFrameBytes);
 }
 
 } // namespace
