@@ -5,10 +5,10 @@
 // bytes. Owned by one thread at a time.
 #pragma once
 
-#include "media/ffmpeg_handles.h"
-
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 namespace media {
 
@@ -41,7 +41,10 @@ public:
     static std::size_t BytesFor(int width, int height);
 
 private:
-    AvMemoryPtr block_;
+    struct Free {
+        void operator()(std::uint8_t* block) const { std::free(block); }
+    };
+    std::unique_ptr<std::uint8_t[], Free> block_;
     std::size_t capacity_ = 0;
     int pitch_ = 0;
     int width_ = 0;
