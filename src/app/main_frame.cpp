@@ -84,6 +84,9 @@ CMainFrame::CMainFrame(QWidget* parent)
     CreateClient();
     OnCreate();
     setAcceptDrops(true);
+    // A frame starts with its commands enabled, whatever a frame before it
+    // left: one closed during a capture batch never enabled them again.
+    gCommandsEnabled = 1;
 }
 
 CMainFrame::~CMainFrame() {
