@@ -366,7 +366,9 @@ TEST_F(AppTest, CloseKeepsTheSizeTextsAndSlider) {
 }
 
 TEST_F(AppTest, CommandsFollowTheCommandsEnabledFlag) {
+    gCommandsEnabled = 0; // as a frame closed during a batch leaves it
     ASSERT_TRUE(Start());
+    EXPECT_EQ(gCommandsEnabled, 1);
     Frame().SetCommandsEnabled(false);
     EXPECT_EQ(gCommandsEnabled, 0);
     for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
