@@ -15,6 +15,8 @@ packages=(
     libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
     # Fixture clips and the video benchmarks use the ffmpeg command
     ffmpeg
+    # GNU parallel: tesselon-grab over many videos, in its test and benchmark
+    parallel
     # make check-memory: memcheck sees writes that FFmpeg's assembly makes past
     # our buffers, which AddressSanitizer cannot
     valgrind
