@@ -72,9 +72,11 @@ void Configure(jpeg::BmpReader& reader, jpeg::JpegWriter& writer,
 } // namespace
 
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
-                         jpeg::CodecProgressFunction progress, unsigned encoderThreads) {
+                         jpeg::CodecProgressFunction progress, unsigned encoderThreads,
+                         const std::string& comment) {
     jpeg::JpegWriter writer;
     writer.SetThreadCount(encoderThreads);
+    writer.SetComment(comment.substr(0, jpeg::JpegWriter::kMaximumCommentLength));
     jpeg::BmpReader reader;
     jpeg::RasterImage image;
     if (auto failure = CodecFailure([&] { Configure(reader, writer, progress); })) {

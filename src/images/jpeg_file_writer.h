@@ -37,9 +37,11 @@ struct SaveResult {
 // it is a regular file that this call created or truncated. Never throws for
 // those failures. Runs on the calling thread, and the encoder on
 // `encoderThreads` threads in all (the file is the same at any count); `bmp`
-// is only read.
+// is only read. A comment, when given, goes into a comment segment of its own
+// before the encoder's.
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
-                         jpeg::CodecProgressFunction progress, unsigned encoderThreads = 1);
+                         jpeg::CodecProgressFunction progress, unsigned encoderThreads = 1,
+                         const std::string& comment = {});
 
 // The save path of one job, as the saving workers run it: BuildBmpImage with
 // StepBmpProgress and 4 steps, then WriteJpegFile with StepCodecProgress and

@@ -3,6 +3,7 @@
 // serial are dropped when they reach the front.
 #pragma once
 
+#include "media/frame_traits.h"
 #include "media/pacing_clock.h"
 #include "media/pixel_buffer.h"
 
@@ -26,6 +27,7 @@ struct DecodedFrame {
     std::optional<StreamTime> previous;
     int serial = 0;
     bool endOfStream = false;
+    FrameTraits traits;
 };
 
 enum class FrontKind { Empty, Frame, EndOfStream };

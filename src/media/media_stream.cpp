@@ -69,7 +69,7 @@ struct MediaStream::Impl {
 
     bool Open(const std::filesystem::path& path, int depth);
     bool OpenVideo();
-    std::optional<StreamTime> FirstFrameTime();
+    std::optional<std::int64_t> FirstFrameTimestamp();
     static FormatContextPtr OpenFormat(const std::filesystem::path& path);
     std::optional<StreamTime> FileDuration() const;
     bool Reopen();
@@ -129,6 +129,8 @@ struct MediaStream::Impl {
     int width = 0;
     int height = 0;
     StreamTime origin = 0; // the video's first time, so that a file starts at 0
+    std::int64_t originTimestamp = 0; // the same in the video's time base
+    VideoFormat videoFormat;
     StreamTime frameDuration = 0;
     std::unique_ptr<Decoder> video;
     std::unique_ptr<Decoder> audio;
@@ -141,7 +143,9 @@ struct MediaStream::Impl {
 
     // Set once by the indexing thread.
     mutable std::mutex indexMutex;
+    mutable std::condition_variable_any indexEnded;
     std::shared_ptr<const FrameIndex> frameIndex;
+    bool indexing = false;
 
     // Guarded by mutex.
     mutable std::mutex mutex;
@@ -155,6 +159,7 @@ struct MediaStream::Impl {
     StreamTime lastTime = 0;
     StreamTime latestFrameTime = 0;  // of every frame handed over since opening
     std::optional<StreamTime> shown; // the frame handed over last, since the last seek
+    std::optional<FrameTraits> shownTraits;
     bool awaitingSound = false;
     StreamTime soundStartPosition = 0;
     std::chrono::steady_clock::time_point awaitingSince;
@@ -215,14 +220,23 @@ bool MediaStream::Impl::OpenVideo() {
     width = stream.codecpar->width;
     height = stream.codecpar->height;
     if (stream.start_time != AV_NOPTS_VALUE)
-        origin = ToStreamTime(stream.start_time, stream.time_base);
+        originTimestamp = stream.start_time;
     else if (format->start_time != AV_NOPTS_VALUE)
-        origin = ToStreamTime(format->start_time, AV_TIME_BASE_Q);
+        originTimestamp = av_rescale_q(format->start_time, AV_TIME_BASE_Q, stream.time_base);
     // The first frame's own time is the truth: AVI files with B-frames carry
     // decoding times only, so their frames read later than the file's start.
-    if (const auto first = FirstFrameTime())
-        origin = *first;
+    if (const auto first = FirstFrameTimestamp())
+        originTimestamp = *first;
+    origin = ToStreamTime(originTimestamp, stream.time_base);
     frameDuration = FrameDurationOf(*format, stream);
+
+    videoFormat.codec = avcodec_get_name(stream.codecpar->codec_id);
+    videoFormat.width = width;
+    videoFormat.height = height;
+    const AVRational aspect = av_guess_sample_aspect_ratio(format.get(), &stream, nullptr);
+    if (aspect.num > 0 && aspect.den > 0)
+        videoFormat.sampleAspect = {aspect.num, aspect.den};
+    videoFormat.timeBase = {stream.time_base.num, stream.time_base.den};
     return true;
 }
 
@@ -259,9 +273,8 @@ bool MediaStream::Impl::Reopen() {
     return true;
 }
 
-std::optional<StreamTime> MediaStream::Impl::FirstFrameTime() {
-    const AVStream& stream = *format->streams[videoIndex];
-    std::optional<StreamTime> time;
+std::optional<std::int64_t> MediaStream::Impl::FirstFrameTimestamp() {
+    std::optional<std::int64_t> time;
     PacketPtr packet = MakePacket();
     for (int packets = 0; !time && packets < kFirstFramePacketLimit; ++packets) {
         const int result = av_read_frame(format.get(), packet.get());
@@ -269,7 +282,7 @@ std::optional<StreamTime> MediaStream::Impl::FirstFrameTime() {
         if (ended || packet->stream_index == videoIndex) {
             video->Decode(ended ? nullptr : packet.get(), [&](AVFrame& frame) {
                 if (!time && frame.best_effort_timestamp != AV_NOPTS_VALUE)
-                    time = ToStreamTime(frame.best_effort_timestamp, stream.time_base);
+                    time = frame.best_effort_timestamp;
             });
         }
         av_packet_unref(packet.get());
@@ -307,13 +320,15 @@ void MediaStream::Impl::StartThreads() {
     videoThread = std::thread([this] { VideoLoop(); });
     if (audio)
         audioThread = std::thread([this] { AudioLoop(); });
+    indexing = true;
     indexThread = std::jthread([this](std::stop_token stop) {
         std::optional<FrameIndex> built = BuildFrameIndex(filePath, videoIndex, stop);
-        if (!built)
-            return;
-        auto index = std::make_shared<const FrameIndex>(std::move(*built));
+        auto index =
+            built ? std::make_shared<const FrameIndex>(std::move(*built)) : nullptr;
         std::lock_guard lock(indexMutex);
         frameIndex = std::move(index);
+        indexing = false;
+        indexEnded.notify_all();
     });
 }
 
@@ -496,6 +511,12 @@ void MediaStream::Impl::VideoLoop() {
 void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, bool& first) {
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
+    const FrameTraits traits{
+        timestamp != AV_NOPTS_VALUE
+            ? timestamp - originTimestamp
+            : av_rescale_q(time + origin, kStreamTimeBase, videoTimeBase) - originTimestamp,
+        frame.key_frame != 0,
+        av_get_picture_type_char(frame.pict_type)};
     predictedTime = time + frameDuration;
     if (first && current.readFrom != kReopenFile) {
         // Some demuxers seek to a frame that is not a keyframe: what decodes
@@ -521,7 +542,7 @@ void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, b
         return;
     }
     CacheHeld();
-    DecodedFrame decoded{frames.TakeBuffer(), time, previous, current.serial, false};
+    DecodedFrame decoded{frames.TakeBuffer(), time, previous, current.serial, false, traits};
     // No rows converted: the buffer holds no picture.
     if (converter.Convert(frame, width, height, decoded.pixels))
         frames.Push(std::move(decoded));
@@ -617,6 +638,9 @@ bool MediaStream::OpenFile(const std::filesystem::path& path) {
 bool MediaStream::HasVideo() const {
     return impl_->video != nullptr;
 }
+VideoFormat MediaStream::Format() const {
+    return impl_->videoFormat;
+}
 int MediaStream::VideoWidth() const {
     return impl_->width;
 }
@@ -648,6 +672,7 @@ bool MediaStream::Seek(StreamTime position) {
     impl_->AwaitSound(position);
     impl_->lastTime = position;
     impl_->shown.reset();
+    impl_->shownTraits.reset();
     return true;
 }
 
@@ -769,8 +794,11 @@ void MediaStream::Impl::TakeFront(const FrameTarget* target) {
     std::optional<DecodedFrame> frame = frames.Take(epoch.serial);
     if (!frame)
         return;
-    if (target != nullptr && target->bits != nullptr)
-        CopyFrame(frame->pixels, *target);
+    if (target != nullptr) {
+        if (target->bits != nullptr)
+            CopyFrame(frame->pixels, *target);
+        shownTraits = frame->traits;
+    }
     Keep(std::move(*frame));
 }
 
@@ -785,8 +813,10 @@ bool MediaStream::Impl::ShowCached(StreamTime time, const FrameTarget& target) {
         if (target.bits != nullptr)
             CopyFrame(pixels, target);
     });
-    if (found)
+    if (found) {
         HandOver(time);
+        shownTraits.reset();
+    }
     return found;
 }
 
@@ -878,6 +908,24 @@ std::optional<std::int64_t> MediaStream::FrameNumberOf(StreamTime time) const {
 bool MediaStream::FrameNumbersKnown() const {
     std::lock_guard lock(impl_->indexMutex);
     return impl_->frameIndex != nullptr;
+}
+
+std::optional<StreamTime> MediaStream::TimeOfFrame(std::int64_t number) const {
+    std::lock_guard lock(impl_->indexMutex);
+    if (!impl_->frameIndex)
+        return std::nullopt;
+    return impl_->frameIndex->TimeOf(number);
+}
+
+bool MediaStream::WaitForFrameNumbers(std::stop_token stop) const {
+    std::unique_lock lock(impl_->indexMutex);
+    impl_->indexEnded.wait(lock, stop, [&] { return !impl_->indexing; });
+    return impl_->frameIndex != nullptr;
+}
+
+std::optional<FrameTraits> MediaStream::ShownFrameTraits() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->shownTraits;
 }
 
 std::size_t MediaStream::CachedFrames() const {

@@ -10,6 +10,7 @@
 // to drop late ones. While sound plays, the pacing clock follows it.
 #pragma once
 
+#include "media/frame_traits.h"
 #include "media/pacing_clock.h"
 
 #include <chrono>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <string>
 
 namespace media {
 
@@ -48,6 +50,23 @@ struct FrameTarget {
 // after the last; or nothing, because a stop was requested or nothing is open.
 enum class StepResult { Frame, AtStart, AtEnd, Interrupted };
 
+// An exact ratio as the file states it.
+struct Ratio {
+    std::int64_t num = 0;
+    std::int64_t den = 1;
+};
+
+// The video stream as the file describes it.
+struct VideoFormat {
+    std::string codec; // FFmpeg's short name of the decoder, e.g. "h264"
+    int width = 0;
+    int height = 0;
+    // The shape of one pixel; 1:1 when the file does not say.
+    Ratio sampleAspect{1, 1};
+    // The unit of FrameTraits::timestamp, in seconds.
+    Ratio timeBase{1, 1};
+};
+
 struct MediaStreamOptions {
     std::shared_ptr<const TimeSource> timeSource = DefaultTimeSource();
     AudioMode audio = AudioMode::DefaultOutput;
@@ -69,6 +88,8 @@ public:
     bool OpenFile(const std::filesystem::path& path);
 
     bool HasVideo() const;
+    // Empty without a video stream.
+    VideoFormat Format() const;
     // The video's own size in pixels: the size of the sample surface.
     int VideoWidth() const;
     int VideoHeight() const;
@@ -116,6 +137,16 @@ public:
     // file's packets, started when it opens, has counted every frame.
     std::optional<std::int64_t> FrameNumberOf(StreamTime time) const;
     bool FrameNumbersKnown() const;
+    // The time of frame number, as GetTime counts; none out of range or
+    // until the frames are counted.
+    std::optional<StreamTime> TimeOfFrame(std::int64_t number) const;
+    // Waits until the count has ended; true when it counted every frame.
+    // A stop request ends the wait at once.
+    bool WaitForFrameNumbers(std::stop_token stop = {}) const;
+    // The exact time and coding of the frame last handed over by Update or a
+    // step forward from the decoder; none for one shown from the cache, and
+    // none before the first frame.
+    std::optional<FrameTraits> ShownFrameTraits() const;
     // The cache of recently decoded pictures, for tests and benchmarks.
     std::size_t CachedFrames() const;
     std::size_t CachedBytes() const;

@@ -16,6 +16,8 @@ class NameMaker {
 public:
     // The name of the next frame, captured at `timeMs`.
     std::string Next(std::int32_t timeMs);
+    // base, or base with the first free suffix.
+    std::string Unique(const std::string& base);
 
 private:
     std::set<std::string> used_;

@@ -5,14 +5,23 @@
 
 namespace playback {
 
-CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop) {
+CapturedFrame CopyShownFrame(CGameApp& presenter, CDShow& source) {
     CapturedFrame frame;
     presenter.CopyFrame(&frame.buffer, &frame.size);
     frame.timeMs = source.GetPositionMs();
-    source.Render(presenter.Offscreen(), kCaptureRect, FetchWait::UntilNextFrame, stop);
+    frame.time = source.ShownTime();
+    frame.number = source.ShownFrameNumber();
+    frame.traits = source.ShownFrameTraits();
+    return frame;
+}
+
+CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop,
+                           platform::Rect rect) {
+    CapturedFrame frame = CopyShownFrame(presenter, source);
+    source.Render(presenter.Offscreen(), rect, FetchWait::UntilNextFrame, stop);
     if (!source.IsPlaying() && !stop.stop_requested()) {
         source.Play();
-        source.Render(presenter.Offscreen(), kCaptureRect, FetchWait::UntilNextFrame, stop);
+        source.Render(presenter.Offscreen(), rect, FetchWait::UntilNextFrame, stop);
     }
     presenter.BlitToWindow();
     return frame;

@@ -5,9 +5,12 @@
 // idle loop stands aside (the source's rendering is switched off).
 #pragma once
 
+#include "media/frame_traits.h"
+#include "media/pacing_clock.h"
 #include "platform/surface.h"
 
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 
 class CDShow;
@@ -26,7 +29,16 @@ struct CapturedFrame {
     int size = 0;
     // The stream position when the frame was copied.
     std::int32_t timeMs = 0;
+    // The same exactly, the frame's number in the file (once counted), and
+    // its exact timestamp and coding when the stream knows them.
+    media::StreamTime time = 0;
+    std::optional<std::int64_t> number;
+    std::optional<media::FrameTraits> traits;
 };
+
+// The frame now in the off-screen surface, copied, with what the source
+// says of the frame it last showed.
+CapturedFrame CopyShownFrame(CGameApp& presenter, CDShow& source);
 
 // One frame: the frame now in the off-screen surface is copied and its time
 // read; then the next frame is fetched (waiting for it, and never skipping
@@ -34,7 +46,9 @@ struct CapturedFrame {
 // frame: the stream restarts and its first frame is fetched at once, so the
 // frames stay consecutive and the last one is never taken twice under the
 // restarted position's time. A stop request ends the wait for the next frame
-// at once; the copied frame is returned all the same.
-CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop = {});
+// at once; the copied frame is returned all the same. The next frame is drawn
+// into rect of the presenter's off-screen surface.
+CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop = {},
+                           platform::Rect rect = kCaptureRect);
 
 } // namespace playback

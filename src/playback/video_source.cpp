@@ -309,6 +309,35 @@ std::optional<std::int64_t> CDShow::ShownFrameNumber() {
     return stream_->FrameNumberOf(stream_->GetTime());
 }
 
+std::optional<media::FrameTraits> CDShow::ShownFrameTraits() {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return std::nullopt;
+    return stream_->ShownFrameTraits();
+}
+
+bool CDShow::WaitForFrameNumbers(std::stop_token stop) {
+    std::shared_ptr<media::MediaStream> stream;
+    {
+        std::lock_guard lock(mutex_);
+        if (open_)
+            stream = stream_;
+    }
+    return stream && stream->WaitForFrameNumbers(stop);
+}
+
+std::optional<media::StreamTime> CDShow::TimeOfFrame(std::int64_t number) {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return std::nullopt;
+    return stream_->TimeOfFrame(number);
+}
+
+media::VideoFormat CDShow::Format() {
+    std::lock_guard lock(mutex_);
+    return open_ && stream_ ? stream_->Format() : media::VideoFormat{};
+}
+
 std::int32_t CDShow::GetDurationSeconds() {
     std::lock_guard lock(mutex_);
     if (!open_ || !stream_)

@@ -102,6 +102,16 @@ public:
     // (none until the file's frames are counted, or with nothing open).
     media::StreamTime ShownTime();
     std::optional<std::int64_t> ShownFrameNumber();
+    // The exact time and coding of the frame last shown, when the stream
+    // knows them (see MediaStream::ShownFrameTraits).
+    std::optional<media::FrameTraits> ShownFrameTraits();
+    // Waits until the open file's frames are counted; true when they were.
+    // The source stays usable meanwhile.
+    bool WaitForFrameNumbers(std::stop_token stop = {});
+    // The time of frame number of the open file; none until counted.
+    std::optional<media::StreamTime> TimeOfFrame(std::int64_t number);
+    // The video stream as the file describes it; empty with nothing open.
+    media::VideoFormat Format();
 
     // 0 when nothing is open or the stream cannot say.
     std::int32_t GetDurationSeconds();

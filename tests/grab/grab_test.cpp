@@ -79,7 +79,7 @@ protected:
 
     int Grab(const std::string& clip, int count, std::int32_t startMs = 0) {
         grab::Settings settings;
-        settings.video = DataPath(clip);
+        settings.videos = {DataPath(clip)};
         settings.outputDirectory = folder_;
         settings.count = count;
         settings.startMs = startMs;
@@ -130,7 +130,7 @@ TEST(GrabArguments, Parse) {
         EXPECT_EQ(settings->startMs, c.startMs);
         EXPECT_EQ(settings->count, c.count);
         EXPECT_EQ(settings->paced, c.paced);
-        EXPECT_EQ(settings->video, "a.mpg");
+        EXPECT_EQ(settings->videos, std::vector<fs::path>{"a.mpg"});
         EXPECT_EQ(settings->outputDirectory, "out");
     }
 }
@@ -158,7 +158,7 @@ TEST_F(GrabRun, StartsAtTheFirstFrameAtOrAfterTheStart) {
 
 TEST_F(GrabRun, PacedGrabFollowsTheStreamClock) {
     grab::Settings settings;
-    settings.video = DataPath("index.mp4");
+    settings.videos = {DataPath("index.mp4")};
     settings.outputDirectory = folder_;
     settings.count = 5;
     settings.paced = true;
@@ -184,11 +184,11 @@ TEST_F(GrabRun, FailuresGiveALineAndANonZeroStatus) {
     ASSERT_NE(blocker, nullptr);
     std::fclose(blocker);
     grab::Settings settings;
-    settings.video = DataPath("index.mp4");
+    settings.videos = {DataPath("index.mp4")};
     settings.outputDirectory = folder_ / "file" / "out";
     settings.count = 2;
     output_.str("");
-    EXPECT_EQ(grab::Run(settings, output_), 2);
+    EXPECT_EQ(grab::Run(settings, output_), 1);
     EXPECT_NE(output_.str().find("could not write"), std::string::npos) << output_.str();
     EXPECT_NE(output_.str().find("wrote 0 of 2 frames"), std::string::npos) << output_.str();
 }

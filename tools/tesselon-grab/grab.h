@@ -1,33 +1,32 @@
-// The headless grabber: opens a video as the program does, captures
-// consecutive frames exactly as the capture batch does, and writes each as
-// OUTDIR/<milliseconds>.JPG through the program's save path.
+// The headless grabber: opens each video as the program does, captures its
+// frames exactly as the capture batch does (or samples them), writes each
+// through the program's save path, and reports what became of every frame.
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
+#include "grab_options.h"
+
 #include <iosfwd>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace grab {
 
-struct Settings {
-    std::filesystem::path video;
-    std::filesystem::path outputDirectory;
-    std::int32_t startMs = 0;
-    int count = 100;
-    bool paced = false;
+enum class ProgressStyle {
+    None,
+    InPlace, // a terminal: one line redrawn
+    Lines,   // a log: a line now and then
 };
 
-// The settings of a command line, or none (with a usage line in error).
-std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
-                                       std::string& error);
+// Runs the grab: a summary line per video on out; every failure, and the
+// progress line, on errors. Returns the exit status (kExitAllWritten or
+// kExitSomeFailed). Needs a QApplication on the calling thread.
+int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
+        ProgressStyle progress = ProgressStyle::None);
+inline int Run(const Settings& settings, std::ostream& out) {
+    return Run(settings, out, out);
+}
 
-// Runs the grab; reports failures and a summary on out. Returns the process
-// exit code: 0 when every frame was written, 1 when the video cannot be
-// opened, 2 when a frame could not be written, 3 when playback cannot be set up.
-// Needs a QApplication on the calling thread.
-int Run(const Settings& settings, std::ostream& out);
+// --merge-reports: reads every input (skipping those that cannot be read,
+// each named on errors) and writes the merged report. kExitSomeFailed when
+// an input or the output failed.
+int MergeReportFiles(const Settings& settings, std::ostream& errors);
 
 } // namespace grab

@@ -1,4 +1,4 @@
-// tesselon-grab [--start SECONDS] [--count N] [--paced] VIDEO OUTDIR
+// tesselon-grab [options] --out DIR VIDEO...   (see --help)
 #include "grab.h"
 
 #include <QApplication>
@@ -6,8 +6,19 @@
 #include <iostream>
 
 #include <malloc.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
+    std::string error;
+    const auto settings = grab::ParseArguments({argv + 1, argv + argc}, error);
+    if (!settings) {
+        std::cerr << error << '\n';
+        return grab::kExitUsage;
+    }
+    if (settings->help) {
+        std::cout << grab::HelpText();
+        return grab::kExitAllWritten;
+    }
     // Each frame takes a few blocks of some hundred KiB (the capture, the BMP,
     // the coefficient units). glibc would map each such block afresh and
     // unmap it on free, so every frame would fault in and zero new pages;
@@ -19,11 +30,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
-    std::string error;
-    const auto settings = grab::ParseArguments({argv + 1, argv + argc}, error);
-    if (!settings) {
-        std::cerr << error << '\n';
-        return 64; // EX_USAGE
-    }
-    return grab::Run(*settings, std::cout);
+    if (settings->mergeOutput)
+        return grab::MergeReportFiles(*settings, std::cerr);
+    const grab::ProgressStyle progress = isatty(STDERR_FILENO) ? grab::ProgressStyle::InPlace
+                                         : settings->progress  ? grab::ProgressStyle::Lines
+                                                               : grab::ProgressStyle::None;
+    return grab::Run(*settings, std::cout, std::cerr, progress);
 }

@@ -1,0 +1,63 @@
+// Writes captured frames as JPEG files on threads of its own, one per core
+// (at most four), while capturing goes on: the label band stamped under each
+// frame, its pixels hashed for the report's repeat check, then the program's
+// save path of one image.
+#pragma once
+
+#include "grab_report.h"
+#include "images/label_band.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace grab {
+
+struct WriteJob {
+    // A presenter's frame copy: width x height pixels, then 16 band rows;
+    // malloc()ed, freed by the writer.
+    std::uint8_t* buffer = nullptr;
+    int width = 0;
+    int height = 0;
+    std::filesystem::path path;
+    std::string comment; // for the JPEG comment segment; none when empty
+    // Receives the outcome and the picture's hash; must outlive Finish().
+    FrameRecord* record = nullptr;
+};
+
+class FrameWriter {
+public:
+    // band: stamped into the 16 rows under every frame, which are then
+    // written too; none leaves them out.
+    explicit FrameWriter(std::optional<tesselon::images::LabelBand> band);
+    ~FrameWriter();
+    FrameWriter(const FrameWriter&) = delete;
+    FrameWriter& operator=(const FrameWriter&) = delete;
+
+    void Add(WriteJob job);
+    // Waits until every frame added is written; the writer takes no more.
+    void Finish();
+
+private:
+    void Loop();
+    void Write(WriteJob& job) const;
+
+    const std::optional<tesselon::images::LabelBand> band_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<WriteJob> pending_;
+    bool finished_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// A hash of width x height pixels of a frame copy, for telling repeated
+// pictures apart; never 0.
+std::uint64_t PictureHash(const std::uint8_t* pixels, int width, int height);
+
+} // namespace grab

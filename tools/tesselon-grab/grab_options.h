@@ -1,0 +1,57 @@
+// The command line of tesselon-grab: what to grab from which videos, where
+// the files go and how they are named, and the report.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace grab {
+
+// Exit statuses, as --help documents them.
+inline constexpr int kExitAllWritten = 0;
+inline constexpr int kExitSomeFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Settings {
+    std::vector<std::filesystem::path> videos;
+    std::filesystem::path outputDirectory;
+    bool perVideo = false;
+    std::string nameTemplate = "{ms}";
+    // The pictures' size; native takes each video's own, its pixels made square.
+    bool nativeSize = false;
+    int width = 360;
+    int height = 240;
+    std::int32_t startMs = 0;
+    int count = 100;
+    // Sampling: every Nth frame, or the first frame at or after each multiple
+    // of the interval (in 100 ns units, exactly as given).
+    int every = 1;
+    std::optional<std::int64_t> interval;
+    std::optional<std::string> label;
+    std::optional<std::filesystem::path> report;
+    bool provenance = false;
+    bool progress = false; // even when standard error is not a terminal
+    bool skipExisting = false;
+    bool paced = false;
+
+    // --merge-reports OUT IN...
+    std::optional<std::filesystem::path> mergeOutput;
+    std::vector<std::filesystem::path> mergeInputs;
+
+    bool help = false;
+
+    bool Sampling() const { return every > 1 || interval.has_value(); }
+};
+
+// The settings of a command line, or none (with the reason and a usage line
+// in error).
+std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
+                                       std::string& error);
+
+// The text of --help.
+std::string HelpText();
+
+} // namespace grab

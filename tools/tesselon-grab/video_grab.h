@@ -1,0 +1,49 @@
+// One video of a grab: opened as the program opens it, its frames captured
+// (consecutive, as the capture batch takes them, or sampled by frame number
+// or time), named, and written; what became of each goes into its record.
+#pragma once
+
+#include "grab_options.h"
+#include "grab_report.h"
+#include "images/label_band.h"
+#include "name_template.h"
+#include "playback/capture_names.h"
+
+#include <filesystem>
+#include <map>
+#include <optional>
+
+namespace platform {
+class ScriptedDialogs;
+}
+
+namespace grab {
+
+class ProgressLine;
+
+// What every video of one run shares.
+struct GrabContext {
+    const Settings& settings;
+    const NameTemplate& names;
+    // The label band, rendered once on the user-interface thread.
+    const std::optional<tesselon::images::LabelBand>& band;
+    // Message boxes of opening and set-up become the video's error.
+    platform::ScriptedDialogs& dialogs;
+    ProgressLine* progress = nullptr;
+    // Names used so far, per folder: videos that share a folder never
+    // overwrite each other's files.
+    std::map<std::filesystem::path, playback::NameMaker> usedNames{};
+};
+
+// Grabs one video; needs a QApplication on the calling thread. The record
+// holds every frame taken, written or not, and the video's error when it
+// could not be grabbed at all. Checks are not marked yet.
+VideoRecord GrabVideo(const std::filesystem::path& video, GrabContext& context);
+
+// The pictures' size for a video whose frames are width x height pixels of
+// the given shape: the settings' size, or native (square pixels, by
+// widening or heightening, never by squeezing).
+std::pair<int, int> OutputSize(const Settings& settings, int width, int height,
+                               Fraction sampleAspect);
+
+} // namespace grab
