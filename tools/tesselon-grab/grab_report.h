@@ -1,0 +1,99 @@
+// The integrity report of a grab: per video its source, its stream and every
+// frame taken, with the checks of frame_checks.h. Written as JSON, or CSV for
+// spreadsheets; per-video reports of separate runs merge into one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace grab {
+
+// An exact rational, always reduced, den > 0.
+struct Fraction {
+    std::int64_t num = 0;
+    std::int64_t den = 1;
+    friend bool operator==(const Fraction&, const Fraction&) = default;
+};
+// den != 0; the sign goes on num.
+Fraction Reduced(std::int64_t num, std::int64_t den);
+// "1001/30000"; a whole number without "/1": "0", "2", "-3".
+std::string ToString(Fraction);
+// The inverse of ToString; also takes an unreduced "2/4". None for anything
+// else (spaces, a zero denominator, a number out of range).
+std::optional<Fraction> ParseFraction(std::string_view);
+// width * sar.num / (height * sar.den), reduced; 0 when a size is unknown.
+Fraction DisplayAspect(int width, int height, Fraction sampleAspect);
+
+struct FrameRecord {
+    std::string file;                  // the JPEG path written (or that would have been)
+    Fraction time;                     // seconds from the video's first frame, exact
+    double ms = 0;                     // the same in milliseconds (may be fractional)
+    std::optional<std::int64_t> frame; // true frame number in the file, from 0
+    std::optional<bool> keyFrame;
+    std::string pictureType;       // "I","P","B","S","SI","SP","BI", or "" when unknown
+    std::uint64_t pictureHash = 0; // of the captured pixels, 0 = not hashed; not in reports
+    bool written = false;
+    bool skipped = false; // not written because the file existed (--skip-existing)
+    std::string error;    // why it was not written; empty when written or skipped
+    // Set by MarkChecks:
+    bool gap = false;           // frames missing before this one
+    bool repeat = false;        // the same frame (or picture) as the one before
+    bool irregularStep = false; // the time step to this frame is unlike the others
+    friend bool operator==(const FrameRecord&, const FrameRecord&) = default;
+};
+
+struct VideoRecord {
+    std::string path; // the source video's path as given
+    std::optional<std::uintmax_t> bytes;
+    std::string sha256;        // lower-case hex; empty when not computed
+    std::string codec;         // FFmpeg codec name, e.g. "h264"
+    int width = 0, height = 0; // coded frame size
+    Fraction sampleAspect{1, 1};
+    Fraction displayAspect{0, 1};
+    int outputWidth = 0, outputHeight = 0; // size of the written pictures
+    std::string error;                     // non-empty when the video failed as a whole
+    std::vector<FrameRecord> frames;
+    friend bool operator==(const VideoRecord&, const VideoRecord&) = default;
+};
+
+struct Totals {
+    int videos = 0, videosFailed = 0, framesWritten = 0, framesSkipped = 0, framesFailed = 0,
+        gaps = 0, repeats = 0, irregularSteps = 0;
+    friend bool operator==(const Totals&, const Totals&) = default;
+};
+// A frame failed when it has an error; a video failed when it has an error or
+// a failed frame.
+Totals TotalsOf(const VideoRecord&);
+Totals TotalsOf(const std::vector<VideoRecord>&);
+
+struct Report {
+    std::vector<VideoRecord> videos;
+};
+
+// Pretty UTF-8 JSON: {"tool": "tesselon-grab", "videos": [...], "totals": {...}},
+// each video with its fields, its frames (one to a line) and its totals.
+// pictureHash is left out. Integers are written exactly, all 64 bits.
+std::string ToJson(const Report&);
+// RFC 4180 (CRLF, quoted where needed): a header line, then one row per frame
+// with its video's fields repeated and the video's number from 1 in the first
+// column; a video without frames gets one row with empty frame fields. The
+// video's own error is in "videoError", a frame's in "error".
+std::string ToCsv(const Report&);
+// Writes JSON, or CSV when the name ends in ".csv" (any case), through a
+// temporary file in the same folder renamed over the target, so a reader never
+// sees half a report. False with a one-line reason on failure.
+bool WriteReport(const Report&, const std::filesystem::path&, std::string& error);
+// Reads what WriteReport wrote: CSV for ".csv", JSON for ".json", otherwise as
+// the content looks. Stored totals are ignored. None with a one-line reason
+// for a missing, unreadable or malformed file. Byte counts must be below 2^63.
+std::optional<Report> ReadReport(const std::filesystem::path&, std::string& error);
+std::optional<Report> ParseJsonReport(std::string_view text, std::string& error);
+std::optional<Report> ParseCsvReport(std::string_view text, std::string& error);
+// The videos of all reports in the order given, frames and checks as they are.
+Report MergeReports(std::vector<Report>);
+
+} // namespace grab
