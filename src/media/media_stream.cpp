@@ -128,7 +128,7 @@ struct MediaStream::Impl {
     int audioIndex = -1;
     int width = 0;
     int height = 0;
-    StreamTime origin = 0; // the video's first time, so that a file starts at 0
+    StreamTime origin = 0;            // the video's first time, so that a file starts at 0
     std::int64_t originTimestamp = 0; // the same in the video's time base
     VideoFormat videoFormat;
     StreamTime frameDuration = 0;
@@ -323,8 +323,7 @@ void MediaStream::Impl::StartThreads() {
     indexing = true;
     indexThread = std::jthread([this](std::stop_token stop) {
         std::optional<FrameIndex> built = BuildFrameIndex(filePath, videoIndex, stop);
-        auto index =
-            built ? std::make_shared<const FrameIndex>(std::move(*built)) : nullptr;
+        auto index = built ? std::make_shared<const FrameIndex>(std::move(*built)) : nullptr;
         std::lock_guard lock(indexMutex);
         frameIndex = std::move(index);
         indexing = false;
@@ -511,12 +510,11 @@ void MediaStream::Impl::VideoLoop() {
 void MediaStream::Impl::HandleVideoFrame(AVFrame& frame, const Epoch& current, bool& first) {
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time = timestamp != AV_NOPTS_VALUE ? VideoTime(timestamp) : predictedTime;
-    const FrameTraits traits{
-        timestamp != AV_NOPTS_VALUE
-            ? timestamp - originTimestamp
-            : av_rescale_q(time + origin, kStreamTimeBase, videoTimeBase) - originTimestamp,
-        frame.key_frame != 0,
-        av_get_picture_type_char(frame.pict_type)};
+    const FrameTraits traits{timestamp != AV_NOPTS_VALUE
+                                 ? timestamp - originTimestamp
+                                 : av_rescale_q(time + origin, kStreamTimeBase, videoTimeBase) -
+                                       originTimestamp,
+                             frame.key_frame != 0, av_get_picture_type_char(frame.pict_type)};
     predictedTime = time + frameDuration;
     if (first && current.readFrom != kReopenFile) {
         // Some demuxers seek to a frame that is not a keyframe: what decodes

@@ -128,16 +128,33 @@ TEST(FrameChecks, RepeatsOfANumberATimeOrAPicture) {
     ExpectFlags(picture, {}, {}, {});
 }
 
-TEST(FrameChecks, VariableFrameRateIsIrregularWhereTheRateDiffers) {
+TEST(FrameChecks, VariableFrameRateIsIrregularWhereTheRateChanges) {
     for (const bool wholeMs : {false, true}) {
         SCOPED_TRACE(wholeMs ? "whole ms" : "exact");
         std::vector<Fraction> times = Cadence(12, 1, 25, wholeMs);
-        const std::vector<Fraction> faster = Cadence(7, 1, 30, wholeMs, times.back());
+        const std::vector<Fraction> faster = Cadence(12, 1, 30, wholeMs, times.back());
         times.insert(times.end(), faster.begin() + 1, faster.end());
-        auto frames = Records(Count(0, 18), times);
-        grab::MarkChecks(frames, 1);
-        ExpectFlags(frames, {}, {}, {12, 13, 14, 15, 16, 17});
+        // Each stretch is held to its own cadence: only the first step at the
+        // new rate is unlike its neighbours.
+        auto frames = Records(Count(0, 23), times);
+        grab::MarkChecks(frames, 1, Fraction{1, wholeMs ? 1000 : 90000});
+        ExpectFlags(frames, {}, {}, {12});
+        // Without the time base, 1/150 s is the finest step the times allow,
+        // and the change is one such tick: taken for rounding.
+        if (!wholeMs) {
+            grab::MarkChecks(frames, 1);
+            ExpectFlags(frames, {}, {}, {});
+        }
     }
+    // A clip that runs at 25 fps, leaves 140 ms, then runs at 50 fps: the
+    // long step is a gap, the first step at 50 fps is unlike its neighbours,
+    // and no other step is off its own stretch's cadence.
+    std::vector<Fraction> times = Cadence(20, 1, 25);
+    for (int k = 0; k < 30; ++k)
+        times.push_back(grab::Reduced(900 + 20 * k, 1000));
+    auto vfr = Records(Count(0, 50), times);
+    grab::MarkChecks(vfr, 1, Fraction{1, 1000});
+    ExpectFlags(vfr, {20}, {}, {21});
 }
 
 TEST(FrameChecks, ALoopSeamFlagsNothingAndTheStepAfterCounts) {

@@ -8,6 +8,9 @@ namespace grab {
 
 namespace {
 
+// How many steps on each side a step is measured against.
+constexpr std::size_t kNeighbours = 4;
+
 // The step from one time to the next: its sign exact (the difference of two
 // 64-bit fractions is exact in 128 bits), its length near enough for ratios.
 struct Step {
@@ -42,7 +45,8 @@ bool Before(const std::optional<std::int64_t>& earlier, const std::optional<std:
 
 } // namespace
 
-void MarkChecks(std::vector<FrameRecord>& frames, std::optional<std::int64_t> numberStep) {
+void MarkChecks(std::vector<FrameRecord>& frames, std::optional<std::int64_t> numberStep,
+                std::optional<Fraction> timeBase) {
     for (FrameRecord& frame : frames)
         frame.gap = frame.repeat = frame.irregularStep = false;
     const std::size_t n = frames.size();
@@ -59,25 +63,30 @@ void MarkChecks(std::vector<FrameRecord>& frames, std::optional<std::int64_t> nu
         return;
 
     std::vector<Step> steps(n); // steps[i]: from record i - 1 to record i
-    std::vector<long double> lengths;
-    for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t i = 1; i < n; ++i)
         steps[i] = StepBetween(frames[i - 1].time, frames[i].time);
-        if (steps[i].sign > 0)
-            lengths.push_back(steps[i].seconds);
-    }
-    std::optional<long double> typical;
-    if (lengths.size() >= 3) {
+    // The typical step at i: the median of the positive steps of its
+    // neighbours, kNeighbours on each side, given at least 3 of them. A
+    // variable frame rate holds each stretch to its own cadence.
+    const auto typicalAround = [&](std::size_t i) -> std::optional<long double> {
+        std::vector<long double> lengths;
+        const std::size_t from = i > kNeighbours ? i - kNeighbours : 1;
+        for (std::size_t j = from; j < n && j <= i + kNeighbours; ++j)
+            if (j != i && steps[j].sign > 0)
+                lengths.push_back(steps[j].seconds);
+        if (lengths.size() < 3)
+            return std::nullopt;
         const auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
         std::nth_element(lengths.begin(), middle, lengths.end());
-        typical = *middle;
-    }
+        return *middle;
+    };
     // Timestamps whose tick is well under a frame may be rounded to it; with
     // a coarser tick (a time base of one frame) they are exact.
-    const long double tick = Tick(frames);
-    const bool rounded = typical && tick > 0 && 2 * tick <= *typical / *numberStep;
+    const long double tick =
+        timeBase && timeBase->num > 0
+            ? static_cast<long double>(timeBase->num) / static_cast<long double>(timeBase->den)
+            : Tick(frames);
 
-    // off[i]: step i strays from the typical one; 1 when perhaps by rounding.
-    std::vector<int> off(n + 1, 0);
     for (std::size_t i = 1; i < n; ++i) {
         FrameRecord& frame = frames[i];
         const FrameRecord& previous = frames[i - 1];
@@ -86,19 +95,22 @@ void MarkChecks(std::vector<FrameRecord>& frames, std::optional<std::int64_t> nu
         if (frame.frame && previous.frame &&
             static_cast<__int128>(*frame.frame) - *previous.frame > *numberStep)
             frame.gap = true;
+        const std::optional<long double> typical = typicalAround(i);
         if (!typical || steps[i].sign <= 0)
             continue;
         if (steps[i].seconds >= 1.5L * *typical)
             frame.gap = true;
         if (frame.gap || frame.repeat)
             continue;
+        // A step one tick off may be rounding: a stream timed in whole
+        // milliseconds steps 33, 33, 34 ms at 30000/1001 fps, and its
+        // neighbours' median may be either. The slack keeps a step exactly
+        // one tick off at one tick.
+        const bool rounded = tick > 0 && 2 * tick <= *typical / *numberStep;
         const long double deviation = std::fabs(steps[i].seconds - *typical);
-        // The slack keeps a step exactly one tick off at one tick.
-        if (deviation > std::max(0.01L * *typical, 1e-6L))
-            off[i] = rounded && deviation <= tick * 1.001L ? 1 : 2;
+        frame.irregularStep = deviation > std::max(0.01L * *typical, 1e-6L) &&
+                              !(rounded && deviation <= tick * 1.001L);
     }
-    for (std::size_t i = 1; i < n; ++i)
-        frames[i].irregularStep = off[i] == 2 || (off[i] == 1 && (off[i - 1] || off[i + 1]));
 }
 
 } // namespace grab

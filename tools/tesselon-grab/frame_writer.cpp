@@ -19,8 +19,7 @@ void StampBand(std::uint8_t* buffer, int width, int height,
                const tesselon::images::LabelBand& band) {
     const int columns = std::min(width, tesselon::images::kBandWidth);
     for (int row = 0; row < tesselon::images::kBandRows; ++row) {
-        std::uint8_t* target =
-            buffer + (static_cast<std::size_t>(height + row) * width) * 4;
+        std::uint8_t* target = buffer + (static_cast<std::size_t>(height + row) * width) * 4;
         std::memcpy(target, &band[static_cast<std::size_t>(row) * tesselon::images::kBandWidth],
                     static_cast<std::size_t>(columns) * 4);
     }
@@ -107,8 +106,8 @@ void FrameWriter::Write(WriteJob& job) const {
         return;
     }
     // The writers already run one encode per core: each takes one thread.
-    const auto result = tesselon::images::WriteJpegFile(bmp.Bytes(), job.path, nullptr, 1,
-                                                        job.comment);
+    const auto result =
+        tesselon::images::WriteJpegFile(bmp.Bytes(), job.path, nullptr, 1, job.comment);
     record.written = result.Written();
     if (!record.written)
         record.error = result.reason;

@@ -1,6 +1,5 @@
 #include "grab.h"
 
-#include "frame_checks.h"
 #include "grab_report.h"
 #include "name_template.h"
 #include "progress_line.h"
@@ -45,8 +44,7 @@ bool ReportFailures(const VideoRecord& video, const Settings& settings, std::ost
             continue;
         clean = false;
         errors << video.path << ": could not write "
-               << (frame.file.empty() ? "frame at " + std::to_string(frame.ms) + " ms"
-                                      : frame.file)
+               << (frame.file.empty() ? "frame at " + std::to_string(frame.ms) + " ms" : frame.file)
                << ": " << frame.error << '\n';
     }
     // A consecutive burst that ended early lost frames.
@@ -86,9 +84,6 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
         if (progress)
             progress->StartVideo(i + 1, video.filename().string());
         VideoRecord record = GrabVideo(video, context);
-        const std::optional<std::int64_t> numberStep =
-            settings.interval ? std::nullopt : std::optional<std::int64_t>(settings.every);
-        MarkChecks(record.frames, numberStep);
         if (progress) {
             progress->EndVideo();
             if (progressStyle == ProgressStyle::InPlace)
@@ -125,8 +120,8 @@ int MergeReportFiles(const Settings& settings, std::ostream& errors) {
     }
     std::string error;
     if (!WriteReport(MergeReports(std::move(reports)), *settings.mergeOutput, error)) {
-        errors << "could not write the report " << settings.mergeOutput->string() << ": "
-               << error << '\n';
+        errors << "could not write the report " << settings.mergeOutput->string() << ": " << error
+               << '\n';
         clean = false;
     }
     return clean ? kExitAllWritten : kExitSomeFailed;

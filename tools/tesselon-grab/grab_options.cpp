@@ -11,11 +11,10 @@ namespace grab {
 
 namespace {
 
-const char* const kUsage =
-    "usage: tesselon-grab [options] --out DIR VIDEO...\n"
-    "       tesselon-grab [options] VIDEO OUTDIR\n"
-    "       tesselon-grab --merge-reports OUT IN...\n"
-    "       tesselon-grab --help";
+const char* const kUsage = "usage: tesselon-grab [options] --out DIR VIDEO...\n"
+                           "       tesselon-grab [options] VIDEO OUTDIR\n"
+                           "       tesselon-grab --merge-reports OUT IN...\n"
+                           "       tesselon-grab --help";
 
 // The largest side a picture may have: the decoder's limit.
 constexpr int kMaxSide = 16384;
@@ -143,7 +142,10 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
              settings.startMs = static_cast<std::int32_t>(seconds * 1000);
              return true;
          }},
-        {"--count", [&](const std::string& v) { return ParseWhole(v, 1, 2'000'000, settings.count); }},
+        {"--count",
+         [&](const std::string& v) {
+             return ParseWhole(v, 1, 2'000'000, settings.count);
+         }},
         {"--every",
          [&](const std::string& v) {
              every = true;
@@ -193,9 +195,9 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
          }},
     };
     const std::map<std::string, bool*> flags{
-        {"--per-video", &settings.perVideo},     {"--provenance", &settings.provenance},
-        {"--progress", &settings.progress},      {"--skip-existing", &settings.skipExisting},
-        {"--paced", &settings.paced},            {"--help", &settings.help},
+        {"--per-video", &settings.perVideo}, {"--provenance", &settings.provenance},
+        {"--progress", &settings.progress},  {"--skip-existing", &settings.skipExisting},
+        {"--paced", &settings.paced},        {"--help", &settings.help},
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -207,13 +209,12 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
             *flag->second = true;
         } else if (const auto option = valued.find(argument); option != valued.end()) {
             if (i + 1 >= arguments.size() || !option->second(arguments[i + 1]))
-                return fail(argument + " needs " +
-                            (argument == "--count" || argument == "--every"
-                                 ? "a whole number of frames"
-                             : argument == "--size" ? "WxH or native"
-                             : argument == "--start" || argument == "--interval"
-                                 ? "a number of seconds"
-                                 : "a value"));
+                return fail(
+                    argument + " needs " +
+                    (argument == "--count" || argument == "--every" ? "a whole number of frames"
+                     : argument == "--size"                         ? "WxH or native"
+                     : argument == "--start" || argument == "--interval" ? "a number of seconds"
+                                                                         : "a value"));
             ++i;
         } else if (argument.size() > 1 && argument[0] == '-') {
             return fail("unknown option " + argument);

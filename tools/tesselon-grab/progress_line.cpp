@@ -67,7 +67,8 @@ std::string ProgressLine::Text(Clock::time_point now) const {
     const auto elapsed = std::chrono::duration<double>(now - start_).count();
     if (done > 0 && elapsed > 0.5) {
         const double left = elapsed / done * std::max(planned - done, 0);
-        line += " · " + Duration(std::chrono::seconds(static_cast<long long>(left + 0.5))) + " left";
+        line +=
+            " · " + Duration(std::chrono::seconds(static_cast<long long>(left + 0.5))) + " left";
     }
     return line;
 }

@@ -38,7 +38,7 @@ private:
     int video_ = 0;
     std::string name_;
     int videoFrames_ = 0;
-    int framesDone_ = 0;   // in every video so far
+    int framesDone_ = 0; // in every video so far
     int videosDone_ = 0;
     std::size_t shownWidth_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "video_grab.h"
 
+#include "frame_checks.h"
 #include "frame_writer.h"
 #include "progress_line.h"
 #include "source_digest.h"
@@ -54,15 +55,16 @@ void DescribeFrame(const playback::CapturedFrame& frame, const media::Ratio& tim
     } else {
         record.time = Reduced(frame.time, media::kStreamUnitsPerSecond);
     }
-    record.ms = 1000.0 * static_cast<double>(record.time.num) / static_cast<double>(record.time.den);
+    record.ms =
+        1000.0 * static_cast<double>(record.time.num) / static_cast<double>(record.time.den);
     record.frame = frame.number;
 }
 
 std::string Provenance(const fs::path& video, const FrameRecord& record) {
     char ms[32];
     std::snprintf(ms, sizeof ms, "%.3f", record.ms);
-    return "source=" + video.filename().string() + " time=" + ToString(record.time) + " s (" +
-           ms + " ms) frame=" + (record.frame ? std::to_string(*record.frame) : "unknown");
+    return "source=" + video.filename().string() + " time=" + ToString(record.time) + " s (" + ms +
+           " ms) frame=" + (record.frame ? std::to_string(*record.frame) : "unknown");
 }
 
 // Steps or seeks to the first frame at or after time.
@@ -81,8 +83,8 @@ media::StepResult Reach(CDShow& source, media::StreamTime time, platform::Surfac
 // the interval, from the start to the end of the video. A frame that is the
 // first after several multiples is taken once.
 template <typename Take>
-void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source,
-                 platform::Rect rect, Take take) {
+void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, platform::Rect rect,
+                 Take take) {
     platform::Surface* target = presenter.Offscreen();
     const media::StreamTime start = playback::MillisecondsToStreamTime(settings.startMs);
     const auto& interval = settings.interval;
@@ -169,8 +171,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     record.height = format.height;
     record.sampleAspect = Reduced(format.sampleAspect.num, format.sampleAspect.den);
     record.displayAspect = DisplayAspect(format.width, format.height, record.sampleAspect);
-    const auto [width, height] = OutputSize(settings, format.width, format.height,
-                                            record.sampleAspect);
+    const auto [width, height] =
+        OutputSize(settings, format.width, format.height, record.sampleAspect);
     record.outputWidth = width;
     record.outputHeight = height;
     const platform::Rect rect{0, 0, width, height};
@@ -195,12 +197,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     const auto take = [&](playback::CapturedFrame frame) {
         FrameRecord& frameRecord = frames.emplace_back();
         DescribeFrame(frame, format.timeBase, frameRecord);
-        const NameValues values{video.stem().string(),
-                                frame.timeMs,
-                                frame.time / 10,
-                                frame.number,
-                                index++,
-                                settings.count};
+        const NameValues values{video.stem().string(), frame.timeMs, frame.time / 10,
+                                frame.number,          index++,      settings.count};
         const std::optional<std::string> base = context.names.Expand(values);
         if (context.progress)
             context.progress->Frame();
@@ -272,6 +270,9 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     presenter.Release();
     record.frames.assign(std::make_move_iterator(frames.begin()),
                          std::make_move_iterator(frames.end()));
+    const std::optional<std::int64_t> numberStep =
+        settings.interval ? std::nullopt : std::optional<std::int64_t>(settings.every);
+    MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
     return record;
 }
 

@@ -37,7 +37,7 @@ struct GrabContext {
 
 // Grabs one video; needs a QApplication on the calling thread. The record
 // holds every frame taken, written or not, and the video's error when it
-// could not be grabbed at all. Checks are not marked yet.
+// could not be grabbed at all, its frames' checks marked.
 VideoRecord GrabVideo(const std::filesystem::path& video, GrabContext& context);
 
 // The pictures' size for a video whose frames are width x height pixels of
