@@ -8,6 +8,23 @@
 #include <malloc.h>
 #include <unistd.h>
 
+namespace {
+
+QtMessageHandler gQtMessages = nullptr;
+
+// Without a desktop session Qt says on every start that XDG_RUNTIME_DIR is
+// not set: a batch over thousands of videos would repeat it in every log.
+void PassQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (gQtMessages)
+        gQtMessages(type, context, message);
+    else
+        std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << '\n';
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     std::string error;
     const auto settings = grab::ParseArguments({argv + 1, argv + argc}, error);
@@ -28,6 +45,7 @@ int main(int argc, char** argv) {
     // No display is needed: the presenter draws into off-screen surfaces.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    gQtMessages = qInstallMessageHandler(PassQtMessage);
     QApplication application(argc, argv);
 
     if (settings->mergeOutput)
