@@ -15,15 +15,20 @@ CapturedFrame CopyShownFrame(CGameApp& presenter, CDShow& source) {
     return frame;
 }
 
-CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop,
-                           platform::Rect rect) {
+CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop) {
+    return CaptureFrame(presenter, source, CaptureTarget{}, stop);
+}
+
+CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, const CaptureTarget& target,
+                           std::stop_token stop) {
     CapturedFrame frame = CopyShownFrame(presenter, source);
-    source.Render(presenter.Offscreen(), rect, FetchWait::UntilNextFrame, stop);
+    source.Render(presenter.Offscreen(), target.rect, FetchWait::UntilNextFrame, stop);
     if (!source.IsPlaying() && !stop.stop_requested()) {
         source.Play();
-        source.Render(presenter.Offscreen(), rect, FetchWait::UntilNextFrame, stop);
+        source.Render(presenter.Offscreen(), target.rect, FetchWait::UntilNextFrame, stop);
     }
-    presenter.BlitToWindow();
+    if (target.present)
+        presenter.BlitToWindow();
     return frame;
 }
 

@@ -46,9 +46,16 @@ CapturedFrame CopyShownFrame(CGameApp& presenter, CDShow& source);
 // frame: the stream restarts and its first frame is fetched at once, so the
 // frames stay consecutive and the last one is never taken twice under the
 // restarted position's time. A stop request ends the wait for the next frame
-// at once; the copied frame is returned all the same. The next frame is drawn
-// into rect of the presenter's off-screen surface.
-CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop = {},
-                           platform::Rect rect = kCaptureRect);
+// at once; the copied frame is returned all the same.
+CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop = {});
+
+// Where a capture step draws the next frame: a rectangle of the presenter's
+// off-screen surface, shown in the window too, or not (no one looks).
+struct CaptureTarget {
+    platform::Rect rect = kCaptureRect;
+    bool present = true;
+};
+CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, const CaptureTarget& target,
+                           std::stop_token stop = {});
 
 } // namespace playback

@@ -92,7 +92,8 @@ void FrameWriter::Loop() {
 
 void FrameWriter::Write(WriteJob& job) const {
     FrameRecord& record = *job.record;
-    record.pictureHash = PictureHash(job.buffer, job.width, job.height);
+    if (job.hash)
+        record.pictureHash = PictureHash(job.buffer, job.width, job.height);
     int rows = job.height;
     if (band_) {
         StampBand(job.buffer, job.width, job.height, *band_);

@@ -1,7 +1,7 @@
 // Writes captured frames as JPEG files on threads of its own, one per core
 // (at most four), while capturing goes on: the label band stamped under each
-// frame, its pixels hashed for the report's repeat check, then the program's
-// save path of one image.
+// frame, its pixels hashed for the report's repeat check when asked, then the
+// program's save path of one image.
 #pragma once
 
 #include "grab_report.h"
@@ -27,6 +27,7 @@ struct WriteJob {
     int height = 0;
     std::filesystem::path path;
     std::string comment; // for the JPEG comment segment; none when empty
+    bool hash = false;   // hash the picture, for the report's repeat check
     // Receives the outcome and the picture's hash; must outlive Finish().
     FrameRecord* record = nullptr;
 };

@@ -211,12 +211,13 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
                 frameRecord.error = "out of memory";
             } else if (settings.skipExisting && fs::exists(path)) {
                 frameRecord.skipped = true;
-                frameRecord.pictureHash = PictureHash(frame.buffer, width, height);
+                if (settings.report)
+                    frameRecord.pictureHash = PictureHash(frame.buffer, width, height);
             } else {
                 const std::string comment =
                     settings.provenance ? Provenance(video, frameRecord) : std::string();
                 writer.Add({std::exchange(frame.buffer, nullptr), width, height, path, comment,
-                            &frameRecord});
+                            settings.report.has_value(), &frameRecord});
             }
         }
         std::free(frame.buffer);
@@ -237,7 +238,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
                     if (settings.report)
                         source.WaitForFrameNumbers();
                     for (int i = 0; i < settings.count; ++i)
-                        take(playback::CaptureFrame(presenter, source, {}, rect));
+                        take(playback::CaptureFrame(presenter, source, {rect, false}));
                 }
                 platform::PostQuitMessage(0);
             });
