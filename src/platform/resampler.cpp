@@ -8,6 +8,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// The AVX2 code is compiled for its own functions and chosen at run time.
+#if defined(__x86_64__) && defined(__SSE2__)
+#define RESAMPLER_AVX2 1
+#include <immintrin.h>
+#endif
 
 namespace platform {
 namespace {
@@ -336,18 +341,201 @@ void FilterColumnsSse2(const std::int16_t* row, const AxisFilter& columns, std::
 }
 #endif
 
+// The horizontal taps as the AVX2 pass reads them: destination pixels in
+// groups of eight, two to a register, one per 128-bit lane. A short last group
+// repeats the last pixel.
+struct LaneColumns {
+    std::size_t width = 0;
+    int steps = 0; // taps per pixel ÷ 2
+    // Per group, where each pixel's first tap starts in the row, in int16s.
+    std::vector<std::int32_t> offsets;
+    // Per group, step and pair of pixels: the first pixel's two weights for
+    // the step, four times, then the second's.
+    std::vector<std::int32_t> weights;
+};
+
+LaneColumns LaidOutInLanes(const AxisFilter& columns) {
+    LaneColumns lanes;
+    lanes.width = columns.taps.size();
+    lanes.steps = columns.taps.front().count / 2;
+    const std::size_t groups = (lanes.width + 7) / 8;
+    lanes.offsets.reserve(groups * 8);
+    lanes.weights.reserve(groups * std::size_t(lanes.steps) * 4 * 8);
+    for (std::size_t group = 0; group < groups; ++group) {
+        const auto tapsOf = [&](std::size_t k) -> const Taps& {
+            return columns.taps[std::min(group * 8 + k, lanes.width - 1)];
+        };
+        for (std::size_t k = 0; k < 8; ++k)
+            lanes.offsets.push_back(tapsOf(k).first * kChannels);
+        for (int step = 0; step < lanes.steps; ++step) {
+            for (std::size_t k = 0; k < 8; ++k) {
+                const std::uint16_t* weights =
+                    columns.weights.data() + tapsOf(k).weightOffset + 2 * step;
+                const std::int32_t pair =
+                    std::int32_t(std::uint32_t(weights[0]) | std::uint32_t(weights[1]) << 16);
+                lanes.weights.insert(lanes.weights.end(), 4, pair);
+            }
+        }
+    }
+    return lanes;
+}
+
+// The horizontal filter in both layouts; `lanes` is left empty unless the
+// passes need it.
+struct Columns {
+    AxisFilter filter;
+    LaneColumns lanes;
+};
+
+#if defined(RESAMPLER_AVX2)
+// ---- AVX2 passes ----
+// The SSE2 sums again, twice as wide. The row pass does 32 bytes a step; the
+// column pass two destination pixels a register, and interleaves each pair of
+// taps with one byte shuffle where SSE2 takes two instructions.
+
+bool HasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+// Bytes [i, i + 32) of the destination row, as SumSixteenBytes does sixteen.
+// In-lane unpacking leaves the low lanes with bytes i to i + 15 and the high
+// ones with the rest.
+[[gnu::target("avx2"), gnu::always_inline]] inline void
+SumThirtyTwoBytes(const RowPairs& pairs, std::size_t i, std::int16_t* row) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sums0 = _mm256_set1_epi32(std::int32_t(kRowRounding));
+    __m256i sums1 = sums0;
+    __m256i sums2 = sums0;
+    __m256i sums3 = sums0;
+    for (int pair = 0; pair < pairs.count; ++pair) {
+        const __m256i first =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs.firsts[pair] + i));
+        const __m256i second =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs.seconds[pair] + i));
+        const __m256i low = _mm256_unpacklo_epi8(first, second);
+        const __m256i high = _mm256_unpackhi_epi8(first, second);
+        const __m256i weight = _mm256_broadcastsi128_si256(pairs.weights[pair]);
+        sums0 = _mm256_add_epi32(sums0, _mm256_madd_epi16(_mm256_unpacklo_epi8(low, zero), weight));
+        sums1 = _mm256_add_epi32(sums1, _mm256_madd_epi16(_mm256_unpackhi_epi8(low, zero), weight));
+        sums2 =
+            _mm256_add_epi32(sums2, _mm256_madd_epi16(_mm256_unpacklo_epi8(high, zero), weight));
+        sums3 =
+            _mm256_add_epi32(sums3, _mm256_madd_epi16(_mm256_unpackhi_epi8(high, zero), weight));
+    }
+    // Bytes 0-7 | 16-23 and 8-15 | 24-31.
+    const __m256i words01 = _mm256_packs_epi32(_mm256_srai_epi32(sums0, kRowShift),
+                                               _mm256_srai_epi32(sums1, kRowShift));
+    const __m256i words23 = _mm256_packs_epi32(_mm256_srai_epi32(sums2, kRowShift),
+                                               _mm256_srai_epi32(sums3, kRowShift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i),
+                        _mm256_permute2x128_si256(words01, words23, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i + 16),
+                        _mm256_permute2x128_si256(words01, words23, 0x31));
+}
+
+[[gnu::target("avx2")]] void FilterRowsAvx2(const RowTaps& taps, std::size_t length,
+                                            std::uint32_t* sums, std::int16_t* row) {
+    if (taps.count == 1 || taps.count > kMostVectorRows || length < 32) {
+        FilterRowsSse2(taps, length, sums, row);
+        return;
+    }
+    const RowPairs pairs = PairRows(taps);
+    std::size_t i = 0;
+    for (; i + 32 <= length; i += 32)
+        SumThirtyTwoBytes(pairs, i, row);
+    // Every byte is summed on its own, so the tail can overlap bytes done.
+    if (i < length)
+        SumThirtyTwoBytes(pairs, length - 32, row);
+}
+
+// Two taps of two destination pixels, a and b, into their lanes of sums.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i
+AddTwoTaps(__m256i sums, const std::int16_t* a, const std::int16_t* b, const std::int32_t* weights,
+           __m256i interleave) {
+    const __m256i pixels = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)), 1);
+    return _mm256_add_epi32(
+        sums, _mm256_madd_epi16(_mm256_shuffle_epi8(pixels, interleave),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights))));
+}
+
+[[gnu::target("avx2")]] void FilterColumnsAvx2(const std::int16_t* row, const Columns& columns,
+                                               std::uint8_t* dest) {
+    const LaneColumns& lanes = columns.lanes;
+    // b0 g0 r0 x0 b1 g1 r1 x1 to b0 b1 g0 g1 r0 r1 x0 x1, in each lane.
+    const __m256i interleave =
+        _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
+                         11, 4, 5, 12, 13, 6, 7, 14, 15);
+    // After packing, the low lanes hold pixels 0, 2, 4, 6 and the high 1, 3, 5, 7.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const std::int32_t* weights = lanes.weights.data();
+    const std::int32_t* offsets = lanes.offsets.data();
+    for (std::size_t x = 0; x < lanes.width; x += 8, offsets += 8) {
+        __m256i sums0 = _mm256_set1_epi32(kOutputRounding);
+        __m256i sums1 = sums0;
+        __m256i sums2 = sums0;
+        __m256i sums3 = sums0;
+        for (int step = 0; step < lanes.steps; ++step, weights += 32) {
+            const std::int16_t* taps = row + 2 * step * kChannels;
+            sums0 = AddTwoTaps(sums0, taps + offsets[0], taps + offsets[1], weights, interleave);
+            sums1 =
+                AddTwoTaps(sums1, taps + offsets[2], taps + offsets[3], weights + 8, interleave);
+            sums2 =
+                AddTwoTaps(sums2, taps + offsets[4], taps + offsets[5], weights + 16, interleave);
+            sums3 =
+                AddTwoTaps(sums3, taps + offsets[6], taps + offsets[7], weights + 24, interleave);
+        }
+        const __m256i words01 = _mm256_packs_epi32(_mm256_srai_epi32(sums0, kOutputShift),
+                                                   _mm256_srai_epi32(sums1, kOutputShift));
+        const __m256i words23 = _mm256_packs_epi32(_mm256_srai_epi32(sums2, kOutputShift),
+                                                   _mm256_srai_epi32(sums3, kOutputShift));
+        const __m256i bytes =
+            _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words01, words23), order);
+        std::uint8_t* out = dest + x * kChannels;
+        if (x + 8 <= lanes.width) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+        } else {
+            alignas(32) std::uint8_t last[8 * kChannels];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(last), bytes);
+            std::memcpy(out, last, (lanes.width - x) * kChannels);
+        }
+    }
+}
+#endif
+
+#if defined(__SSE2__)
+void FilterColumnsSse2Of(const std::int16_t* row, const Columns& columns, std::uint8_t* dest) {
+    FilterColumnsSse2(row, columns.filter, dest);
+}
+#endif
+
+void FilterColumnsPortableOf(const std::int16_t* row, const Columns& columns, std::uint8_t* dest) {
+    FilterColumnsPortable(row, columns.filter, dest);
+}
+
 struct Passes {
     void (*filterRows)(const RowTaps&, std::size_t, std::uint32_t*, std::int16_t*);
-    void (*filterColumns)(const std::int16_t*, const AxisFilter&, std::uint8_t*);
+    void (*filterColumns)(const std::int16_t*, const Columns&, std::uint8_t*);
+    bool inLanes = false; // the column pass reads Columns::lanes
 };
 
 Passes PassesFor(ResampleCode code) {
-#if defined(__SSE2__)
-    if (code == ResampleCode::kFastest)
-        return Passes{FilterRowsSse2, FilterColumnsSse2};
+    if (!ResampleCodeSupported(code))
+        code = ResampleCode::kPortable;
+#if defined(RESAMPLER_AVX2)
+    if (code == ResampleCode::kAvx2 || (code == ResampleCode::kFastest && HasAvx2()))
+        return Passes{FilterRowsAvx2, FilterColumnsAvx2, true};
 #endif
-    static_cast<void>(code);
-    return Passes{FilterRowsPortable, FilterColumnsPortable};
+#if defined(__SSE2__)
+    if (code == ResampleCode::kSse2 || code == ResampleCode::kFastest)
+        return Passes{FilterRowsSse2, FilterColumnsSse2Of};
+#endif
+    return Passes{FilterRowsPortable, FilterColumnsPortableOf};
 }
 
 void CopyRows(const PixelArea& dest, const ConstPixelArea& source) {
@@ -359,6 +547,27 @@ void CopyRows(const PixelArea& dest, const ConstPixelArea& source) {
 
 } // namespace
 
+bool ResampleCodeSupported(ResampleCode code) {
+    switch (code) {
+    case ResampleCode::kFastest:
+    case ResampleCode::kPortable:
+        return true;
+    case ResampleCode::kAvx2:
+#if defined(RESAMPLER_AVX2)
+        return HasAvx2();
+#else
+        return false;
+#endif
+    case ResampleCode::kSse2:
+#if defined(__SSE2__)
+        return true;
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
 void ResampleSmooth(const PixelArea& dest, const ConstPixelArea& source, ResampleCode code) {
     if (dest.width == source.width && dest.height == source.height) {
         CopyRows(dest, source);
@@ -366,8 +575,9 @@ void ResampleSmooth(const PixelArea& dest, const ConstPixelArea& source, Resampl
     }
     const Passes passes = PassesFor(code);
     const AxisFilter rows = FilterFor(dest.height, source.height);
-    const AxisFilter columns =
-        WithCommonEvenCount(FilterFor(dest.width, source.width), source.width);
+    Columns columns{WithCommonEvenCount(FilterFor(dest.width, source.width), source.width), {}};
+    if (passes.inLanes)
+        columns.lanes = LaidOutInLanes(columns.filter);
     const std::size_t rowLength = std::size_t(source.width) * kChannels;
     std::vector<std::uint32_t> sums(rowLength);
     // One pixel more than the source row, always zero, for the padded taps.

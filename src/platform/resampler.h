@@ -35,15 +35,22 @@ struct ConstPixelArea {
     int height = 0;
 };
 
-// Which code does the arithmetic. Both give the same bytes; the portable
+// Which code does the arithmetic. All give the same bytes; the portable
 // loops are there for processors without SSE2 and for proving that.
 enum class ResampleCode {
-    kFastest,  // SSE2 where the target has it
+    kFastest,  // AVX2 when the processor has it, else SSE2 where the target has it
+    kAvx2,     // x86-64 processors with AVX2
+    kSse2,     // targets with SSE2
     kPortable, // plain loops
 };
 
+// Whether this build on this processor has `code`; kFastest and kPortable
+// always.
+bool ResampleCodeSupported(ResampleCode code);
+
 // Resamples the whole of source onto the whole of dest. Both areas are
-// non-empty and must not overlap.
+// non-empty and must not overlap. Code that is not supported falls back to
+// the portable loops.
 void ResampleSmooth(const PixelArea& dest, const ConstPixelArea& source,
                     ResampleCode code = ResampleCode::kFastest);
 
