@@ -147,10 +147,13 @@ TEST_P(BmpPixels, ReadsBackThroughBmpReader) {
     }
 }
 
-// Awkward sizes, and 361 whose rows of 1083 bytes get one byte of padding.
+// Awkward sizes, and 361 whose rows of 1083 bytes get one byte of padding;
+// widths 5 to 10 on both sides of the four-pixel steps and their last store.
 INSTANTIATE_TEST_SUITE_P(AwkwardSizes, BmpPixels,
                          ::testing::Values(Size{1, 1}, Size{6, 5}, Size{17, 9}, Size{47, 33},
-                                           Size{2, 3}, Size{361, 4}, Size{362, 2}));
+                                           Size{2, 3}, Size{361, 4}, Size{362, 2}, Size{5, 2},
+                                           Size{7, 2}, Size{8, 2}, Size{9, 2}, Size{10, 2},
+                                           Size{360, 3}));
 
 TEST(BmpImageBuilder, Width361GetsRowsOf1084BytesEndingInZero) {
     const auto pixels = DistinctBuffer(361, 240);
