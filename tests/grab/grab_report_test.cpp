@@ -1,6 +1,8 @@
 // tesselon-grab's report: exact fractions, JSON and CSV written and read back
 // with every field, files replaced whole, merging, and the source's SHA-256.
 #include "grab_report.h"
+#include "report_csv.h"
+#include "report_json.h"
 #include "source_digest.h"
 #include "support/sha256.h"
 

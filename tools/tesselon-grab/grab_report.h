@@ -3,6 +3,8 @@
 // spreadsheets; per-video reports of separate runs merge into one.
 #pragma once
 
+#include "fraction.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -11,22 +13,6 @@
 #include <vector>
 
 namespace grab {
-
-// An exact rational, always reduced, den > 0.
-struct Fraction {
-    std::int64_t num = 0;
-    std::int64_t den = 1;
-    friend bool operator==(const Fraction&, const Fraction&) = default;
-};
-// den != 0; the sign goes on num.
-Fraction Reduced(std::int64_t num, std::int64_t den);
-// "1001/30000"; a whole number without "/1": "0", "2", "-3".
-std::string ToString(Fraction);
-// The inverse of ToString; also takes an unreduced "2/4". None for anything
-// else (spaces, a zero denominator, a number out of range).
-std::optional<Fraction> ParseFraction(std::string_view);
-// width * sar.num / (height * sar.den), reduced; 0 when a size is unknown.
-Fraction DisplayAspect(int width, int height, Fraction sampleAspect);
 
 struct FrameRecord {
     std::string file;                  // the JPEG path written (or that would have been)
@@ -74,15 +60,6 @@ struct Report {
     std::vector<VideoRecord> videos;
 };
 
-// Pretty UTF-8 JSON: {"tool": "tesselon-grab", "videos": [...], "totals": {...}},
-// each video with its fields, its frames (one to a line) and its totals.
-// pictureHash is left out. Integers are written exactly, all 64 bits.
-std::string ToJson(const Report&);
-// RFC 4180 (CRLF, quoted where needed): a header line, then one row per frame
-// with its video's fields repeated and the video's number from 1 in the first
-// column; a video without frames gets one row with empty frame fields. The
-// video's own error is in "videoError", a frame's in "error".
-std::string ToCsv(const Report&);
 // Writes JSON, or CSV when the name ends in ".csv" (any case), through a
 // temporary file in the same folder renamed over the target, so a reader never
 // sees half a report. False with a one-line reason on failure.
@@ -91,8 +68,6 @@ bool WriteReport(const Report&, const std::filesystem::path&, std::string& error
 // the content looks. Stored totals are ignored. None with a one-line reason
 // for a missing, unreadable or malformed file. Byte counts must be below 2^63.
 std::optional<Report> ReadReport(const std::filesystem::path&, std::string& error);
-std::optional<Report> ParseJsonReport(std::string_view text, std::string& error);
-std::optional<Report> ParseCsvReport(std::string_view text, std::string& error);
 // The videos of all reports in the order given, frames and checks as they are.
 Report MergeReports(std::vector<Report>);
 
