@@ -333,7 +333,7 @@ TEST_F(GrabFeatures, BadVideosAmongGoodOnesAreNamedAndTheRestWritten) {
     settings_.videos = {DataPath("index.mp4"), DataPath("not_a_video.mpg"), folder_ / "missing.mp4",
                         DataPath("index.mpg")};
     settings_.count = 3;
-    settings_.report = folder_ / "report.csv";
+    settings_.report = folder_ / "reports" / "report.csv"; // its folder is made
     settings_.nameTemplate = "{src}_{ms}";
     EXPECT_EQ(Run(), 1);
     for (const char* name : {"not_a_video.mpg", "missing.mp4"})

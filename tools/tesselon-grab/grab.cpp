@@ -8,6 +8,7 @@
 #include "images/label_band.h"
 #include "platform/dialogs.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace grab {
@@ -97,6 +98,9 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
         progress->Finish();
     if (settings.report) {
         std::string error;
+        std::error_code ignored; // a folder that cannot be made fails the write below
+        if (settings.report->has_parent_path())
+            std::filesystem::create_directories(settings.report->parent_path(), ignored);
         if (!WriteReport(report, *settings.report, error)) {
             errors << "could not write the report " << settings.report->string() << ": " << error
                    << '\n';
