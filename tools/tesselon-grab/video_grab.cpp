@@ -235,7 +235,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
                     source.WaitForFrameNumbers();
                     TakeSampled(settings, presenter, source, rect, take);
                 } else {
-                    if (settings.report)
+                    // The report and the comment segments give every frame's number.
+                    if (settings.report || settings.provenance)
                         source.WaitForFrameNumbers();
                     for (int i = 0; i < settings.count; ++i)
                         take(playback::CaptureFrame(presenter, source, {rect, false}));
