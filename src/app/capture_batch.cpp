@@ -4,6 +4,7 @@
 #include "app/playback_objects.h"
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
+#include "images/progress_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/progress_bar.h"
 #include "playback/capture_names.h"
@@ -45,7 +46,8 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
         list.sizes[i] = frame.size;
         list.timesMs[i] = frame.timeMs;
         list.names[i] = names.Next(frame.timeMs);
-        SetTitle(*run, res::IDS_COPYING_IMAGE, i);
+        tesselon::images::SendStepTitle(
+            run->progressDialog, platform::FormatString(res::IDS_COPYING_IMAGE, TwoDigits(i)));
         platform::SendMessage(run->progressBar, platform::PBM_STEPIT);
     }
     if (!CancelRequested(*run)) {

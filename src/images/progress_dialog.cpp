@@ -38,6 +38,11 @@ CProgressDlg::CProgressDlg(QWidget* parent)
     connect(cancel_, &QPushButton::clicked, this, &CProgressDlg::OnCancel);
 }
 
+platform::LResult SendStepTitle(platform::ReceiverHandle dialog, const QString& title) {
+    return platform::SendMessage(dialog, platform::WM_SETTEXT, kStepTitle,
+                                 reinterpret_cast<platform::LParam>(&title));
+}
+
 void CProgressDlg::OnCancel() {
     flags_->cancelRequested = true;
     flags_->stop.request_stop();
@@ -52,10 +57,12 @@ void CProgressDlg::End() {
     deleteLater();
 }
 
-platform::LResult CProgressDlg::HandleMessage(platform::MessageId message, platform::WParam,
+platform::LResult CProgressDlg::HandleMessage(platform::MessageId message, platform::WParam wParam,
                                               platform::LParam lParam) {
     switch (message) {
     case platform::WM_SETTEXT:
+        if (wParam == kStepTitle && (flags_->cancelRequested || flags_->closingRequested))
+            return 1;
         setWindowTitle(*reinterpret_cast<const QString*>(lParam));
         return 1;
     case platform::WM_PROGRESS_END:

@@ -8,7 +8,7 @@
 // dialog has gone. Escape and the close box do nothing: the worker ends the
 // dialog.
 //
-// User-interface thread only (apart from the flags).
+// User-interface thread only (apart from the flags and SendStepTitle).
 #pragma once
 
 #include "platform/messages.h"
@@ -34,6 +34,13 @@ struct ProgressFlags {
     // Requested with cancel: ends a worker's wait for the next frame at once.
     std::stop_source stop;
 };
+
+// The title of the step a worker starts (WM_SETTEXT with this wParam). Once
+// Cancel or a close was asked for, the dialog keeps saying so: a worker
+// cannot tell whether its title arrives before or after the request.
+inline constexpr platform::WParam kStepTitle = 1;
+// Sends it. Any thread.
+platform::LResult SendStepTitle(platform::ReceiverHandle dialog, const QString& title);
 
 class CProgressDlg : public QDialog, public platform::MessageReceiver {
     Q_OBJECT

@@ -20,8 +20,8 @@ private:
 };
 
 void Save(SaveRun& run, const SaveJob& job) {
-    platform::SendText(run.progressDialog,
-                       platform::FormatString(res::IDS_SAVING_IMAGE, FileNameOf(job.path)));
+    SendStepTitle(run.progressDialog,
+                  platform::FormatString(res::IDS_SAVING_IMAGE, FileNameOf(job.path)));
     SaveResult result = SaveImageAsJpeg(job);
     if (result.Written())
         ++run.written;

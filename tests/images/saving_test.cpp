@@ -361,6 +361,8 @@ TEST(ProgressDialogTest, EscapeAndTheCloseBoxLeaveItToTheWorker) {
     QPointer<CProgressDlg> alive(progress);
     progress->show();
     EXPECT_FALSE(progress->CancelButton()->isEnabled());
+    SendStepTitle(progress->Handle(), "Saving image 40.JPG ...");
+    EXPECT_EQ(progress->windowTitle(), "Saving image 40.JPG ...");
     QTest::keyClick(progress, Qt::Key_Escape);
     progress->close();
     EXPECT_TRUE(progress->isVisible());
@@ -372,6 +374,13 @@ TEST(ProgressDialogTest, EscapeAndTheCloseBoxLeaveItToTheWorker) {
     platform::SendMessage(progress->Handle(), platform::WM_PROGRESS_CANCEL);
     EXPECT_TRUE(flags->cancelRequested);
     EXPECT_EQ(progress->windowTitle(), "Canceling, wait ...");
+
+    // A worker's step title that arrives after the request does not hide it;
+    // a plain title (the capture batch's freeing) still shows.
+    SendStepTitle(progress->Handle(), "Saving image 620.JPG ...");
+    EXPECT_EQ(progress->windowTitle(), "Canceling, wait ...");
+    platform::SendText(progress->Handle(), "Freeing image 07 ...");
+    EXPECT_EQ(progress->windowTitle(), "Freeing image 07 ...");
 
     platform::SendMessage(progress->Handle(), platform::WM_PROGRESS_END);
     EXPECT_FALSE(progress->isVisible());
