@@ -42,6 +42,11 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
     playback::NameMaker names;
     for (int i = 0; i < list.count && !CancelRequested(*run); ++i) {
         const playback::CapturedFrame frame = playback::CaptureFrame(*gPresenter, *gSource, stop);
+        if (frame.buffer == nullptr) {
+            // No batch with holes: what was taken is freed and the user told.
+            run->outOfMemoryAt = i;
+            break;
+        }
         list.buffers[i] = frame.buffer;
         list.sizes[i] = frame.size;
         list.timesMs[i] = frame.timeMs;
@@ -50,7 +55,7 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
             run->progressDialog, platform::FormatString(res::IDS_COPYING_IMAGE, TwoDigits(i)));
         platform::SendMessage(run->progressBar, platform::PBM_STEPIT);
     }
-    if (!CancelRequested(*run)) {
+    if (!CancelRequested(*run) && run->outOfMemoryAt < 0) {
         platform::SendMessage(run->progressDialog, platform::WM_PROGRESS_END);
         platform::PostMessage(run->mainFrame, platform::WM_CAPTURE_DONE);
         return;
@@ -109,6 +114,7 @@ void CaptureBatch::Start(bool fourUp) {
     running_ = true;
     closeRequested_ = false;
     std::shared_ptr<CaptureRun> run = StartPhase();
+    capture_ = run;
     frame_.SetCommandsEnabled(false);
     // A paused stream runs again for the batch, from the frame on screen.
     pausedAt_.reset();
@@ -163,12 +169,19 @@ void CaptureBatch::OnCaptureCancelled() {
 
 void CaptureBatch::OnImagesFreed() {
     running_ = false;
+    const int outOfMemoryAt = capture_ ? capture_->outOfMemoryAt : -1;
+    capture_.reset();
     if (closeRequested_) {
         frame_.close();
         return;
     }
     ResumePlayback();
     frame_.SetCommandsEnabled(true);
+    if (outOfMemoryAt >= 0)
+        platform::ShowMessage(
+            platform::FormatString(res::IDS_CAPTURE_OUT_OF_MEMORY, TwoDigits(outOfMemoryAt)),
+            platform::LoadString(res::IDS_APP_NAME), platform::MessageIcon::kWarning,
+            platform::MessageButtons::kOk);
 }
 
 // The stream goes on from where the batch paused it; a batch that began on a
@@ -177,6 +190,9 @@ void CaptureBatch::ResumePlayback() {
     gSource->SetRenderEnabled(true);
     if (!pausedAt_) {
         gSource->PauseToggle();
+        // The timer stood aside during the batch: a slider left where the
+        // batch began would read as a drag back there.
+        frame_.FollowStreamPosition();
         return;
     }
     // Still paused from the batch's end: only the frame on show changes.

@@ -58,6 +58,10 @@ struct CaptureRun {
     // the paused frame is fetched again before the first copy, so the batch
     // starts with the frame on screen.
     bool refetchPausedFrame = false;
+    // The place of the frame that could not be copied for want of memory,
+    // where the batch stopped; -1 when none. Set by the worker before it
+    // frees the images.
+    int outOfMemoryAt = -1;
 };
 
 // Thread functions (platform::StartWorker); gSource and gPresenter are
@@ -110,5 +114,7 @@ private:
     // Where a batch that began on a paused stream leaves it paused again: the
     // paused frame's own time.
     std::optional<std::int64_t> pausedAt_;
+    // The copying phase of the batch running now: what its worker found.
+    std::shared_ptr<CaptureRun> capture_;
     RunImagesWindow runImagesWindow_;
 };

@@ -632,6 +632,17 @@ void CMainFrame::OnSliderMovedWhilePaused() {
     JumpTo(playback::SecondsToStreamTime(slider_->value()));
 }
 
+void CMainFrame::FollowStreamPosition() {
+    if (gSource == nullptr || !gSource->IsOpen())
+        return;
+    positionSeconds_ = gSource->GetPositionSeconds();
+    if (slider_ != nullptr) {
+        const QSignalBlocker quiet(slider_);
+        slider_->setValue(positionSeconds_);
+    }
+    positionPane_->setText(FormatTime(positionSeconds_));
+}
+
 void CMainFrame::ShowPlaybackState() {
     const bool paused = gSource != nullptr && gSource->IsOpen() && gSource->IsPaused();
     Action(res::ID_CONTROL_PAUSE)->setChecked(paused);

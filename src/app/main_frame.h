@@ -98,6 +98,8 @@ public:
     // Shows what the source does now: Pause checked while paused, and the
     // paused frame presented, with its number and time beside the slider.
     void ShowPlaybackState();
+    // The slider and the position pane show where the stream is now.
+    void FollowStreamPosition();
     CaptureBatch& Batch() const { return *batch_; }
 
     // The command's action (menu and toolbar share it), or null.

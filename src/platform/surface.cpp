@@ -19,7 +19,7 @@
 namespace platform {
 namespace {
 
-constexpr std::size_t kStepCount = static_cast<std::size_t>(DisplayStep::kRestore) + 1;
+constexpr std::size_t kStepCount = static_cast<std::size_t>(DisplayStep::kCopyFrame) + 1;
 
 std::array<std::atomic<int>, kStepCount>& RemainingFailures() {
     static std::array<std::atomic<int>, kStepCount> remaining{};

@@ -120,6 +120,9 @@ enum class DisplayStep {
     kSetClipperWindow,
     kSetClipper,
     kRestore,
+    // The memory of a frame copy (CGameApp::CopyFrame): fails as when the
+    // system has none to give.
+    kCopyFrame,
 };
 
 // Failure injection for tests; process-wide, any thread.

@@ -135,7 +135,10 @@ bool CGameApp::CopyFrame(std::uint8_t** buffer, int* size) {
     const std::uint8_t* frame = active_ ? LockFrame(&frameBytes) : nullptr;
     const std::size_t bandBytes = std::size_t(width_) * 4 * kLabelBandRows;
     const std::size_t total = std::size_t(frameBytes) + bandBytes;
-    auto* block = total > 0 ? static_cast<std::uint8_t*>(std::malloc(total)) : nullptr;
+    auto* block =
+        total > 0 && !platform::DisplayFaults::ShouldFail(platform::DisplayStep::kCopyFrame)
+            ? static_cast<std::uint8_t*>(std::malloc(total))
+            : nullptr;
     if (block != nullptr) {
         if (frame != nullptr)
             std::memcpy(block, frame, std::size_t(frameBytes));

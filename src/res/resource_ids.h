@@ -77,5 +77,6 @@ inline constexpr int IDS_LABEL_TEXT = 61210;
 inline constexpr int IDS_CONTACT = 61212;
 inline constexpr int IDS_CANCELING = 61213;
 inline constexpr int IDS_CLOSING = 61214;
+inline constexpr int IDS_CAPTURE_OUT_OF_MEMORY = 61230;
 
 } // namespace res

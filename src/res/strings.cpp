@@ -10,7 +10,7 @@ namespace res {
 namespace {
 
 // Framework prompts hold "status bar prompt\ntool tip".
-constexpr std::array<std::pair<int, const char*>, 30> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
     {IDS_APP_NAME, "Tesselon"},
     {IDS_APP_TITLE, "Tesselon"},
     {IDS_IDLE_MESSAGE, "Ready"},
@@ -41,6 +41,8 @@ constexpr std::array<std::pair<int, const char*>, 30> kStrings{{
     {IDS_CONTACT, "grabs@example.org"},
     {IDS_CANCELING, "Canceling, wait ..."},
     {IDS_CLOSING, "Closing, wait ..."},
+    {IDS_CAPTURE_OUT_OF_MEMORY,
+     "Not enough memory to copy image %1. The images copied were freed; playback goes on."},
 }};
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "images/progress_dialog.h"
 #include "platform/progress_bar.h"
 #include "platform/run_loop.h"
+#include "platform/surface.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -191,6 +192,49 @@ TEST_F(CaptureBatchTest, CancelAfterThirtyFramesFreesThoseAndResumesWhereItPause
     EXPECT_TRUE(Frame().Action(res::ID_CONTROL_IMAGES)->isEnabled());
 }
 
+TEST_F(CaptureBatchTest, OutOfMemoryWhileCopyingStopsFreesWhatWasTakenAndSaysSo) {
+    StartOn("index.mp4", /*paced=*/true);
+    QStringList titles;
+    RunBatch([&] {
+        Trigger(res::ID_CONTROL_IMAGES);
+        QTimer::singleShot(0, [&] {
+            QObject::connect(
+                gCaptureProgressDlg, &QWidget::windowTitleChanged, [&](const QString& title) {
+                    titles.append(title);
+                    // The copy of frame 30 finds no memory.
+                    if (title == "Copying image 29 ...")
+                        platform::DisplayFaults::Fail(platform::DisplayStep::kCopyFrame);
+                });
+        });
+    });
+    platform::DisplayFaults::Clear();
+    EXPECT_FALSE(seen_.windowShown) << "no images window with holes";
+    EXPECT_EQ(titles.filter("Copying").size(), 30);
+    EXPECT_EQ(titles.filter("Freeing").size(), 30);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(Frame().Batch().List().buffers[std::size_t(i)], nullptr) << i;
+    const auto messages = dialogs_.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Not enough memory to copy image 30. The images copied were "
+                                "freed; playback goes on.");
+    EXPECT_TRUE(gSource->IsPlaying());
+    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_IMAGES)->isEnabled());
+}
+
+TEST_F(CaptureBatchTest, PlaybackGoesOnWhereTheBatchLeftOff) {
+    StartOn("long_59_9s.mp4"); // 10 fps: a batch spans 10 s
+    RunBatch([&] { Trigger(res::ID_CONTROL_IMAGES); });
+    ASSERT_TRUE(seen_.windowShown);
+    ASSERT_TRUE(gSource->IsPlaying());
+    const std::int32_t resumedAt = gSource->GetPositionMs();
+    ASSERT_GE(resumedAt, 9000);
+    // The slider stood still through the batch; the timer's next turn must not
+    // take that for a drag back to where the batch began.
+    Frame().OnTimer();
+    EXPECT_GE(gSource->GetPositionMs(), resumedAt);
+    EXPECT_EQ(Frame().Slider()->value(), resumedAt / 1000);
+}
+
 TEST_F(CaptureBatchTest, CancelEndsTheWaitForTheNextFrameAtOnce) {
     StartOn("index_1fps.mp4", /*paced=*/true);
     std::chrono::steady_clock::time_point pressed;
@@ -252,9 +296,9 @@ TEST_F(CaptureBatchTest, APausedStreamIsCapturedFromThePausedFrameAndLeftPausedT
         // shown. From the start, whatever frame the loop had reached, so
         // that the steps never meet the end of the clip.
         Trigger(res::ID_CONTROL_PAUSE);
-        for (int step : {res::ID_CONTROL_GO_TO_START, res::ID_CONTROL_NEXT_FRAME,
-                         res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_NEXT_FRAME,
-                         res::ID_CONTROL_PREVIOUS_FRAME})
+        for (int step :
+             {res::ID_CONTROL_GO_TO_START, res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_NEXT_FRAME,
+              res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_PREVIOUS_FRAME})
             Trigger(step);
         pausedMs = gSource->SavedPositionMs();
         paused = FrameOnScreen();
