@@ -7,7 +7,7 @@
 // in turns so that neither always runs first; "ratio" is our wall time over
 // ffmpeg's (target: at most 1.0), cpu_ratio the same for CPU time on every core.
 //
-// The clips (640 x 360, 5 s at 25 fps, half H.264 in MP4, half MPEG-4 part 2
+// The clips (640 x 360, 5 s at 25 fps, half H.264 in MP4, half MPEG-4 Visual
 // in AVI) are made with ffmpeg on the first run and kept beside the program.
 #include "jpeg/transform.h"
 #include "support/bench_clips.h"
