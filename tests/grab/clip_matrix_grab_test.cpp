@@ -3,6 +3,7 @@
 // showing the clip's colour, and a summary that counts them all.
 #include "images/decoded_jpeg.h"
 #include "support/clip_matrix.h"
+#include "support/shell_run.h"
 
 #include <gtest/gtest.h>
 
@@ -33,25 +34,12 @@ constexpr int kCount = 100;
 // As in the media stream's test, plus the JPEG encoder's own rounding.
 constexpr double kColourTolerance = 12;
 
-struct Result {
-    int status = -1;
-    std::string output; // stdout and stderr together
-};
+using Result = tesselon::testing_support::ShellResult;
 
 Result RunGrab(const fs::path& video, const fs::path& folder) {
-    Result result;
-    const std::string command = std::string("'") + TESSELON_GRAB_PROGRAM + "' --count " +
-                                std::to_string(kCount) + " '" + video.string() + "' '" +
-                                folder.string() + "' 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        result.output += buffer;
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return tesselon::testing_support::RunShell(std::string("'") + TESSELON_GRAB_PROGRAM +
+                                               "' --count " + std::to_string(kCount) + " '" +
+                                               video.string() + "' '" + folder.string() + "'");
 }
 
 double ColourError(const DecodedJpeg& picture, const std::array<double, 3>& expected) {

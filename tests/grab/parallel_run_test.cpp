@@ -5,6 +5,7 @@
 // looping back to the first frame where the clip is shorter than 100 frames.
 #include "grab_report.h"
 #include "images/decoded_jpeg.h"
+#include "support/shell_run.h"
 
 #include <gtest/gtest.h>
 
@@ -69,23 +70,8 @@ std::string Quoted(const fs::path& path) {
     return "'" + path.string() + "'";
 }
 
-struct Result {
-    int status = -1;
-    std::string output; // stdout and stderr together
-};
-
-Result RunShell(const std::string& command) {
-    Result result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        result.output += buffer;
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using Result = tesselon::testing_support::ShellResult;
+using tesselon::testing_support::RunShell;
 
 bool HasCommand(const std::string& name) {
     return RunShell("command -v " + name).status == 0;

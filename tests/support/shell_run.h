@@ -1,0 +1,30 @@
+// Runs a shell command for a test and keeps what it printed, stdout and
+// stderr together, with its exit status (-1 when it did not exit).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include <sys/wait.h>
+
+namespace tesselon::testing_support {
+
+struct ShellResult {
+    int status = -1;
+    std::string output;
+};
+
+inline ShellResult RunShell(const std::string& command) {
+    ShellResult result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        result.output += buffer;
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+} // namespace tesselon::testing_support
