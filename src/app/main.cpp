@@ -1,6 +1,7 @@
 // Tesselon: a video-frame grabber. `tesselon [FILE]` opens FILE at start.
 #include "app/command_line.h"
 #include "app/grabber_app.h"
+#include "files/output_file.h"
 #include "platform/dialogs.h"
 
 #include <QApplication>
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
         early.action == CommandLine::Action::kHelp || early.action == CommandLine::Action::kVersion)
         return Finish(early);
 
+    tesselon::files::FailWritesPastTheFileSizeLimit();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tesselon"));
     QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));

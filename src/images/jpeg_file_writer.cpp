@@ -1,8 +1,8 @@
 #include "images/jpeg_file_writer.h"
 
 #include "images/bmp_image_builder.h"
-#include "images/output_file.h"
 #include "images/save_progress.h"
+#include "files/output_file.h"
 #include "jpeg/bmp_reader.h"
 #include "jpeg/errors.h"
 #include "jpeg/jpeg_writer.h"
@@ -89,33 +89,37 @@ SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesyste
         return Failed(target, "Could not read the image: " + *failure);
     }
 
-    OutputFile file;
+    // Abandoned on every early return: the target stays as it was.
+    files::OutputFile file;
     if (const int error = file.Open(target)) {
         return Failed(target, "Could not open the file: " + ErrorText(error));
     }
     std::ostream output(&file);
     if (auto failure = CodecFailure([&] { writer.EncodeImage(output, image); })) {
-        file.Discard();
         return Failed(target, "Could not encode the image: " + *failure);
     }
-    if (const int error = file.Close()) {
-        file.Discard();
+    if (const int error = file.Commit()) {
         return Failed(target, "Could not write the file: " + ErrorText(error));
     }
     return Written(target);
 }
 
-SaveResult SaveImageAsJpeg(const SaveJob& job) {
+SaveResult SavePictureAsJpeg(const SaveJob& job, const SaveSettings& settings) {
     if (job.width == 0 || job.height == 0 || job.pixels == nullptr) {
         return Failed(job.path, "The image is empty");
     }
-    const BmpImage bmp =
-        BuildBmpImage(job.width, job.height, job.pixels, StepBmpProgress, kBmpProgressSteps);
+    const BmpImage bmp = BuildBmpImage(job.width, job.height, job.pixels, settings.bmpProgress,
+                                       kBmpProgressSteps);
     if (!bmp) {
         return Failed(job.path, "Not enough memory to build the image");
     }
-    return WriteJpegFile(bmp.Bytes(), job.path, StepCodecProgress,
-                         jpeg::JpegWriter::AvailableCores());
+    return WriteJpegFile(bmp.Bytes(), job.path, settings.codecProgress, settings.encoderThreads,
+                         settings.comment);
+}
+
+SaveResult SaveImageAsJpeg(const SaveJob& job) {
+    return SavePictureAsJpeg(job, {StepBmpProgress, StepCodecProgress,
+                                   jpeg::JpegWriter::AvailableCores(), {}});
 }
 
 } // namespace tesselon::images

@@ -57,7 +57,13 @@ std::optional<DecodedJpeg> DecodeJpeg(const std::vector<std::uint8_t>& bytes) {
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
+    // A cut-short or spliced file decodes with warnings (premature end, corrupt
+    // data) and grey filler: that is no picture.
+    const bool clean = errors.base.num_warnings == 0;
     jpeg_destroy_decompress(&info);
+    if (!clean) {
+        return std::nullopt;
+    }
     return decoded;
 }
 

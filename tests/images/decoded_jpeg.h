@@ -20,7 +20,7 @@ struct DecodedJpeg {
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
 
-// Nothing when libjpeg-turbo refuses the data.
+// Nothing when libjpeg-turbo refuses the data or warns of damage in it.
 std::optional<DecodedJpeg> DecodeJpeg(const std::vector<std::uint8_t>& bytes);
 
 // Peak signal-to-noise ratio in decibels of the decoded picture against the

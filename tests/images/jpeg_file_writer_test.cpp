@@ -185,18 +185,6 @@ TEST_F(SaveDirectory, UnopenableTargetsFailWithNothingWritten) {
     EXPECT_EQ(fs::file_size(PathOf("plain")), 10u);
 }
 
-// A device is written but never removed, even when the write fails.
-TEST_F(SaveDirectory, FullDeviceFailsAndStays) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
-    }
-    const auto pixels = PictureBuffer(64, 64);
-    const SaveResult result = SaveImageAsJpeg(Job(pixels, 64, 64, "/dev/full"));
-    ExpectFailedWithOneLine(result, "/dev/full");
-    EXPECT_NE(result.reason.find("No space left on device"), std::string::npos) << result.reason;
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
-}
-
 TEST_F(SaveDirectory, EmptyJobFailsWithNothingWritten) {
     const auto pixels = PictureBuffer(4, 4);
     ExpectFailedWithOneLine(SaveImageAsJpeg(Job(pixels, 0, 4, PathOf("A.JPG"))), PathOf("A.JPG"));
@@ -249,21 +237,22 @@ TEST_F(SaveDirectory, ReaderAbortLeavesTheTargetAlone) {
 }
 
 // The encoder failing once the file is open (here: asked to abort at each of
-// its passes) leaves no file, whether the save created it or truncated it.
-TEST_F(SaveDirectory, EncoderFailureRemovesTheFile) {
+// its passes) leaves a new name empty and an existing file whole.
+TEST_F(SaveDirectory, EncoderFailureLeavesTheTargetAsItWas) {
     const auto pixels = NoiseBuffer(120, 80, 7);
     const BmpImage bmp = BuildBmpImage(120, 80, pixels.data(), nullptr, 4);
     ASSERT_TRUE(bmp);
     for (abortAtPass = 1; abortAtPass <= 6; ++abortAtPass) {
         const fs::path created = PathOf("NEW.JPG");
-        const fs::path truncated = PathOf("OLD.JPG");
-        WriteFile(truncated, 5000, 'o');
-        for (const fs::path& target : {created, truncated}) {
+        const fs::path replaced = PathOf("OLD.JPG");
+        WriteFile(replaced, 5000, 'o');
+        for (const fs::path& target : {created, replaced}) {
             const SaveResult result = WriteJpegFile(bmp.Bytes(), target, AbortAtPass);
             ExpectFailedWithOneLine(result, target);
             EXPECT_NE(result.reason.find("JPEG Aborted"), std::string::npos) << result.reason;
         }
-        EXPECT_TRUE(Listing().empty()) << "abort at pass " << abortAtPass;
+        EXPECT_EQ(Listing(), std::vector<std::string>{"OLD.JPG"}) << "abort at pass " << abortAtPass;
+        EXPECT_EQ(ReadFileBytes(replaced), std::vector<std::uint8_t>(5000, 'o'));
     }
 }
 
@@ -293,8 +282,9 @@ protected:
 };
 
 // The limit as an offset from the size of the whole file: negative values
-// cut the file short, 0 lets exactly the whole file through.
-TEST_P(FileSizeLimit, WriteStoppingPartWayLeavesNoFile) {
+// cut the file short, 0 lets exactly the whole file through. A write cut
+// short leaves no new file, the old one whole, and no temporary file.
+TEST_P(FileSizeLimit, WriteStoppingPartWayKeepsTheOldFile) {
     const auto pixels = NoiseBuffer(360, 256, 3);
     const fs::path reference = PathOf("REFERENCE.JPG");
     ASSERT_TRUE(SaveImageAsJpeg(Job(pixels, 360, 256, reference)).Written());
@@ -305,10 +295,11 @@ TEST_P(FileSizeLimit, WriteStoppingPartWayLeavesNoFile) {
     const std::int64_t offset = GetParam();
     const std::int64_t limit = offset <= -whole ? 0 : whole + offset;
     const fs::path created = PathOf("NEW.JPG");
-    const fs::path truncated = PathOf("OLD.JPG");
-    WriteFile(truncated, static_cast<std::size_t>(whole) + 1000, 'o');
+    const fs::path replaced = PathOf("OLD.JPG");
+    const std::vector<std::uint8_t> old(static_cast<std::size_t>(whole) + 1000, 'o');
+    WriteFile(replaced, old.size(), 'o');
     LimitFileSize(static_cast<rlim_t>(limit));
-    for (const fs::path& target : {created, truncated}) {
+    for (const fs::path& target : {created, replaced}) {
         const SaveResult result = SaveImageAsJpeg(Job(pixels, 360, 256, target));
         if (offset >= 0) {
             EXPECT_TRUE(result.Written()) << result.reason;
@@ -316,8 +307,11 @@ TEST_P(FileSizeLimit, WriteStoppingPartWayLeavesNoFile) {
         } else {
             ExpectFailedWithOneLine(result, target);
             EXPECT_NE(result.reason.find("too large"), std::string::npos) << result.reason;
-            EXPECT_FALSE(fs::exists(target)) << "limit " << limit;
         }
+    }
+    if (offset < 0) {
+        EXPECT_EQ(Listing(), std::vector<std::string>{"OLD.JPG"}) << "limit " << limit;
+        EXPECT_EQ(ReadFileBytes(replaced), old);
     }
 }
 

@@ -1,8 +1,8 @@
 // tesselon-jpeg: reads a Windows BMP file with BmpReader and writes it as a
-// baseline JPEG file with JpegWriter. The output appears only when it is
-// complete: the file is written under a temporary name in the same directory
-// and renamed over OUTPUT at the end. With --raw it runs the program's own
-// save path on an image buffer instead.
+// baseline JPEG file with JpegWriter. OUTPUT is written whole or not at all,
+// as the program writes every file. With --raw it runs the program's own save
+// path on an image buffer instead.
+#include "files/output_file.h"
 #include "jpeg/bmp_reader.h"
 #include "jpeg/errors.h"
 #include "jpeg/jpeg_writer.h"
@@ -52,7 +52,8 @@ Writes the Windows BMP image INPUT.bmp as a baseline JPEG (JFIF) file
 OUTPUT.jpg. Without options it uses the program's own save settings: colour,
 quality 75, three scans of one component each (masks 2,4,8), sampling
 factors 1x1 for every component. OUTPUT.jpg is replaced only when the whole
-file has been written; on any failure it is left as it was.
+file has been written; on any failure it is left as it was. OUTPUT - writes
+to standard output; a device or FIFO is written to, never replaced.
 
 Options:
   --quality N           quality 1 to 100 (default 75); higher keeps more detail
@@ -70,8 +71,7 @@ Options:
                         (blue, green, red, unused), top row first, WIDTH x 4
                         bytes per row; write it exactly as the program saves
                         an image (a BMP built in memory, read back and encoded
-                        with the save settings). Takes no encoder options. A
-                        failed write removes OUTPUT rather than keeping it
+                        with the save settings). Takes no encoder options
   --bmp-out FILE        with --raw: also write the in-memory BMP to FILE
   --help                show this help and exit
 
@@ -256,77 +256,11 @@ std::string EncodeJpeg(const Options& options, const RasterImage& image) {
     return std::move(stream).str();
 }
 
-// Removes the temporary file unless it has been renamed into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const fs::path& target) {
-        const fs::path directory = target.has_parent_path() ? target.parent_path() : ".";
-        path_ = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
-        descriptor_ = ::mkstemp(path_.data());
-        if (descriptor_ < 0) {
-            throw std::runtime_error("cannot create a file in " + directory.string() + ": " +
-                                     std::strerror(errno));
-        }
-        // mkstemp makes the file private; give it the mode a new file gets.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(descriptor_, 0666 & ~mask);
+// OUTPUT is written whole or not at all; "-" is standard output.
+void WriteOutput(const fs::path& target, const std::string& bytes) {
+    if (const int error = tesselon::files::WriteWholeFile(target, bytes)) {
+        throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(error));
     }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-        if (!renamed_) {
-            ::unlink(path_.c_str());
-        }
-    }
-
-    void Write(const std::string& bytes) {
-        std::size_t written = 0;
-        while (written < bytes.size()) {
-            const ssize_t result =
-                ::write(descriptor_, bytes.data() + written, bytes.size() - written);
-            if (result < 0 && errno == EINTR) {
-                continue;
-            }
-            if (result <= 0) {
-                Fail("cannot write");
-            }
-            written += static_cast<std::size_t>(result);
-        }
-        if (::fsync(descriptor_) != 0) {
-            Fail("cannot write");
-        }
-        const int descriptor = descriptor_;
-        descriptor_ = -1;
-        if (::close(descriptor) != 0) {
-            Fail("cannot write");
-        }
-    }
-
-    void RenameTo(const fs::path& target) {
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            Fail("cannot rename to " + target.string() + " from");
-        }
-        renamed_ = true;
-    }
-
-private:
-    [[noreturn]] void Fail(const std::string& what) const {
-        throw std::runtime_error(what + " " + path_ + ": " + std::strerror(errno));
-    }
-
-    std::string path_;
-    int descriptor_ = -1;
-    bool renamed_ = false;
-};
-
-void WriteAtomically(const fs::path& target, const std::string& bytes) {
-    TemporaryFile file(target);
-    file.Write(bytes);
-    file.RenameTo(target);
 }
 
 // --raw: the program's own save path, BuildBmpImage then WriteJpegFile.
@@ -344,19 +278,20 @@ void SaveImageBuffer(const Options& options) {
                                  " bytes, not " + std::to_string(width) + " x " +
                                  std::to_string(height) + " x 4");
     }
-    const images::BmpImage bmp =
-        images::BuildBmpImage(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
-                              reinterpret_cast<const std::uint8_t*>(pixels.data()),
-                              images::StepBmpProgress, images::kBmpProgressSteps);
-    if (!bmp) {
-        throw std::runtime_error("not enough memory for the BMP image");
-    }
+    const images::SaveJob job{static_cast<std::uint16_t>(width),
+                              static_cast<std::uint16_t>(height),
+                              reinterpret_cast<const std::uint8_t*>(pixels.data()), options.output};
     if (options.bmpOut) {
-        WriteAtomically(*options.bmpOut,
-                        std::string(reinterpret_cast<const char*>(bmp.block.get()), bmp.size));
+        // The same BMP the save path builds, for looking at it.
+        const images::BmpImage bmp =
+            images::BuildBmpImage(job.width, job.height, job.pixels, nullptr, 0);
+        if (!bmp) {
+            throw std::runtime_error("not enough memory for the BMP image");
+        }
+        WriteOutput(*options.bmpOut,
+                    std::string(reinterpret_cast<const char*>(bmp.block.get()), bmp.size));
     }
-    const images::SaveResult result = images::WriteJpegFile(
-        bmp.Bytes(), options.output, images::StepCodecProgress, JpegWriter::AvailableCores());
+    const images::SaveResult result = images::SaveImageAsJpeg(job);
     if (!result.Written()) {
         throw std::runtime_error(options.output + ": " + result.reason);
     }
@@ -378,13 +313,14 @@ int Run(int argc, char** argv) {
     }
     RasterImage image;
     ReadBmp(options.input, image);
-    WriteAtomically(options.output, EncodeJpeg(options, image));
+    WriteOutput(options.output, EncodeJpeg(options, image));
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    tesselon::files::FailWritesPastTheFileSizeLimit();
     try {
         return Run(argc, argv);
     } catch (const UsageError& error) {
