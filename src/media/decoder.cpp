@@ -3,31 +3,40 @@
 namespace media {
 
 Decoder::Decoder(const AVStream& stream)
-    : frame_(MakeFrame()) {
-    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
-    if (!codec)
+    : codec_(avcodec_find_decoder(stream.codecpar->codec_id))
+    , parameters_(avcodec_parameters_alloc())
+    , timeBase_(stream.time_base)
+    , frame_(MakeFrame()) {
+    if (!codec_ || !parameters_ ||
+        avcodec_parameters_copy(parameters_.get(), stream.codecpar) < 0)
         return;
-    CodecContextPtr context(avcodec_alloc_context3(codec));
-    if (!context || avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
-        return;
-    context->pkt_timebase = stream.time_base;
+    context_ = Open();
+}
+
+CodecContextPtr Decoder::Open() const {
+    CodecContextPtr context(avcodec_alloc_context3(codec_));
+    if (!context || avcodec_parameters_to_context(context.get(), parameters_.get()) < 0)
+        return nullptr;
+    context->pkt_timebase = timeBase_;
 #if defined(__SANITIZE_THREAD__)
     // FFmpeg's own decoding threads hand frames over through atomics that
     // ThreadSanitizer cannot see in an uninstrumented library.
     context->thread_count = 1;
 #else
-    // 0 lets FFmpeg pick one thread per core.
+    // 0 lets FFmpeg pick one thread per core. Its frame and slice threads give
+    // the same pictures as one thread: only what came before a flush does not.
     context->thread_count = 0;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
 #endif
-    if (avcodec_open2(context.get(), codec, nullptr) < 0)
-        return;
-    context_ = std::move(context);
+    if (avcodec_open2(context.get(), codec_, nullptr) < 0)
+        return nullptr;
+    return context;
 }
 
 void Decoder::Decode(const AVPacket* packet, const std::function<void(AVFrame&)>& onFrame) {
     if (!context_)
         return;
+    fresh_ = false;
     // A packet the decoder refuses (damaged data) is dropped; decoding goes on.
     avcodec_send_packet(context_.get(), packet);
     // Ends on EAGAIN (more input needed), EOF (drained) or an error alike.
@@ -40,6 +49,16 @@ void Decoder::Decode(const AVPacket* packet, const std::function<void(AVFrame&)>
 void Decoder::Flush() {
     if (context_)
         avcodec_flush_buffers(context_.get());
+}
+
+void Decoder::Restart() {
+    if (fresh_ && context_)
+        return;
+    // The old codec and its threads end before the new one starts.
+    context_.reset();
+    if (parameters_)
+        context_ = Open();
+    fresh_ = true;
 }
 
 } // namespace media

@@ -21,6 +21,9 @@ struct FormatContextDeleter {
 struct CodecContextDeleter {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
+struct CodecParametersDeleter {
+    void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
 struct FrameDeleter {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
@@ -39,6 +42,7 @@ struct AvMemoryDeleter {
 
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using ParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;

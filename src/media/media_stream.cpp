@@ -482,7 +482,9 @@ void MediaStream::Impl::VideoLoop() {
     bool first = true;
     while (auto item = videoPackets.Get()) {
         if (item->epoch.serial != current.serial) {
-            video->Flush();
+            // Every seek decodes as a fresh open would: the same frames and
+            // times whatever was decoded before it, and however far.
+            video->Restart();
             current = item->epoch;
             first = true;
             predictedTime = current.target;
