@@ -39,25 +39,35 @@ struct ResolvedTarget {
     mode_t mode = 0;
 };
 
-// Follows symbolic links from `target` to the entry they end at, judging each
-// entry by itself (lstat), so a dangling link leads to the name it holds.
+// Where a write to `target` goes. An existing target is judged by what its
+// links lead to, so /dev/stdout, whose link names no real file, is a special
+// file. A name that leads nowhere is followed link by link (lstat) to the
+// name the last link holds, where the new file is made.
 int Resolve(const fs::path& target, ResolvedTarget& resolved) {
-    fs::path path = target;
-    for (int links = 0; links <= kMaximumLinks; ++links) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0) {
-            if (errno != ENOENT) {
-                return errno;
-            }
-            resolved = {path, TargetKind::Absent, 0};
-            return 0;
-        }
+    struct stat status {};
+    if (::stat(target.c_str(), &status) == 0) {
         if (S_ISDIR(status.st_mode)) {
             return EISDIR;
         }
-        if (!S_ISLNK(status.st_mode)) {
-            const TargetKind kind = S_ISREG(status.st_mode) ? TargetKind::Regular : TargetKind::Special;
-            resolved = {path, kind, static_cast<mode_t>(status.st_mode & 07777)};
+        if (!S_ISREG(status.st_mode)) {
+            resolved = {target, TargetKind::Special, 0};
+            return 0;
+        }
+        std::error_code error;
+        fs::path path = fs::canonical(target, error);
+        if (error) {
+            return error.value();
+        }
+        resolved = {std::move(path), TargetKind::Regular, static_cast<mode_t>(status.st_mode & 07777)};
+        return 0;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    fs::path path = target;
+    for (int links = 0; links <= kMaximumLinks; ++links) {
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            resolved = {path, TargetKind::Absent, 0};
             return 0;
         }
         std::error_code error;

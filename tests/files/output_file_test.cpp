@@ -136,6 +136,22 @@ TEST_F(OutputFileTest, FifoIsWrittenToAndStays) {
     EXPECT_EQ(Listing(), std::vector<std::string>{"fifo"});
 }
 
+// As /dev/stdout does, a link to a descriptor of this process whose target is
+// a pipe, not a file: written through, not replaced.
+TEST_F(OutputFileTest, LinkToAPipeIsWrittenThrough) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const fs::path link = directory_ / "stdout";
+    fs::create_symlink("/proc/self/fd/" + std::to_string(ends[1]), link);
+    EXPECT_EQ(WriteWholeFile(link, "through the pipe"), 0);
+    ::close(ends[1]);
+    char received[64] = {};
+    EXPECT_EQ(::read(ends[0], received, sizeof received), 16);
+    ::close(ends[0]);
+    EXPECT_EQ(std::string(received), "through the pipe");
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
 // A character device made here (the null device's numbers) stays a device.
 TEST_F(OutputFileTest, DeviceIsWrittenToAndStays) {
     if (::geteuid() != 0)
