@@ -65,13 +65,6 @@ std::optional<StreamTime> CredibleTime(std::int64_t timestamp, AVRational timeBa
     return time;
 }
 
-// What one video packet said about its frame.
-struct PacketTimes {
-    std::optional<StreamTime> presentation;
-    std::optional<StreamTime> decoding;
-    std::optional<StreamTime> length;
-};
-
 // Fills in the times a run of packets lacks: each one after the latest time
 // so far, by the previous frame's length. That is where a decoder without
 // reordering shows it; with reordering nothing short of decoding tells, and
@@ -96,9 +89,39 @@ private:
     StreamTime previousLength_ = 0;
 };
 
-// The presentation times of the frames of the packets, in decoding order.
-std::vector<StreamTime> FrameTimes(const std::vector<PacketTimes>& packets, int reorderDelay,
-                                   StreamTime frameDuration) {
+bool IsField(PictureCoding coding) {
+    return coding != PictureCoding::Frame;
+}
+
+// One entry per frame: a field followed by the opposite field is one frame,
+// timed and ordered by its first field, as long as both together. A lone
+// field (a cut, or a stream that codes its fields unpaired) stays a frame, as
+// the decoder shows it.
+std::vector<PacketTimes> JoinFields(const std::vector<PacketTimes>& packets) {
+    std::vector<PacketTimes> frames;
+    frames.reserve(packets.size());
+    bool open = false; // the last entry is a field waiting for its pair
+    for (const PacketTimes& packet : packets) {
+        if (open && IsField(packet.coding) && packet.coding != frames.back().coding) {
+            PacketTimes& first = frames.back();
+            // A field without a length lasts as long as its pair.
+            if (const auto field = first.length ? first.length : packet.length)
+                first.length = first.length.value_or(*field) + packet.length.value_or(*field);
+            first.coding = PictureCoding::Frame;
+            open = false;
+            continue;
+        }
+        frames.push_back(packet);
+        open = IsField(packet.coding);
+    }
+    return frames;
+}
+
+} // namespace
+
+std::vector<StreamTime> FrameTimes(const std::vector<PacketTimes>& fieldsOrFrames,
+                                   int reorderDelay, StreamTime frameDuration) {
+    const std::vector<PacketTimes> packets = JoinFields(fieldsOrFrames);
     std::vector<StreamTime> times;
     times.reserve(packets.size());
     Predictor predictor(frameDuration);
@@ -134,6 +157,55 @@ std::vector<StreamTime> FrameTimes(const std::vector<PacketTimes>& packets, int 
     return times;
 }
 
+namespace {
+
+// Reads how each packet's picture is coded. Only H.264 needs it: its parser
+// gives each field picture a packet of its own and its decoder joins them,
+// while MPEG-2's parser keeps a frame's fields in one packet and HEVC's
+// decoder shows each field as a frame. The demuxer's packets are whole
+// pictures already, so the parser reads each on its own.
+class CodingReader {
+public:
+    explicit CodingReader(const AVCodecParameters& parameters) {
+        if (parameters.codec_id != AV_CODEC_ID_H264)
+            return;
+        // The parser reads the stream's headers (extradata) from a context
+        // that is never opened.
+        context_.reset(avcodec_alloc_context3(nullptr));
+        parser_.reset(av_parser_init(parameters.codec_id));
+        if (!context_ || !parser_ || avcodec_parameters_to_context(context_.get(), &parameters) < 0)
+            parser_.reset();
+        else
+            parser_->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    }
+
+    PictureCoding Read(const AVPacket& packet) {
+        if (!parser_ || packet.size <= 0)
+            return PictureCoding::Frame;
+        std::uint8_t* data = nullptr;
+        int size = 0;
+        av_parser_parse2(parser_.get(), context_.get(), &data, &size, packet.data, packet.size,
+                         AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        if (size <= 0)
+            return PictureCoding::Frame;
+        switch (parser_->picture_structure) {
+        case AV_PICTURE_STRUCTURE_TOP_FIELD:
+            return PictureCoding::TopField;
+        case AV_PICTURE_STRUCTURE_BOTTOM_FIELD:
+            return PictureCoding::BottomField;
+        default:
+            return PictureCoding::Frame;
+        }
+    }
+
+private:
+    struct ParserDeleter {
+        void operator()(AVCodecParserContext* parser) const { av_parser_close(parser); }
+    };
+    CodecContextPtr context_;
+    std::unique_ptr<AVCodecParserContext, ParserDeleter> parser_;
+};
+
 // Opened as a player opens it: MPEG program streams add streams as they are
 // found, so the caller's stream numbers hold only after the stream info is
 // read, which also tells the reordering delay and the frame rate.
@@ -164,6 +236,7 @@ std::optional<FrameIndex> BuildFrameIndex(const std::filesystem::path& path, int
     }
 
     std::vector<PacketTimes> packets;
+    CodingReader coding(*video.codecpar);
     PacketPtr packet = MakePacket();
     // Reading ends at the first error, where playing ends too.
     while (av_read_frame(context.get(), packet.get()) >= 0) {
@@ -174,7 +247,8 @@ std::optional<FrameIndex> BuildFrameIndex(const std::filesystem::path& path, int
         if (packet->stream_index == videoIndex && (packet->flags & AV_PKT_FLAG_DISCARD) == 0) {
             packets.push_back({CredibleTime(packet->pts, video.time_base),
                                CredibleTime(packet->dts, video.time_base),
-                               CredibleTime(packet->duration, video.time_base)});
+                               CredibleTime(packet->duration, video.time_base),
+                               coding.Read(*packet)});
         }
         av_packet_unref(packet.get());
     }

@@ -37,6 +37,27 @@ private:
     std::vector<StreamTime> times_; // ascending, the first at 0
 };
 
+// How a packet's picture is coded. Interlaced video may code each field as a
+// picture of its own; the decoder joins a field and the opposite field coded
+// right after it into one frame.
+enum class PictureCoding { Frame, TopField, BottomField };
+
+// What one video packet said about its picture.
+struct PacketTimes {
+    std::optional<StreamTime> presentation;
+    std::optional<StreamTime> decoding;
+    std::optional<StreamTime> length;
+    PictureCoding coding = PictureCoding::Frame;
+};
+
+// The presentation times of the frames the packets decode to, in decoding
+// order: a pair of fields is one frame, at its first field's time. A packet
+// without a time is placed as a decoder places it; reorderDelay is the
+// decoder's reordering delay in frames, frameDuration the length of a frame
+// without a length of its own.
+std::vector<StreamTime> FrameTimes(const std::vector<PacketTimes>& packets, int reorderDelay,
+                                   StreamTime frameDuration);
+
 // Reads every packet of stream videoIndex of the file at path without
 // decoding (the other streams are discarded by the demuxer) and indexes its
 // frames. videoIndex numbers the streams as a context opened on the same file

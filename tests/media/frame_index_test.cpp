@@ -10,9 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <stop_token>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -195,6 +200,192 @@ TEST(FrameIndexBuild, RefusesWhatIsNotAVideoStream) {
     EXPECT_FALSE(BuildFrameIndex(clip, 1 - video)); // its sound
     EXPECT_FALSE(BuildFrameIndex(clip, -1));
     EXPECT_FALSE(BuildFrameIndex(clip, 2));
+}
+
+// Interlaced video may code each field as a picture of its own, in a packet
+// of its own; the decoder joins a field and the opposite field after it into
+// one frame at the first field's time. 25 frames a second: a frame lasts
+// 40 ms, a field 20 ms.
+TEST(FrameIndexFields, APairOfFieldsIsOneFrame) {
+    using media::PacketTimes;
+    using media::PictureCoding;
+    constexpr StreamTime ms = kMillisecond;
+    constexpr auto kFrame = PictureCoding::Frame;
+    constexpr auto kTop = PictureCoding::TopField;
+    constexpr auto kBottom = PictureCoding::BottomField;
+    const struct {
+        const char* name;
+        std::vector<PacketTimes> packets;
+        std::vector<StreamTime> frames;
+    } cases[] = {
+        {"each field with its own time, a lone field at the end",
+         {{0, {}, {}, kTop}, {20 * ms, {}, {}, kBottom}, {40 * ms, {}, {}, kTop}},
+         {0, 40 * ms}},
+        {"bottom field first, no times after the first",
+         {{0, {}, 20 * ms, kBottom},
+          {{}, {}, 20 * ms, kTop},
+          {{}, {}, 20 * ms, kBottom},
+          {{}, {}, 20 * ms, kTop}},
+         {0, 40 * ms}},
+        {"no lengths either: a frame's duration apart",
+         {{0, {}, {}, kTop}, {{}, {}, {}, kBottom}, {{}, {}, {}, kTop}, {{}, {}, {}, kBottom}},
+         {0, 40 * ms}},
+        {"frames and field pairs mixed, picture by picture",
+         {{0, {}, 40 * ms, kFrame},
+          {40 * ms, {}, 20 * ms, kTop},
+          {{}, {}, 20 * ms, kBottom},
+          {80 * ms, {}, 40 * ms, kFrame}},
+         {0, 40 * ms, 80 * ms}},
+        {"fields of one parity are not a pair: both fields in each packet",
+         {{0, {}, 40 * ms, kTop}, {40 * ms, {}, 40 * ms, kTop}, {80 * ms, {}, 40 * ms, kTop}},
+         {0, 40 * ms, 80 * ms}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(media::FrameTimes(c.packets, 0, 40 * ms), c.frames);
+    }
+}
+
+// The bits of an H.264 NAL unit's payload as '0' and '1', emulation
+// prevention bytes removed, and back.
+std::string PayloadBits(const std::string& nal) {
+    std::string bits;
+    int zeros = 0;
+    for (std::size_t i = 1; i < nal.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(nal[i]);
+        if (zeros >= 2 && byte == 3) {
+            zeros = 0;
+            continue;
+        }
+        zeros = byte == 0 ? zeros + 1 : 0;
+        for (int bit = 7; bit >= 0; --bit)
+            bits += (byte >> bit) & 1 ? '1' : '0';
+    }
+    return bits;
+}
+
+std::string NalFromBits(char header, const std::string& bits) {
+    std::string nal = {0, 0, 0, 1, header};
+    int zeros = 0;
+    for (std::size_t i = 0; i + 8 <= bits.size(); i += 8) {
+        const auto byte = static_cast<char>(std::stoi(bits.substr(i, 8), nullptr, 2));
+        if (zeros >= 2 && static_cast<unsigned char>(byte) <= 3) {
+            nal += '\3';
+            zeros = 0;
+        }
+        zeros = byte == 0 ? zeros + 1 : 0;
+        nal += byte;
+    }
+    return nal;
+}
+
+struct BitCursor {
+    const std::string& bits;
+    std::size_t at = 0;
+    unsigned Bits(int count) {
+        const unsigned value = count ? std::stoul(bits.substr(at, count), nullptr, 2) : 0;
+        at += count;
+        return value;
+    }
+    unsigned Golomb() { // ue(v)
+        int zeros = 0;
+        while (bits[at] == '0')
+            ++zeros, ++at;
+        ++at;
+        return (1u << zeros) - 1 + Bits(zeros);
+    }
+};
+
+// Recodes the headers of an interlaced (macroblock-adaptive) x264 stream so
+// that each frame becomes a top and a bottom field picture, each with all of
+// the frame's slice data: a stream coded in fields as far as the demuxer's
+// parser and the frame count read. Its pictures decode to garbage.
+std::string SplitFramesIntoFields(const std::string& stream) {
+    std::string out;
+    unsigned frameNumberBits = 0, orderType = 0, orderBits = 0, bottomOrder = 0;
+    std::size_t start = stream.find(std::string("\0\0\1", 3));
+    while (start != std::string::npos) {
+        start += 3;
+        const std::size_t next = stream.find(std::string("\0\0\1", 3), start);
+        std::string nal = stream.substr(start, next == std::string::npos ? next : next - start);
+        while (!nal.empty() && nal.back() == 0)
+            nal.pop_back();
+        start = next;
+        const int type = nal[0] & 31;
+        const std::string bits = PayloadBits(nal);
+        BitCursor read{bits};
+        if (type == 7) { // sequence parameters, High profile
+            read.Bits(24);
+            read.Golomb();
+            if (read.Golomb() == 3) // chroma format
+                read.Bits(1);
+            read.Golomb(), read.Golomb(), read.Bits(2);
+            frameNumberBits = read.Golomb() + 4;
+            orderType = read.Golomb();
+            orderBits = orderType == 0 ? read.Golomb() + 4 : 0;
+        } else if (type == 8) { // picture parameters
+            read.Golomb(), read.Golomb(), read.Bits(1);
+            bottomOrder = read.Bits(1);
+        } else if (type == 1 || type == 5) { // a slice of a frame
+            read.Golomb(), read.Golomb(), read.Golomb(), read.Bits(frameNumberBits);
+            const std::size_t fieldFlag = read.at;
+            read.Bits(1);
+            if (type == 5)
+                read.Golomb();
+            read.Bits(orderType == 0 ? orderBits : 0);
+            const std::size_t bottomDelta = read.at; // frames only: dropped
+            if (bottomOrder)
+                read.Golomb();
+            const std::string rest = bits.substr(read.at, bits.find_last_of('1') - read.at);
+            for (const char* parity : {"10", "11"}) {
+                std::string field = bits.substr(0, fieldFlag) + parity +
+                                    bits.substr(fieldFlag + 1, bottomDelta - fieldFlag - 1) +
+                                    rest + "1";
+                field.append((8 - field.size() % 8) % 8, '0');
+                out += NalFromBits(nal[0], field);
+            }
+            continue;
+        }
+        out += std::string("\0\0\0\1", 4) + nal;
+    }
+    return out;
+}
+
+// A 1080i camcorder file codes each field as a picture of its own; its frames
+// were counted in fields, so frame k was numbered 2k.
+TEST(FrameIndexFields, FieldCodedTransportStreamCountsFrames) {
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "the ffmpeg command is missing";
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("fields-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)>
+        removeAtEnd(&folder, [](const std::filesystem::path* path) {
+            std::filesystem::remove_all(*path);
+        });
+    const std::string ffmpeg = "ffmpeg -hide_banner -loglevel quiet -nostdin -y ";
+    ASSERT_EQ(std::system((ffmpeg + "-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 10 "
+                                    "-c:v libx264 -bf 0 -x264-params interlaced=1:tff=1:slices=1 "
+                                    "-f h264 '" + (folder / "frames.h264").string() + "'")
+                              .c_str()),
+              0);
+    std::ifstream frames(folder / "frames.h264", std::ios::binary);
+    std::ofstream(folder / "fields.h264", std::ios::binary)
+        << SplitFramesIntoFields({std::istreambuf_iterator<char>(frames), {}});
+    const std::filesystem::path clip = folder / "fields.mts";
+    ASSERT_EQ(std::system((ffmpeg + "-r 25 -f h264 -i '" + (folder / "fields.h264").string() +
+                           "' -c copy -f mpegts '" + clip.string() + "'")
+                              .c_str()),
+              0);
+
+    av_log_set_level(AV_LOG_QUIET); // the garbage pictures' complaints
+    const DecodedVideo decoded = DecodeAll(clip, 1);
+    ASSERT_EQ(decoded.frames.size(), 10u); // the decoder joins the fields
+    const auto index = BuildFrameIndex(clip, decoded.streamIndex);
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->Count(), decoded.frames.size());
+    for (std::size_t k = 0; k < decoded.frames.size(); ++k)
+        EXPECT_EQ(index->NumberOf(decoded.frames[k].time), static_cast<std::int64_t>(k));
 }
 
 TEST(FrameIndexBuild, StopsWhenAsked) {
