@@ -7,8 +7,7 @@ Decoder::Decoder(const AVStream& stream)
     , parameters_(avcodec_parameters_alloc())
     , timeBase_(stream.time_base)
     , frame_(MakeFrame()) {
-    if (!codec_ || !parameters_ ||
-        avcodec_parameters_copy(parameters_.get(), stream.codecpar) < 0)
+    if (!codec_ || !parameters_ || avcodec_parameters_copy(parameters_.get(), stream.codecpar) < 0)
         return;
     context_ = Open();
 }

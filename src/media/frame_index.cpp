@@ -119,8 +119,8 @@ std::vector<PacketTimes> JoinFields(const std::vector<PacketTimes>& packets) {
 
 } // namespace
 
-std::vector<StreamTime> FrameTimes(const std::vector<PacketTimes>& fieldsOrFrames,
-                                   int reorderDelay, StreamTime frameDuration) {
+std::vector<StreamTime> FrameTimes(const std::vector<PacketTimes>& fieldsOrFrames, int reorderDelay,
+                                   StreamTime frameDuration) {
     const std::vector<PacketTimes> packets = JoinFields(fieldsOrFrames);
     std::vector<StreamTime> times;
     times.reserve(packets.size());

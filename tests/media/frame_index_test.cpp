@@ -339,8 +339,8 @@ std::string SplitFramesIntoFields(const std::string& stream) {
             const std::string rest = bits.substr(read.at, bits.find_last_of('1') - read.at);
             for (const char* parity : {"10", "11"}) {
                 std::string field = bits.substr(0, fieldFlag) + parity +
-                                    bits.substr(fieldFlag + 1, bottomDelta - fieldFlag - 1) +
-                                    rest + "1";
+                                    bits.substr(fieldFlag + 1, bottomDelta - fieldFlag - 1) + rest +
+                                    "1";
                 field.append((8 - field.size() % 8) % 8, '0');
                 out += NalFromBits(nal[0], field);
             }
@@ -360,23 +360,24 @@ TEST(FrameIndexFields, FieldCodedTransportStreamCountsFrames) {
         std::filesystem::temp_directory_path() / ("fields-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)>
-        removeAtEnd(&folder, [](const std::filesystem::path* path) {
-            std::filesystem::remove_all(*path);
-        });
+        removeAtEnd(&folder,
+                    [](const std::filesystem::path* path) { std::filesystem::remove_all(*path); });
     const std::string ffmpeg = "ffmpeg -hide_banner -loglevel quiet -nostdin -y ";
-    ASSERT_EQ(std::system((ffmpeg + "-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 10 "
-                                    "-c:v libx264 -bf 0 -x264-params interlaced=1:tff=1:slices=1 "
-                                    "-f h264 '" + (folder / "frames.h264").string() + "'")
-                              .c_str()),
-              0);
-    std::ifstream frames(folder / "frames.h264", std::ios::binary);
-    std::ofstream(folder / "fields.h264", std::ios::binary)
-        << SplitFramesIntoFields({std::istreambuf_iterator<char>(frames), {}});
+    const std::filesystem::path frames = folder / "frames.h264";
+    const std::filesystem::path fields = folder / "fields.h264";
     const std::filesystem::path clip = folder / "fields.mts";
-    ASSERT_EQ(std::system((ffmpeg + "-r 25 -f h264 -i '" + (folder / "fields.h264").string() +
-                           "' -c copy -f mpegts '" + clip.string() + "'")
-                              .c_str()),
-              0);
+    const std::string encode =
+        ffmpeg +
+        "-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 10 -c:v libx264 "
+        "-bf 0 -x264-params interlaced=1:tff=1:slices=1 -f h264 '" +
+        frames.string() + "'";
+    ASSERT_EQ(std::system(encode.c_str()), 0);
+    std::ifstream coded(frames, std::ios::binary);
+    std::ofstream(fields, std::ios::binary)
+        << SplitFramesIntoFields({std::istreambuf_iterator<char>(coded), {}});
+    const std::string mux = ffmpeg + "-r 25 -f h264 -i '" + fields.string() +
+                            "' -c copy -f mpegts '" + clip.string() + "'";
+    ASSERT_EQ(std::system(mux.c_str()), 0);
 
     av_log_set_level(AV_LOG_QUIET); // the garbage pictures' complaints
     const DecodedVideo decoded = DecodeAll(clip, 1);
