@@ -22,8 +22,8 @@ CodecContextPtr Decoder::Open() const {
     // ThreadSanitizer cannot see in an uninstrumented library.
     context->thread_count = 1;
 #else
-    // 0 lets FFmpeg pick one thread per core. Its frame and slice threads give
-    // the same pictures as one thread: only what came before a flush does not.
+    // 0 lets FFmpeg pick one thread per core. Its frame and slice threads
+    // hand frames out in a fixed order: they do not make runs differ.
     context->thread_count = 0;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
 #endif
