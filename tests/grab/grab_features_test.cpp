@@ -203,9 +203,9 @@ TEST_F(GrabFeatures, SizesKeepTheShapeOfNonSquarePixels) {
         const char* folder;
         int width, height;
         grab::Fraction sar, dar;
-    } expected[] = {{"wide", 352, 144, {2, 1}, {22, 9}},
-                    {"tall", 176, 288, {1, 2}, {11, 18}},
-                    {"index", 176, 144, {1, 1}, {11, 9}}};
+    } expected[] = {{"wide.mp4", 352, 144, {2, 1}, {22, 9}},
+                    {"tall.mp4", 176, 288, {1, 2}, {11, 18}},
+                    {"index.mp4", 176, 144, {1, 1}, {11, 9}}};
     const auto report = ReadBack();
     ASSERT_EQ(report.videos.size(), 3u);
     for (std::size_t v = 0; v < 3; ++v) {
@@ -329,6 +329,25 @@ TEST_F(GrabFeatures, SkipExistingLeavesWrittenFilesAlone) {
     EXPECT_TRUE(fs::exists(settings_.outputDirectory / "80.JPG"));
 }
 
+// Videos of one name with different extensions, and the same name in two
+// folders: each gets a folder of its own, named with its extension.
+TEST_F(GrabFeatures, PerVideoFoldersNeverShareAName) {
+    for (const char* name : {"movie.avi", "movie.mp4", "other/movie.mp4"}) {
+        fs::create_directories((folder_ / name).parent_path());
+        fs::copy_file(DataPath("index.mp4"), folder_ / name);
+    }
+    settings_.videos = {folder_ / "movie.avi", folder_ / "movie.mp4", folder_ / "other/movie.mp4"};
+    settings_.perVideo = true;
+    settings_.count = 2;
+    ASSERT_EQ(Run(), 0) << errors_.str();
+    EXPECT_EQ(Names(settings_.outputDirectory),
+              (std::vector<std::string>{"movie.avi", "movie.mp4", "movie.mp4_2"}));
+    for (const char* name : {"movie.avi", "movie.mp4", "movie.mp4_2"})
+        EXPECT_EQ(Names(settings_.outputDirectory / name),
+                  (std::vector<std::string>{"0.JPG", "40.JPG"}))
+            << name;
+}
+
 TEST_F(GrabFeatures, BadVideosAmongGoodOnesAreNamedAndTheRestWritten) {
     settings_.videos = {DataPath("index.mp4"), DataPath("not_a_video.mpg"), folder_ / "missing.mp4",
                         DataPath("index.mpg")};
@@ -379,7 +398,7 @@ TEST(GrabProgram, ExitStatusesAndMergedReports) {
     EXPECT_EQ(report->videos[0].path, DataPath("index.mp4").string());
     EXPECT_EQ(report->videos[2].frames.size(), 0u);
     // An unreadable input is named and fails the status; the rest still merge.
-    EXPECT_EQ(status(program + " --merge-reports " + merged + " " + a + " " +
+    EXPECT_EQ(status(program + " --merge-output " + merged + " " + a + " " +
                      (folder / "none.json").string()),
               1);
     report = grab::ReadReport(merged, error);

@@ -68,6 +68,11 @@ TEST(GrabOptions, ManyVideosWithTheNewOptions) {
     ASSERT_TRUE(merge);
     EXPECT_EQ(merge->mergeOutput, "all.json");
     EXPECT_EQ(merge->mergeInputs.size(), 2u);
+    EXPECT_FALSE(merge->mergeOutputReplaces);
+    const auto replace = Parse({"--merge-output", "all.json", "a.json"});
+    ASSERT_TRUE(replace);
+    EXPECT_EQ(replace->mergeOutput, "all.json");
+    EXPECT_TRUE(replace->mergeOutputReplaces);
     EXPECT_TRUE(Parse({"--help"})->help);
 }
 
@@ -92,6 +97,7 @@ TEST(GrabOptions, BadUsageIsRefusedWithAReason) {
         {{"--name", "{ms", "a", "o"}, "unclosed"},
         {{"--name", "", "a", "o"}, "empty"},
         {{"--merge-reports", "out.json"}, "reports to merge"},
+        {{"--merge-reports", "a.json", "--merge-output", "b.json", "c.json"}, "together"},
         {{"--out"}, "needs"},
     };
     for (const auto& c : cases) {
@@ -124,6 +130,7 @@ TEST(GrabOptions, HelpDescribesEveryOptionAndTheExitStatuses) {
                                "--provenance",
                                "--report",
                                "--merge-reports",
+                               "--merge-output",
                                "--progress",
                                "Exit status",
                                "0  ",

@@ -79,8 +79,10 @@ Report AwkwardReport() {
     unopened.path = "missing.mkv";
     unopened.error = "cannot open: No such file or directory";
 
-    VideoRecord empty; // opened, nothing taken, nothing wrong
-    empty.path = "";
+    VideoRecord empty; // opened, interrupted before a frame was taken
+    // Latin-1, a byte no UTF-8 sequence starts with, and an encoded surrogate.
+    empty.path = "caf\xE9 \xFF\xED\xB3\x80.mkv";
+    empty.interrupted = true;
     empty.bytes = 0;
     empty.sampleAspect = {0, 1};
 
@@ -128,7 +130,7 @@ TEST(ReportTotals, CountFramesAndFailedVideos) {
     const grab::Totals first = grab::TotalsOf(report.videos[0]);
     EXPECT_EQ(first, (grab::Totals{1, 1, 1, 1, 1, 1, 1, 1}));
     const grab::Totals all = grab::TotalsOf(report.videos);
-    EXPECT_EQ(all, (grab::Totals{3, 2, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(all, (grab::Totals{3, 2, 1, 1, 1, 1, 1, 1, 1}));
     VideoRecord clean;
     clean.frames = {Frame("a.jpg", {0, 1}, 0)};
     EXPECT_EQ(grab::TotalsOf(clean).videosFailed, 0);
@@ -173,6 +175,10 @@ TEST(ReportJson, IsValidJsonWithExactIntegersAndRecomputedTotals) {
     EXPECT_NE(json.find("\"frame\": 4611686018427387907"), std::string::npos);
     EXPECT_NE(json.find("\"bytes\": 9007199254740993"), std::string::npos);
     EXPECT_TRUE(top["videos"][1]["frames"].toArray().isEmpty());
+    // Bytes that are not UTF-8 as lone surrogates, one per byte.
+    EXPECT_NE(json.find("\"caf\\udce9 \\udcff\\udced\\udcb3\\udc80.mkv\""), std::string::npos);
+    EXPECT_TRUE(top["videos"][2]["interrupted"].toBool());
+    EXPECT_EQ(top["totals"]["videosInterrupted"].toInteger(), 1);
     std::string error;
     const auto none = grab::ParseJsonReport(grab::ToJson(Report{}), error);
     ASSERT_TRUE(none) << error;
@@ -183,8 +189,8 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     const std::string csv = grab::ToCsv(AwkwardReport());
     const std::string header =
         "video,path,bytes,sha256,codec,width,height,sampleAspect,displayAspect,outputWidth,"
-        "outputHeight,videoError,file,time,ms,frame,keyFrame,pictureType,written,skipped,error,"
-        "gap,repeat,irregularStep\r\n";
+        "outputHeight,videoError,interrupted,file,time,ms,frame,keyFrame,pictureType,written,"
+        "skipped,error,gap,repeat,irregularStep\r\n";
     ASSERT_EQ(csv.substr(0, header.size()), header);
     // A quote is doubled and a field holding one, a comma or a line break is
     // quoted; the line break stays inside the field.
@@ -193,8 +199,9 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
         std::string::npos);
     EXPECT_NE(csv.find(",\"out/\"\"2\"\".jpg\",1001/15000,66.7333333333333"), std::string::npos);
     // The unopened video: one row, frame fields empty, its error in videoError.
+    // A name that is not UTF-8 keeps its bytes.
     EXPECT_NE(csv.find("\r\n2,missing.mkv,,,,0,0,1,0,0,0,cannot open: No such file or "
-                       "directory,,,,,,,,,,,,\r\n3,,0,"),
+                       "directory,false,,,,,,,,,,,,\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
               std::string::npos);
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
 }

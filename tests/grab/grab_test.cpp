@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -177,20 +178,47 @@ TEST_F(GrabRun, FailuresGiveALineAndANonZeroStatus) {
     EXPECT_EQ(Grab("audio_only.wav", 3), 1);
     EXPECT_NE(output_.str().find("Could not get Primary Video Stream interface!"),
               std::string::npos);
+}
 
-    // An output folder that cannot exist: under a plain file.
-    fs::create_directories(folder_);
-    std::FILE* blocker = std::fopen((folder_ / "file").c_str(), "w");
-    ASSERT_NE(blocker, nullptr);
-    std::fclose(blocker);
-    grab::Settings settings;
-    settings.videos = {DataPath("index.mp4")};
-    settings.outputDirectory = folder_ / "file" / "out";
-    settings.count = 2;
-    output_.str("");
-    EXPECT_EQ(grab::Run(settings, output_), 1);
-    EXPECT_NE(output_.str().find("could not write"), std::string::npos) << output_.str();
-    EXPECT_NE(output_.str().find("wrote 0 of 2 frames"), std::string::npos) << output_.str();
+// A folder that cannot be made or written is named once with its cause
+// before any frame is decoded: no summary of frames, no failure per frame.
+TEST_F(GrabRun, AnOutputFolderThatCannotBeWrittenIsCheckedFirst) {
+    fs::create_directories(folder_ / "perVideo");
+    std::ofstream(folder_ / "file").close();
+    std::ofstream(folder_ / "perVideo" / "index.mp4").close();
+    fs::create_directories(folder_ / "readOnly");
+    fs::permissions(folder_ / "readOnly", fs::perms::owner_read | fs::perms::owner_exec);
+    const bool root = ::geteuid() == 0; // root writes into a read-only folder
+    const struct {
+        fs::path out;
+        bool perVideo;
+        const char* cause;
+        const char* summary; // "" when nothing is printed: no video is even opened
+    } cases[] = {
+        {folder_ / "file" / "out", false, "cannot make the folder", ""},
+        {folder_ / "file", false, "cannot make the folder", ""},
+        {folder_ / "perVideo", true, "cannot make the folder", "not grabbed"},
+        {folder_ / "readOnly", false, "cannot write into the folder", ""},
+    };
+    for (const auto& c : cases) {
+        if (root && c.out.filename() == "readOnly")
+            continue;
+        SCOPED_TRACE(c.out);
+        grab::Settings settings;
+        settings.videos = {DataPath("index.mp4")};
+        settings.outputDirectory = c.out;
+        settings.perVideo = c.perVideo;
+        settings.count = 2;
+        std::ostringstream out, errors;
+        EXPECT_EQ(grab::Run(settings, out, errors), 1);
+        const fs::path named = c.perVideo ? c.out / "index.mp4" : c.out;
+        const std::string message = std::string(c.cause) + " " + named.string() + ": ";
+        const std::string text = errors.str();
+        EXPECT_NE(text.find(message), std::string::npos) << text;
+        EXPECT_EQ(text.find(message), text.rfind(message)) << "said once";
+        EXPECT_EQ(text.find("could not write"), std::string::npos) << text;
+        EXPECT_EQ(out.str(), std::string(c.summary) + (*c.summary ? "\n" : ""));
+    }
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Writes captured frames as JPEG files on threads of its own, one per core
 // (at most four), while capturing goes on: the label band stamped under each
 // frame, its pixels hashed for the report's repeat check when asked, then the
-// program's save path of one image.
+// program's save path of one image. A few frames per thread wait at most, so
+// memory does not grow with the number of frames taken.
 #pragma once
 
 #include "grab_report.h"
@@ -41,6 +42,7 @@ public:
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
 
+    // Waits while the queue is full. Called by one capturing thread.
     void Add(WriteJob job);
     // Waits until every frame added is written; the writer takes no more.
     void Finish();
@@ -51,8 +53,10 @@ private:
 
     const std::optional<tesselon::images::LabelBand> band_;
     std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable wake_; // a job is waiting, or the writer is finished
+    std::condition_variable room_; // the queue has room for another job
     std::deque<WriteJob> pending_;
+    std::size_t capacity_ = 0;
     bool finished_ = false;
     std::vector<std::thread> threads_;
 };

@@ -14,6 +14,7 @@ namespace {
 const char* const kUsage = "usage: tesselon-grab [options] --out DIR VIDEO...\n"
                            "       tesselon-grab [options] VIDEO OUTDIR\n"
                            "       tesselon-grab --merge-reports OUT IN...\n"
+                           "       tesselon-grab --merge-output OUT IN...\n"
                            "       tesselon-grab --help";
 
 // The largest side a picture may have: the decoder's limit.
@@ -77,7 +78,8 @@ a name already used in a folder gets "_2", "_3", ...
 
 Where the files go:
   --out DIR            write into DIR (created when missing); the videos follow
-  --per-video          each video's files go into DIR/<video name without extension>/
+  --per-video          each video's files go into DIR/<video's file name>/, with its
+                       extension; "_2", "_3", ... when two videos share a name
   --name TEMPLATE      file names from TEMPLATE, ".JPG" added; tokens:
                          {src}    the video's file name without extension
                          {ms}     the frame's time in whole milliseconds (the default)
@@ -114,6 +116,10 @@ Checking:
                        merge reports of separate runs into OUT (JSON or CSV)
   --progress           show the progress line even when standard error is not a
                        terminal (on a terminal it is always shown)
+                       OUT must be a new name: one of the IN, or an existing
+                       report, is refused
+  --merge-output OUT IN...
+                       the same, and an existing report OUT is replaced
 
 Exit status:
   0  every frame of every video was written (or skipped with --skip-existing)
@@ -130,6 +136,7 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     bool every = false;
     const auto fail = [&](const std::string& reason) {
         error = reason + "\n" + kUsage;
+    bool mergeReports = false;
         return std::nullopt;
     };
     // Options that take a value, and what each does with it; false refuses it.
@@ -193,9 +200,16 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
              settings.mergeOutput = v;
              return !v.empty();
          }},
+             mergeReports = true;
     };
     const std::map<std::string, bool*> flags{
         {"--per-video", &settings.perVideo}, {"--provenance", &settings.provenance},
+        {"--merge-output",
+         [&](const std::string& v) {
+             settings.mergeOutput = v;
+             settings.mergeOutputReplaces = true;
+             return !v.empty();
+         }},
         {"--progress", &settings.progress},  {"--skip-existing", &settings.skipExisting},
         {"--paced", &settings.paced},        {"--help", &settings.help},
     };
@@ -227,6 +241,8 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     if (settings.mergeOutput) {
         if (positional.empty())
             return fail("--merge-reports needs the reports to merge");
+    if (mergeReports && settings.mergeOutputReplaces)
+        return fail("--merge-reports and --merge-output cannot be used together");
         settings.mergeInputs.assign(positional.begin(), positional.end());
         return settings;
     }

@@ -42,13 +42,16 @@ struct VideoRecord {
     Fraction displayAspect{0, 1};
     int outputWidth = 0, outputHeight = 0; // size of the written pictures
     std::string error;                     // non-empty when the video failed as a whole
+    // The run was stopped by a signal before this video's frames were all
+    // taken (or before it was started): its frames are what was taken.
+    bool interrupted = false;
     std::vector<FrameRecord> frames;
     friend bool operator==(const VideoRecord&, const VideoRecord&) = default;
 };
 
 struct Totals {
     int videos = 0, videosFailed = 0, framesWritten = 0, framesSkipped = 0, framesFailed = 0,
-        gaps = 0, repeats = 0, irregularSteps = 0;
+        gaps = 0, repeats = 0, irregularSteps = 0, videosInterrupted = 0;
     friend bool operator==(const Totals&, const Totals&) = default;
 };
 // A frame failed when it has an error; a video failed when it has an error or
@@ -66,9 +69,14 @@ struct Report {
 bool WriteReport(const Report&, const std::filesystem::path&, std::string& error);
 // Reads what WriteReport wrote: CSV for ".csv", JSON for ".json", otherwise as
 // the content looks. Stored totals are ignored. None with a one-line reason
-// for a missing, unreadable or malformed file. Byte counts must be below 2^63.
+// for a missing, unreadable, malformed or too large file (kMaxReportBytes).
+// Byte counts must be below 2^63.
 std::optional<Report> ReadReport(const std::filesystem::path&, std::string& error);
 // The videos of all reports in the order given, frames and checks as they are.
+// Reads no more of a report than this: a report of about a million frames
+// (10,000 videos of 100) fits, while an endless input such as a device or a
+// pipe is refused before its text and its parse exhaust the memory.
+inline constexpr std::size_t kMaxReportBytes = std::size_t{256} << 20;
 Report MergeReports(std::vector<Report>);
 
 } // namespace grab

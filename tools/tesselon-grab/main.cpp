@@ -1,5 +1,6 @@
 // tesselon-grab [options] --out DIR VIDEO...   (see --help)
 #include "grab.h"
+#include "interruption.h"
 
 #include <QApplication>
 
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     gQtMessages = qInstallMessageHandler(PassQtMessage);
+    // Each thread that allocates (FFmpeg's decoders, the writers, Qt's) would
+    // get an arena reserving 64 MB of address space: most of a gigabyte that a
+    // `ulimit -v` counts against the run, for a few large blocks per frame
+    // that two arenas serve as fast.
+    mallopt(M_ARENA_MAX, 2);
     QApplication application(argc, argv);
 
     if (settings->mergeOutput)
@@ -54,4 +60,5 @@ int main(int argc, char** argv) {
                                          : settings->progress  ? grab::ProgressStyle::Lines
                                                                : grab::ProgressStyle::None;
     return grab::Run(*settings, std::cout, std::cerr, progress);
+    grab::CatchInterruptions();
 }

@@ -13,12 +13,14 @@ namespace {
 
 // ---- CSV.
 
-constexpr std::array<const char*, 24> kColumns = {
-    "video",        "path",       "bytes",        "sha256",        "codec",
+constexpr std::array<const char*, 25> kColumns = {
+    "video",        "path",       "bytes",       "sha256",        "codec",
     "width",        "height",     "sampleAspect", "displayAspect", "outputWidth",
-    "outputHeight", "videoError", "file",         "time",          "ms",
-    "frame",        "keyFrame",   "pictureType",  "written",       "skipped",
-    "error",        "gap",        "repeat",       "irregularStep"};
+    "outputHeight", "videoError", "interrupted", "file",          "time",
+    "ms",           "frame",      "keyFrame",    "pictureType",   "written",
+    "skipped",      "error",      "gap",         "repeat",        "irregularStep"};
+// Reports of earlier versions lack this column: it reads as empty.
+constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
 enum Column {
     kVideo,
     kPath,
@@ -32,6 +34,7 @@ enum Column {
     kOutputWidth,
     kOutputHeight,
     kVideoError,
+    kInterrupted,
     kFile,
     kTime,
     kMs,
@@ -145,7 +148,10 @@ public:
         , rowNumber_(rowNumber)
         , error_(error) {}
 
-    const std::string& Text(Column column) const { return row_[at_[column]]; }
+    const std::string& Text(Column column) const {
+        static const std::string absent;
+        return at_[column] == kAbsent ? absent : row_[at_[column]];
+    }
     template <typename Number> Number Whole(Column column) {
         Number value{};
         if (!ParseWhole(Text(column), value))
@@ -211,6 +217,7 @@ VideoRecord ReadCsvVideo(CsvReader& read) {
     video.outputWidth = read.Size(kOutputWidth);
     video.outputHeight = read.Size(kOutputHeight);
     video.error = read.Text(kVideoError);
+    video.interrupted = !read.Text(kInterrupted).empty() && read.Bool(kInterrupted);
     return video;
 }
 
@@ -253,6 +260,7 @@ std::string ToCsv(const Report& report) {
         row[kOutputWidth] = NumberText(video.outputWidth);
         row[kOutputHeight] = NumberText(video.outputHeight);
         row[kVideoError] = video.error;
+        row[kInterrupted] = BoolText(video.interrupted);
         if (video.frames.empty())
             AppendCsvRow(out, row);
         for (const FrameRecord& frame : video.frames) {
@@ -287,6 +295,10 @@ std::optional<Report> ParseCsvReport(std::string_view text, std::string& error) 
     std::array<std::size_t, kColumns.size()> at{};
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const auto found = std::find(header.begin(), header.end(), kColumns[c]);
+        if (found == header.end() && c == kInterrupted) {
+            at[c] = kAbsent;
+            continue;
+        }
         if (found == header.end()) {
             error = "no \"" + std::string(kColumns[c]) + "\" column";
             return std::nullopt;

@@ -21,9 +21,62 @@ namespace {
 // ---- JSON writing. Written by hand: the fields keep their order, frames fit
 // one to a line, and 64-bit integers are never routed through a double.
 
+// The length of the well-formed UTF-8 sequence at the start of text, or 0:
+// no overlong forms, no surrogates, nothing past U+10FFFF (RFC 3629).
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+void AppendUnicodeEscape(std::string& out, unsigned unit) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", unit);
+    out += escape;
+}
+
+// A byte that is not part of well-formed UTF-8 (a file name in another
+// encoding) is written as the lone surrogate U+DC80 + (byte - 0x80), as
+// "surrogate escape" schemes do: the JSON stays valid, and since well-formed
+// UTF-8 never holds a surrogate, our reader maps it back to the same byte.
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
-    for (const char c : text) {
+    while (!text.empty()) {
+        const char c = text.front();
+        const std::size_t length = Utf8SequenceLength(text);
+        if (length == 0) {
+            AppendUnicodeEscape(out, 0xDC00u + static_cast<unsigned char>(c));
+            text.remove_prefix(1);
+            continue;
+        }
+        if (length > 1) {
+            out.append(text.substr(0, length));
+            text.remove_prefix(length);
+            continue;
+        }
+        text.remove_prefix(1);
         switch (c) {
         case '"':
             out += "\\\"";
@@ -41,16 +94,35 @@ void AppendJsonString(std::string& out, std::string_view text) {
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-                out += escape;
-            } else {
+            if (static_cast<unsigned char>(c) < 0x20)
+                AppendUnicodeEscape(out, static_cast<unsigned char>(c));
+            else
                 out += c;
-            }
         }
     }
     out += '"';
+}
+
+// Qt's text back to bytes: UTF-8, but a lone surrogate U+DC80..U+DCFF is the
+// byte AppendJsonString escaped.
+std::string FromJsonText(const QString& text) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    qsizetype start = 0; // of the run of ordinary text not yet converted
+    const auto flush = [&](qsizetype end) {
+        bytes += QStringView(text).mid(start, end - start).toUtf8().toStdString();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        const bool paired = i > 0 && QChar::isHighSurrogate(text[i - 1].unicode());
+        if (unit >= 0xDC80 && unit <= 0xDCFF && !paired) {
+            flush(i);
+            bytes += static_cast<char>(unit - 0xDC00);
+            start = i + 1;
+        }
+    }
+    flush(text.size());
+    return bytes;
 }
 
 class JsonFields {
@@ -108,6 +180,7 @@ void AppendTotals(std::string& out, const Totals& totals) {
     JsonFields fields(out);
     fields.Number("videos", totals.videos);
     fields.Number("videosFailed", totals.videosFailed);
+    fields.Number("videosInterrupted", totals.videosInterrupted);
     fields.Number("framesWritten", totals.framesWritten);
     fields.Number("framesSkipped", totals.framesSkipped);
     fields.Number("framesFailed", totals.framesFailed);
@@ -152,6 +225,7 @@ void AppendVideo(std::string& out, const VideoRecord& video) {
     fields.Number("outputWidth", video.outputWidth);
     fields.Number("outputHeight", video.outputHeight);
     fields.String("error", video.error);
+    fields.Bool("interrupted", video.interrupted);
     fields.Key("frames");
     if (video.frames.empty()) {
         out += "[]";
@@ -182,13 +256,17 @@ public:
         const QJsonValue value = Field(key);
         if (!value.isString() && !value.isUndefined())
             Fail(key, "is not a string");
-        return value.toString().toStdString();
+        return FromJsonText(value.toString());
     }
     bool Bool(const char* key) {
         const QJsonValue value = Field(key);
         if (!value.isBool() && !value.isUndefined())
             Fail(key, "is not true or false");
         return value.toBool();
+    }
+    // A field that reports of earlier versions do not hold.
+    bool BoolOrFalse(const char* key) {
+        return object_.contains(QLatin1String(key)) && Bool(key);
     }
     std::optional<bool> OptionalBool(const char* key) {
         const QJsonValue value = Field(key);
@@ -292,6 +370,7 @@ VideoRecord ReadJsonVideo(const QJsonObject& object, const std::string& context,
     video.outputWidth = read.Int("outputWidth");
     video.outputHeight = read.Int("outputHeight");
     video.error = read.String("error");
+    video.interrupted = read.BoolOrFalse("interrupted");
     const QJsonArray frames = read.Array("frames");
     for (qsizetype i = 0; i < frames.size() && error.empty(); ++i) {
         const std::string where = context + ", frame " + std::to_string(i + 1);

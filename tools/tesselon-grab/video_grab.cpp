@@ -2,6 +2,8 @@
 
 #include "frame_checks.h"
 #include "frame_writer.h"
+#include "interruption.h"
+#include "output_folder.h"
 #include "progress_line.h"
 #include "source_digest.h"
 
@@ -91,7 +93,7 @@ void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, 
     const media::StreamTime first =
         interval ? (start + *interval - 1) / *interval * *interval : start;
     media::StepResult result = source.ShowFrameAt(first, target, rect);
-    for (int taken = 0; result == media::StepResult::Frame;) {
+    for (int taken = 0; result == media::StepResult::Frame && InterruptingSignal() == 0;) {
         take(playback::CopyShownFrame(presenter, source));
         if (++taken == settings.count)
             return;
@@ -185,10 +187,12 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
 
     fs::path folder = settings.outputDirectory;
     if (settings.perVideo) {
-        const std::string stem = SafeNamePart(video.stem().string());
-        folder /= stem.empty() || stem == "." ? std::string("video") : stem;
+        folder /= context.perVideoFolders.Unique(PerVideoFolderName(video));
+        if (std::string why = MakeWritableFolder(folder); !why.empty()) {
+            record.error = std::move(why);
+            return record;
+        }
     }
-    fs::create_directories(folder, error); // a folder that cannot be made fails each frame
     playback::NameMaker& used = context.usedNames[folder];
 
     std::deque<FrameRecord> frames; // writers fill records in place while more are added
@@ -198,6 +202,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         FrameRecord& frameRecord = frames.emplace_back();
         DescribeFrame(frame, format.timeBase, frameRecord);
         const NameValues values{video.stem().string(), frame.timeMs, frame.time / 10,
+    // Made only for a video that opened, and before any frame is decoded.
                                 frame.number,          index++,      settings.count};
         const std::optional<std::string> base = context.names.Expand(values);
         if (context.progress)
@@ -238,7 +243,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
                     // The report and the comment segments give every frame's number.
                     if (settings.report || settings.provenance)
                         source.WaitForFrameNumbers();
-                    for (int i = 0; i < settings.count; ++i)
+                    for (int i = 0; i < settings.count && InterruptingSignal() == 0; ++i)
                         take(playback::CaptureFrame(presenter, source, {rect, false}));
                 }
                 platform::PostQuitMessage(0);
@@ -279,3 +284,5 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
 }
 
 } // namespace grab
+    record.interrupted = InterruptingSignal() != 0 &&
+                         (settings.Sampling() || static_cast<int>(frames.size()) < settings.count);

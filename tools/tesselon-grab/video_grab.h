@@ -33,6 +33,8 @@ struct GrabContext {
     // Names used so far, per folder: videos that share a folder never
     // overwrite each other's files.
     std::map<std::filesystem::path, playback::NameMaker> usedNames{};
+    // --per-video folder names given so far: two videos of one name get two.
+    playback::NameMaker perVideoFolders{};
 };
 
 // Grabs one video; needs a QApplication on the calling thread. The record
