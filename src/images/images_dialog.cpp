@@ -67,9 +67,14 @@ void CImagesDlg::OnSaveAll() {
             return;
         }
     }
+    std::vector<std::filesystem::path> targets;
+    for (int i = 0; i < List().Count(); ++i)
+        targets.push_back(ImageFilePath(SaveDirectory(), List().Name(i)));
+    if (!ChooseSaveAllTargets(targets))
+        return;
     std::vector<SaveJob> jobs;
     for (int i = 0; i < List().Count(); ++i)
-        jobs.push_back(JobFor(i, ImageFilePath(SaveDirectory(), List().Name(i))));
+        jobs.push_back(JobFor(i, targets[static_cast<std::size_t>(i)]));
     StartSave(std::move(jobs), Worker::kSaveAll);
     SavingProgress()->CancelButton()->setEnabled(true);
 }

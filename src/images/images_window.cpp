@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/progress_bar.h"
 #include "res/app_icons.h"
+#include "res/app_strings.h"
 #include "res/resource_ids.h"
 
 #include <QAction>
@@ -19,6 +20,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace tesselon::images {
@@ -160,11 +162,44 @@ QRect ImagesWindow::PictureRect(int view) const {
     return QRect(cell.topLeft(), tabWindow->SheetArea().size());
 }
 
+QSize ImagesWindow::MinimumClientSize() const {
+    const platform::PictureGrid grid = Grid();
+    // The grid's sizes are those of its last cell; the cells on the left and
+    // at the top may be a pixel short.
+    const int side = kMinimumPictureSide + (grid.perSide > 1 ? 1 : 0);
+    // A picture wider than high needs the width that gives its height the
+    // least side; one more pixel covers the truncation of that height.
+    int pictureWidth = std::max(
+        side, static_cast<int>(std::ceil(static_cast<float>(side) * grid.pictureAspect)) + 1);
+    QSize client = grid.ClientForPictureWidth(pictureWidth);
+    const int menuWidth = menuBar_->sizeHint().width();
+    if (client.width() < menuWidth) {
+        pictureWidth += (menuWidth - client.width() + grid.perSide - 1) / grid.perSide;
+        client = grid.ClientForPictureWidth(pictureWidth);
+    }
+    return client;
+}
+
+QSize ImagesWindow::AtLeastMinimum(QSize client) const {
+    const QSize minimum = MinimumClientSize();
+    return client.width() < minimum.width() ? minimum : client;
+}
+
+// Never more than the screen has room for.
+void ImagesWindow::UpdateMinimumSize() {
+    QSize minimum = fitter_->WindowSizeFor(MinimumClientSize());
+    if (const QSize room = fitter_->MaximumClientSize(); !room.isEmpty())
+        minimum = minimum.boundedTo(fitter_->WindowSizeFor(room));
+    setMinimumSize(minimum);
+}
+
 // The pictures' frame rows at the video's own size (each of four views at
-// half of it), the band and the tab window around them.
+// half of it), the band and the tab window around them; a tiny video's
+// pictures open at the least size instead.
 void ImagesWindow::FitToFirstSize() {
-    fitter_->ResizeClient(Grid().ClientForPictureWidth(list_.FrameWidth() / ViewsPerSide(),
-                                                       fitter_->MaximumClientSize()));
+    UpdateMinimumSize();
+    fitter_->ResizeClient(AtLeastMinimum(Grid().ClientForPictureWidth(
+        list_.FrameWidth() / ViewsPerSide(), fitter_->MaximumClientSize())));
     LayOut();
 }
 
@@ -228,9 +263,10 @@ void ImagesWindow::OnLabel() {
         return;
     // The band's rows may have come or gone: keep the pictures' width.
     if (initialised_) {
+        UpdateMinimumSize();
         if (!isMaximized() && !isFullScreen())
-            fitter_->ResizeClient(Grid().ClientForPictureWidth(
-                Grid().PictureIn(ClientSize()).width(), fitter_->MaximumClientSize()));
+            fitter_->ResizeClient(AtLeastMinimum(Grid().ClientForPictureWidth(
+                Grid().PictureIn(ClientSize()).width(), fitter_->MaximumClientSize())));
         LayOut();
     }
     for (const auto& views : views_)
@@ -353,6 +389,26 @@ bool ImagesWindow::ConfirmReplace(const std::filesystem::path& target) {
                               platform::MessageButtons::kOkCancel);
     if (answer == platform::DialogAnswer::kOk)
         return true;
+    AbandonSave();
+    return false;
+}
+
+bool ImagesWindow::ChooseSaveAllTargets(std::vector<std::filesystem::path>& targets) {
+    if (std::none_of(targets.begin(), targets.end(),
+                     [](const std::filesystem::path& target) { return FileExists(target); }))
+        return true;
+    switch (platform::ShowMessage(
+        platform::FormatString(res::IDS_SAVE_ALL_FILES_EXIST, ToText(saveDirectory_)),
+        platform::LoadString(res::IDS_APP_NAME), platform::MessageIcon::kQuestion,
+        platform::MessageButtons::kReplaceAllKeepBothCancel)) {
+    case platform::DialogAnswer::kOk:
+        return true;
+    case platform::DialogAnswer::kKeepBoth:
+        targets = KeepBothPaths(targets);
+        return true;
+    case platform::DialogAnswer::kCancel:
+        break;
+    }
     AbandonSave();
     return false;
 }

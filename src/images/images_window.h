@@ -63,9 +63,16 @@ public:
     QAction* Command(int commandId) const;
     QMenuBar* MenuBar() const { return menuBar_; }
 
+    // At the window's least size every view's picture is at least this many
+    // pixels on its shorter side, however small the video.
+    static constexpr int kMinimumPictureSide = 96;
+
     // The client area (below the menu bar) and where each view's picture lies
     // in it.
     QSize ClientSize() const;
+    // The least client area: the menu bar on one row, and every picture in
+    // its shape and at least kMinimumPictureSide on its shorter side.
+    QSize MinimumClientSize() const;
     QRect PictureRect(int view) const;
 
     // Shows image i in the first tab window and makes it current.
@@ -115,6 +122,10 @@ protected:
     // For an existing target: asks whether to replace it (string 61205). On
     // Cancel the save is abandoned and false returned.
     bool ConfirmReplace(const std::filesystem::path& target);
+    // When some of `targets` exist, asks once whether to replace them all,
+    // keep both (the new files under other names, see KeepBothPaths) or
+    // cancel; on Cancel the save is abandoned and false returned.
+    bool ChooseSaveAllTargets(std::vector<std::filesystem::path>& targets);
     // The save-file dialog; the chosen file's directory becomes the save
     // directory. Nothing when cancelled.
     std::optional<std::filesystem::path> AskSavePath(const QString& initialName);
@@ -143,6 +154,10 @@ private:
     void CreateViews(int view);
     platform::PictureGrid Grid() const;
     void FitToFirstSize();
+    void UpdateMinimumSize();
+    // `client`, or the least client area when `client` is smaller; both are
+    // in the pictures' shape.
+    QSize AtLeastMinimum(QSize client) const;
     void LayOut();
     void OnLabel();
     void OnAbout();

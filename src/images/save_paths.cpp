@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
 #include <string>
 
 namespace tesselon::images {
@@ -39,11 +40,26 @@ bool CanWriteInDirectory(const std::filesystem::path& directory) {
 }
 
 bool FileExists(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+std::vector<std::filesystem::path> KeepBothPaths(const std::vector<std::filesystem::path>& targets) {
+    // A batch that looped holds names with "_2" itself: a renamed file must
+    // not take the name of another image of the same save.
+    std::set<std::filesystem::path> taken(targets.begin(), targets.end());
+    std::vector<std::filesystem::path> kept;
+    kept.reserve(targets.size());
+    for (const std::filesystem::path& target : targets) {
+        std::filesystem::path chosen = target;
+        for (int number = 2; FileExists(chosen) || (chosen != target && taken.contains(chosen));
+             ++number)
+            chosen = target.parent_path() / (target.stem().string() + "_" +
+                                             std::to_string(number) + target.extension().string());
+        taken.insert(chosen);
+        kept.push_back(std::move(chosen));
+    }
+    return kept;
 }
 
 std::filesystem::path DirectoryOf(const std::filesystem::path& path) {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <vector>
 
 namespace tesselon::images {
 
@@ -22,8 +23,14 @@ bool CanCreateFile(const std::filesystem::path& path);
 // file of that name exists, "piruli-1", "piruli-2", ... (a few dozen).
 bool CanWriteInDirectory(const std::filesystem::path& directory);
 
-// True when `path` can be opened for reading.
+// True when `path` names an entry of any kind: the entry itself is looked
+// at, so a dangling symlink or a file nobody may read exists too.
 bool FileExists(const std::filesystem::path& path);
+
+// The targets of a Save all that keeps the existing files: each target that
+// exists gets "_2", "_3", ... added to its name, the first number that names
+// neither an existing entry nor another target. The other targets stay.
+std::vector<std::filesystem::path> KeepBothPaths(const std::vector<std::filesystem::path>& targets);
 
 // The directory part of a path (/a/b.jpg gives /a) and its file name (b.jpg).
 std::filesystem::path DirectoryOf(const std::filesystem::path& path);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QWidget>
@@ -45,6 +46,34 @@ std::optional<QString> RunFileDialog(FileDialogKind kind, const FileDialogOption
     return dialog->selectedFiles().constFirst();
 }
 
+// Cancel is the default and the Escape answer: neither key replaces a file.
+DialogAnswer AskReplaceAllKeepBoth(const QString& text, const QString& caption, MessageIcon icon,
+                                   QWidget* owner) {
+    QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, owner);
+    QPushButton* replace =
+        box.addButton(QStringLiteral("&Replace all"), QMessageBox::DestructiveRole);
+    QPushButton* keep = box.addButton(QStringLiteral("&Keep both"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == replace)
+        return DialogAnswer::kOk;
+    return box.clickedButton() == keep ? DialogAnswer::kKeepBoth : DialogAnswer::kCancel;
+}
+
+const char* AnswerWords(DialogAnswer answer) {
+    switch (answer) {
+    case DialogAnswer::kOk:
+        return "answered ok";
+    case DialogAnswer::kKeepBoth:
+        return "answered keep both";
+    case DialogAnswer::kCancel:
+        break;
+    }
+    return "answered cancel";
+}
+
 } // namespace
 
 DialogAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
@@ -53,6 +82,8 @@ DialogAnswer ShowMessage(const QString& text, const QString& caption, MessageIco
     if (ScriptedDialogs* script = ScriptedDialogs::Current())
         return script->TakeMessage(ShownMessage{
             text, caption, icon, buttons, owner != nullptr ? owner->windowTitle() : QString()});
+    if (buttons == MessageButtons::kReplaceAllKeepBothCancel)
+        return AskReplaceAllKeepBoth(text, caption, icon, owner);
     const bool withCancel = buttons == MessageButtons::kOkCancel;
     QMessageBox box(ToQtIcon(icon), caption, text,
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, owner);
@@ -142,6 +173,8 @@ std::unique_ptr<ScriptedDialogs> ScriptedDialogs::FromEnvironment() {
             script->AnswerMessage(DialogAnswer::kOk);
         else if (answer == QLatin1String("cancel"))
             script->AnswerMessage(DialogAnswer::kCancel);
+        else if (answer == QLatin1String("keep"))
+            script->AnswerMessage(DialogAnswer::kKeepBoth);
         else if (answer == QLatin1String("nofile"))
             script->AnswerFile(std::nullopt);
         else if (answer.startsWith(QLatin1String("file:")))
@@ -185,9 +218,7 @@ DialogAnswer ScriptedDialogs::TakeMessage(const ShownMessage& shown) {
     if (echo_)
         std::fprintf(stderr, "tesselon: message box \"%s\": %s [%s]\n",
                      shown.caption.toLocal8Bit().constData(), shown.text.toLocal8Bit().constData(),
-                     !scripted                     ? "no answer left, answered ok"
-                     : answer == DialogAnswer::kOk ? "answered ok"
-                                                   : "answered cancel");
+                     scripted ? AnswerWords(answer) : "no answer left, answered ok");
     return answer;
 }
 

@@ -26,12 +26,14 @@ class QWidget;
 namespace platform {
 
 enum class MessageIcon { kNone, kError, kWarning, kInformation, kQuestion };
-enum class MessageButtons { kOk, kOkCancel };
-enum class DialogAnswer { kOk = 1, kCancel = 2 };
+// kReplaceAllKeepBothCancel asks what to do with files that exist already:
+// "Replace all" answers kOk, "Keep both" kKeepBoth.
+enum class MessageButtons { kOk, kOkCancel, kReplaceAllKeepBothCancel };
+enum class DialogAnswer { kOk = 1, kCancel = 2, kKeepBoth = 3 };
 
 // A modal message box owned by the active window (none when no window is
-// active). Returns the button pressed; closing the box answers kCancel with
-// OK and Cancel buttons, kOk with OK alone.
+// active). Returns the button pressed; closing the box answers kCancel when
+// it has a Cancel button, kOk with OK alone.
 DialogAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
                          MessageButtons buttons);
 
@@ -117,8 +119,9 @@ public:
 
     // For headless runs of the program: a script made from the variable
     // TESSELON_DIALOG_ANSWERS, or none when it is not set. The variable lists
-    // answers separated by commas: "ok" and "cancel" answer message boxes,
-    // "file:PATH" chooses PATH in a file dialog and "nofile" cancels one.
+    // answers separated by commas: "ok", "cancel" and "keep" (Keep both)
+    // answer message boxes, "file:PATH" chooses PATH in a file dialog and
+    // "nofile" cancels one.
     // Unknown words are ignored. Its message boxes are echoed.
     static std::unique_ptr<ScriptedDialogs> FromEnvironment();
 

@@ -12,6 +12,10 @@ QString LoadAppString(int id) {
     case ID_INDICATOR_DURATION:
     case ID_INDICATOR_POSITION:
         return QStringLiteral("00");
+    case IDS_SAVE_ALL_FILES_EXIST:
+        return QStringLiteral("Some of these images already have files in %1 directory. Replace "
+                              "them all, or keep both and save the new images under names "
+                              "ending in _2, _3, ...?");
     default:
         return QString();
     }

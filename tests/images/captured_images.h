@@ -5,7 +5,7 @@
 
 #include "images/image_list.h"
 #include "platform/dialogs.h"
-#include "res/strings.h"
+#include "res/app_strings.h"
 
 #include <QImage>
 
@@ -17,7 +17,7 @@
 namespace tesselon::images::testing {
 
 inline void InstallStrings() {
-    platform::InstallStringTable(&res::LoadString);
+    platform::InstallStringTable(&res::LoadAppString);
 }
 
 // `count` buffers whose frame rows are filled by `fill` (bytes of one pixel:

@@ -125,6 +125,42 @@ INSTANTIATE_TEST_SUITE_P(Videos, OneViewOpening,
                                     std::to_string(info.param.height);
                          });
 
+// Each view's picture at least the least side, and every menu on show in the
+// menu bar's one row.
+template <typename Dialog> void ExpectUsable(const Dialog& dialog, const char* when) {
+    for (int view = 0; view < dialog.ViewCount(); ++view) {
+        const QSize picture = ShownView(dialog, view)->size();
+        EXPECT_GE(std::min(picture.width(), picture.height()), ImagesWindow::kMinimumPictureSide)
+            << when << ", view " << view << ": " << picture.width() << " x " << picture.height();
+    }
+    const QMenuBar* menuBar = dialog.MenuBar();
+    EXPECT_EQ(menuBar->height(), menuBar->sizeHint().height()) << when;
+    for (QAction* menu : menuBar->actions()) {
+        const QRect shown = menuBar->actionGeometry(menu);
+        EXPECT_FALSE(shown.isEmpty()) << when << ": " << menu->text().toStdString();
+        EXPECT_TRUE(menuBar->rect().contains(shown)) << when << ": " << menu->text().toStdString();
+    }
+}
+
+// A 2 x 2 video would give pictures of 2 x 2 pixels and a window too narrow
+// for its menus.
+template <typename Dialog> void OpenATinyVideoAndDragItSmaller() {
+    CapturedBatch batch(3);
+    auto dialog = OpenOn<Dialog>(batch, 2, 2);
+    ExpectUsable(*dialog, "opened");
+    for (const QSize drag : {QSize(1, 1), QSize(300, 20), QSize(20, 300)}) {
+        dialog->resize(drag);
+        Settle();
+        ExpectUsable(*dialog, "dragged");
+        ExpectVideoShape(ShownView(*dialog, dialog->ViewCount() - 1), dialog->List());
+    }
+}
+
+TEST_F(ImagesWindowTest, ATinyVideosImagesWindowKeepsItsMenuAndAUsablePicture) {
+    OpenATinyVideoAndDragItSmaller<CImagesDlg>();
+    OpenATinyVideoAndDragItSmaller<CImages4Dlg>();
+}
+
 TEST(QuarterRectTest, HalvesTheClientAreaWithTheLeftAndUpperQuartersOnePixelShort) {
     EXPECT_EQ(CImages4Dlg::QuarterRect(0, QSize(360, 240)), QRect(0, 0, 179, 119));
     EXPECT_EQ(CImages4Dlg::QuarterRect(1, QSize(360, 240)), QRect(180, 0, 180, 119));

@@ -4,6 +4,7 @@
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
 #include "images/progress_dialog.h"
+#include "images/save_paths.h"
 
 #include "captured_images.h"
 #include "controls/tab_window.h"
@@ -117,6 +118,31 @@ protected:
         EXPECT_GT(testing::PsnrAgainstBuffer(*decoded, batch_.Bytes(index)), 35.0) << file;
     }
 
+    // Kinds of entry a target may find; the last two cannot be opened for
+    // reading (but by root), and they exist all the same.
+    enum class Entry { kFile, kDanglingSymlink, kWriteOnlyFile };
+
+    // A dangling symlink points at a missing file beside it, which a write
+    // through the link may make.
+    void MakeEntry(const fs::path& at, Entry kind, const std::string& text) const {
+        if (kind == Entry::kDanglingSymlink) {
+            fs::create_symlink(directory_ / ("moved-" + at.filename().string()), at);
+            return;
+        }
+        std::ofstream(at) << text;
+        if (kind == Entry::kWriteOnlyFile)
+            fs::permissions(at, fs::perms::owner_write);
+    }
+    void ExpectEntryKept(const fs::path& at, Entry kind, const std::string& text) const {
+        if (kind == Entry::kDanglingSymlink) {
+            EXPECT_TRUE(fs::is_symlink(at)) << at;
+            EXPECT_FALSE(fs::exists(at)) << at; // its target is still missing
+            return;
+        }
+        fs::permissions(at, fs::perms::owner_read, fs::perm_options::add);
+        EXPECT_EQ(ReadText(at), text) << at;
+    }
+
     CapturedBatch batch_{100};
     platform::ScriptedDialogs dialogs_;
     fs::path directory_;
@@ -142,19 +168,28 @@ TEST_F(SavingTest, SaveWritesTheCurrentImageWithTheBandOrWithoutIt) {
 }
 
 TEST_F(SavingTest, CancelAtTheReplacePromptLeavesTheFileAndTheDialogUsable) {
-    std::ofstream(directory_ / "500.JPG") << "keep me";
-    auto dialog = Open<CImagesDlg>();
-    dialogs_.AnswerMessage(platform::DialogAnswer::kCancel);
-    SaveWith(*dialog, res::ID_IMAGES_SAVE);
-    EXPECT_EQ(ReadText(directory_ / "500.JPG"), "keep me");
-    EXPECT_EQ(dialog->SavingProgress(), nullptr);
-    EXPECT_TRUE(dialog->Command(res::ID_IMAGES_SAVE)->isEnabled());
-    dialog->close();
-    EXPECT_FALSE(dialog->isVisible());
+    // Whatever the entry is: only the entry itself is looked at.
+    for (const Entry kind : {Entry::kFile, Entry::kDanglingSymlink, Entry::kWriteOnlyFile}) {
+        const fs::path target = directory_ / "500.JPG";
+        MakeEntry(target, kind, "keep me");
+        auto dialog = Open<CImagesDlg>();
+        const std::size_t shownBefore = dialogs_.Messages().size();
+        dialogs_.AnswerMessage(platform::DialogAnswer::kCancel);
+        SaveWith(*dialog, res::ID_IMAGES_SAVE);
+        ASSERT_EQ(dialogs_.Messages().size(), shownBefore + 1) << int(kind);
+        EXPECT_EQ(dialogs_.Messages().back().text,
+                  "Do you want to replace " + QString::fromStdString(target.string()) + " file?");
+        ExpectEntryKept(target, kind, "keep me");
+        EXPECT_EQ(Listing(directory_), std::vector<std::string>{"500.JPG"}) << int(kind);
+        EXPECT_EQ(dialog->SavingProgress(), nullptr);
+        EXPECT_TRUE(dialog->Command(res::ID_IMAGES_SAVE)->isEnabled());
+        dialog->close();
+        EXPECT_FALSE(dialog->isVisible());
+        fs::remove(target);
+    }
 }
 
-TEST_F(SavingTest, SaveAllReplacesWithoutAskingAndEveryFileIsItsOwnImage) {
-    std::ofstream(directory_ / "540.JPG") << "old";
+TEST_F(SavingTest, SaveAllWithNoneOfItsFilesThereAsksNothingAndEveryFileIsItsOwnImage) {
     auto dialog = Open<CImagesDlg>();
     SaveWith(*dialog, res::ID_IMAGES_SAVE_ALL);
     EXPECT_TRUE(dialogs_.Messages().empty());
@@ -163,6 +198,86 @@ TEST_F(SavingTest, SaveAllReplacesWithoutAskingAndEveryFileIsItsOwnImage) {
         ExpectPicture(directory_ / (std::to_string(500 + i * 40) + ".JPG"), i, 256);
     // Each image was brought into view while it was saved.
     EXPECT_EQ(dialog->TabWindow(0)->CurrentSheet(), dialog->Views(0)[99]);
+}
+
+// A folder that holds an earlier save, some of whose names Save all would
+// write again, answered each way.
+struct ExistingFilesCase {
+    const char* name;
+    platform::DialogAnswer answer;
+};
+
+class SaveAllOverExistingFiles : public SavingTest,
+                                 public ::testing::WithParamInterface<ExistingFilesCase> {};
+
+TEST_P(SaveAllOverExistingFiles, AsksOnceAndDoesWhatTheAnswerSays) {
+    using enum platform::DialogAnswer;
+    const std::vector<std::pair<std::string, Entry>> earlier = {
+        {"500.JPG", Entry::kFile},
+        {"500_2.JPG", Entry::kFile}, // so that Keep both must go on to _3
+        {"540.JPG", Entry::kDanglingSymlink},
+        {"580.JPG", Entry::kWriteOnlyFile}};
+    for (const auto& [name, kind] : earlier)
+        MakeEntry(directory_ / name, kind, "earlier " + name);
+    auto dialog = Open<CImagesDlg>();
+    dialogs_.AnswerMessage(GetParam().answer);
+    SaveWith(*dialog, res::ID_IMAGES_SAVE_ALL);
+
+    ASSERT_EQ(dialogs_.Messages().size(), 1u); // once, and no failure report
+    EXPECT_EQ(dialogs_.Messages()[0].text,
+              "Some of these images already have files in " +
+                  QString::fromStdString(directory_.string()) +
+                  " directory. Replace them all, or keep both and save the new images under "
+                  "names ending in _2, _3, ...?");
+    EXPECT_EQ(dialogs_.Messages()[0].buttons, platform::MessageButtons::kReplaceAllKeepBothCancel);
+    EXPECT_TRUE(dialog->Command(res::ID_IMAGES_SAVE_ALL)->isEnabled());
+    const auto kept = [&] {
+        for (const auto& [name, kind] : earlier)
+            ExpectEntryKept(directory_ / name, kind, "earlier " + name);
+    };
+    const auto written = [&](int index, const std::string& name) {
+        ExpectPicture(directory_ / name, index, 256);
+    };
+    switch (GetParam().answer) {
+    case kOk: // Replace all: every image under its own name
+        for (int i = 0; i < 100; ++i)
+            written(i, std::to_string(500 + i * 40) + ".JPG");
+        break;
+    case kKeepBoth:
+        kept();
+        written(0, "500_3.JPG");
+        written(1, "540_2.JPG");
+        written(2, "580_2.JPG");
+        for (int i = 3; i < 100; ++i)
+            written(i, std::to_string(500 + i * 40) + ".JPG");
+        EXPECT_EQ(Listing(directory_).size(), earlier.size() + 100);
+        break;
+    case kCancel:
+        kept();
+        EXPECT_EQ(Listing(directory_).size(), earlier.size());
+        EXPECT_EQ(dialog->SavingProgress(), nullptr);
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SaveAllOverExistingFiles,
+                         ::testing::Values(ExistingFilesCase{"ReplaceAll", platform::DialogAnswer::kOk},
+                                           ExistingFilesCase{"KeepBoth",
+                                                             platform::DialogAnswer::kKeepBoth},
+                                           ExistingFilesCase{"Cancel",
+                                                             platform::DialogAnswer::kCancel}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A looped batch names images "40" and "40_2": the file kept aside for "40"
+// must not take the other image's name.
+TEST_F(SavingTest, KeepBothNamesTakeNeitherAnExistingEntryNorAnotherImagesName) {
+    std::ofstream(directory_ / "40.JPG") << "earlier";
+    fs::create_symlink(directory_ / "gone", directory_ / "40_3.JPG");
+    const std::vector<fs::path> targets = {directory_ / "40.JPG", directory_ / "40_2.JPG",
+                                           directory_ / "80.JPG"};
+    EXPECT_EQ(KeepBothPaths(targets), (std::vector<fs::path>{directory_ / "40_4.JPG",
+                                                             directory_ / "40_2.JPG",
+                                                             directory_ / "80.JPG"}));
 }
 
 TEST_F(SavingTest, AnUnwritableDirectoryIsReportedAndTheChosenOneTakesSaveAll) {

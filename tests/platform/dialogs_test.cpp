@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -143,7 +144,7 @@ TEST(ScriptedDialogs, OnlyTheLiveScriptAnswers) {
 TEST(ScriptedDialogs, HeadlessRunsReadTheirAnswersFromTheEnvironment) {
     qunsetenv("TESSELON_DIALOG_ANSWERS");
     EXPECT_EQ(ScriptedDialogs::FromEnvironment(), nullptr);
-    qputenv("TESSELON_DIALOG_ANSWERS", "cancel,file:/data/a,b.mpg,nofile,bogus,ok");
+    qputenv("TESSELON_DIALOG_ANSWERS", "cancel,file:/data/a,b.mpg,nofile,bogus,ok,keep");
     auto script = ScriptedDialogs::FromEnvironment();
     qunsetenv("TESSELON_DIALOG_ANSWERS");
     ASSERT_NE(script, nullptr);
@@ -152,6 +153,9 @@ TEST(ScriptedDialogs, HeadlessRunsReadTheirAnswersFromTheEnvironment) {
               DialogAnswer::kCancel);
     EXPECT_EQ(ShowMessage("m", "Tesselon", MessageIcon::kNone, MessageButtons::kOkCancel),
               DialogAnswer::kOk);
+    EXPECT_EQ(ShowMessage("m", "Tesselon", MessageIcon::kNone,
+                          MessageButtons::kReplaceAllKeepBothCancel),
+              DialogAnswer::kKeepBoth);
     EXPECT_EQ(AskOpenFile({}), QStringLiteral("/data/a"));
     EXPECT_EQ(AskOpenFile({}), std::nullopt); // "nofile"; "b.mpg" and "bogus" are no answers
     EXPECT_EQ(AskOpenFile({}), std::nullopt); // unscripted
@@ -204,6 +208,33 @@ INSTANTIATE_TEST_SUITE_P(Dialogs, RealMessageBox,
                                            RealBoxCase{"Cancel", MessageButtons::kOkCancel,
                                                        QMessageBox::Cancel, DialogAnswer::kCancel}),
                          [](const auto& info) { return info.param.name; });
+
+// The question about existing files: each of its buttons, and Escape.
+TEST(ReplaceAllKeepBothBox, ReturnsTheButtonPressedAndEscapeCancels) {
+    const std::vector<std::pair<QString, DialogAnswer>> presses = {
+        {"&Replace all", DialogAnswer::kOk},
+        {"&Keep both", DialogAnswer::kKeepBoth},
+        {"Cancel", DialogAnswer::kCancel},
+        {"Escape", DialogAnswer::kCancel}};
+    for (const auto& [press, expected] : presses) {
+        QTimer::singleShot(0, [press = press] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            ASSERT_EQ(box->buttons().size(), 3);
+            if (press == "Escape") {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == press)
+                    button->click();
+        });
+        EXPECT_EQ(ShowMessage("Some exist", "Tesselon", MessageIcon::kQuestion,
+                              MessageButtons::kReplaceAllKeepBothCancel),
+                  expected)
+            << press.toStdString();
+    }
+}
 
 } // namespace
 

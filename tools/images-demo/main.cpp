@@ -12,7 +12,7 @@
 #include "playback/frame_capture.h"
 #include "playback/presenter.h"
 #include "playback/video_source.h"
-#include "res/strings.h"
+#include "res/app_strings.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -117,7 +117,7 @@ bool FillWithVideoFrames(Batch& batch, const char* path) {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    platform::InstallStringTable(&res::LoadString);
+    platform::InstallStringTable(&res::LoadAppString);
     // Headless tries answer message boxes and file dialogs from TESSELON_DIALOG_ANSWERS.
     const std::unique_ptr<platform::ScriptedDialogs> script =
         platform::ScriptedDialogs::FromEnvironment();
