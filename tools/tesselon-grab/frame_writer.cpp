@@ -46,12 +46,12 @@ std::uint64_t PictureHash(const std::uint8_t* pixels, int width, int height) {
     return hash != 0 ? hash : 1;
 }
 
-    // Two waiting per thread: each thread finds its next frame ready when it
-    // finishes one, while capture, faster than encoding, waits for room.
-    capacity_ = 2 * count;
 FrameWriter::FrameWriter(std::optional<tesselon::images::LabelBand> band)
     : band_(std::move(band)) {
     const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    // Two waiting per thread: each thread finds its next frame ready when it
+    // finishes one, while capture, faster than encoding, waits for room.
+    capacity_ = 2 * count;
     for (unsigned i = 0; i < count; ++i)
         threads_.emplace_back([this] { Loop(); });
 }
@@ -85,10 +85,10 @@ void FrameWriter::Loop() {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] { return finished_ || !pending_.empty(); });
             if (pending_.empty())
-            room_.notify_one();
                 return;
             job = std::move(pending_.front());
             pending_.pop_front();
+            room_.notify_one();
         }
         Write(job);
         std::free(job.buffer);

@@ -114,12 +114,12 @@ Checking:
                        type and checks (gap, repeat, irregular time step); totals
   --merge-reports OUT IN...
                        merge reports of separate runs into OUT (JSON or CSV)
-  --progress           show the progress line even when standard error is not a
-                       terminal (on a terminal it is always shown)
                        OUT must be a new name: one of the IN, or an existing
                        report, is refused
   --merge-output OUT IN...
                        the same, and an existing report OUT is replaced
+  --progress           show the progress line even when standard error is not a
+                       terminal (on a terminal it is always shown)
 
 Exit status:
   0  every frame of every video was written (or skipped with --skip-existing)
@@ -134,9 +134,9 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     std::vector<std::string> positional;
     bool out = false;
     bool every = false;
+    bool mergeReports = false;
     const auto fail = [&](const std::string& reason) {
         error = reason + "\n" + kUsage;
-    bool mergeReports = false;
         return std::nullopt;
     };
     // Options that take a value, and what each does with it; false refuses it.
@@ -197,19 +197,19 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
          }},
         {"--merge-reports",
          [&](const std::string& v) {
+             mergeReports = true;
              settings.mergeOutput = v;
              return !v.empty();
          }},
-             mergeReports = true;
-    };
-    const std::map<std::string, bool*> flags{
-        {"--per-video", &settings.perVideo}, {"--provenance", &settings.provenance},
         {"--merge-output",
          [&](const std::string& v) {
              settings.mergeOutput = v;
              settings.mergeOutputReplaces = true;
              return !v.empty();
          }},
+    };
+    const std::map<std::string, bool*> flags{
+        {"--per-video", &settings.perVideo}, {"--provenance", &settings.provenance},
         {"--progress", &settings.progress},  {"--skip-existing", &settings.skipExisting},
         {"--paced", &settings.paced},        {"--help", &settings.help},
     };
@@ -238,11 +238,11 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     }
     if (settings.help)
         return settings;
+    if (mergeReports && settings.mergeOutputReplaces)
+        return fail("--merge-reports and --merge-output cannot be used together");
     if (settings.mergeOutput) {
         if (positional.empty())
             return fail("--merge-reports needs the reports to merge");
-    if (mergeReports && settings.mergeOutputReplaces)
-        return fail("--merge-reports and --merge-output cannot be used together");
         settings.mergeInputs.assign(positional.begin(), positional.end());
         return settings;
     }

@@ -39,11 +39,11 @@ struct Settings {
 
     // --merge-reports OUT IN..., or --merge-output OUT IN...
     std::optional<std::filesystem::path> mergeOutput;
+    // OUT was named by --merge-output: an existing report there is replaced.
+    bool mergeOutputReplaces = false;
     std::vector<std::filesystem::path> mergeInputs;
 
     bool help = false;
-    // OUT was named by --merge-output: an existing report there is replaced.
-    bool mergeOutputReplaces = false;
 
     bool Sampling() const { return every > 1 || interval.has_value(); }
 };

@@ -10,8 +10,8 @@
 #include <system_error>
 
 #include <fcntl.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace grab {
 
@@ -35,15 +35,14 @@ bool IsCsvName(const fs::path& path) {
 
 // ---- Files.
 
-bool ReadWholeFile(const fs::path& path, std::string& text, std::string& error) {
 // Reads at most kMaxReportBytes; a larger file, or a device or pipe that
 // gives more, is refused rather than read until memory runs out.
+bool ReadWholeFile(const fs::path& path, std::string& text, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = "cannot read " + path.string() + ": " + ErrnoText();
         return false;
     }
-    char buffer[1 << 16];
     const auto tooLarge = [&] {
         error = path.string() + ": larger than " + std::to_string(kMaxReportBytes >> 20) +
                 " MB, more than a report holds";
@@ -54,10 +53,11 @@ bool ReadWholeFile(const fs::path& path, std::string& text, std::string& error) 
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
         static_cast<std::uintmax_t>(status.st_size) > kMaxReportBytes)
         return tooLarge();
+    char buffer[1 << 16];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (text.size() > kMaxReportBytes)
             return tooLarge();
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -94,7 +94,6 @@ bool WriteAtomically(const fs::path& path, std::string_view text, std::string& e
         if (!temporary.empty())
             ::unlink(temporary.c_str());
         return false;
-    totals.videosInterrupted = video.interrupted;
     };
     fs::path temporary;
     int fd = -1;
@@ -104,7 +103,6 @@ bool WriteAtomically(const fs::path& path, std::string_view text, std::string& e
                                   std::to_string(::getpid()) + "-" + std::to_string(counter++));
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-        sum.videosInterrupted += one.videosInterrupted;
             break;
     }
     if (fd < 0)
@@ -142,6 +140,7 @@ Totals TotalsOf(const VideoRecord& video) {
         totals.irregularSteps += frame.irregularStep;
     }
     totals.videosFailed = !video.error.empty() || totals.framesFailed > 0;
+    totals.videosInterrupted = video.interrupted;
     return totals;
 }
 
@@ -151,6 +150,7 @@ Totals TotalsOf(const std::vector<VideoRecord>& videos) {
         const Totals one = TotalsOf(video);
         sum.videos += one.videos;
         sum.videosFailed += one.videosFailed;
+        sum.videosInterrupted += one.videosInterrupted;
         sum.framesWritten += one.framesWritten;
         sum.framesSkipped += one.framesSkipped;
         sum.framesFailed += one.framesFailed;

@@ -72,11 +72,11 @@ bool WriteReport(const Report&, const std::filesystem::path&, std::string& error
 // for a missing, unreadable, malformed or too large file (kMaxReportBytes).
 // Byte counts must be below 2^63.
 std::optional<Report> ReadReport(const std::filesystem::path&, std::string& error);
-// The videos of all reports in the order given, frames and checks as they are.
 // Reads no more of a report than this: a report of about a million frames
 // (10,000 videos of 100) fits, while an endless input such as a device or a
 // pipe is refused before its text and its parse exhaust the memory.
 inline constexpr std::size_t kMaxReportBytes = std::size_t{256} << 20;
+// The videos of all reports in the order given, frames and checks as they are.
 Report MergeReports(std::vector<Report>);
 
 } // namespace grab

@@ -43,22 +43,22 @@ int main(int argc, char** argv) {
     // keeping them in the heap lets the next frame reuse them.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    // No display is needed: the presenter draws into off-screen surfaces.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    gQtMessages = qInstallMessageHandler(PassQtMessage);
     // Each thread that allocates (FFmpeg's decoders, the writers, Qt's) would
     // get an arena reserving 64 MB of address space: most of a gigabyte that a
     // `ulimit -v` counts against the run, for a few large blocks per frame
     // that two arenas serve as fast.
     mallopt(M_ARENA_MAX, 2);
+    // No display is needed: the presenter draws into off-screen surfaces.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    gQtMessages = qInstallMessageHandler(PassQtMessage);
     QApplication application(argc, argv);
 
     if (settings->mergeOutput)
         return grab::MergeReportFiles(*settings, std::cerr);
+    grab::CatchInterruptions();
     const grab::ProgressStyle progress = isatty(STDERR_FILENO) ? grab::ProgressStyle::InPlace
                                          : settings->progress  ? grab::ProgressStyle::Lines
                                                                : grab::ProgressStyle::None;
     return grab::Run(*settings, std::cout, std::cerr, progress);
-    grab::CatchInterruptions();
 }

@@ -185,6 +185,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         return record;
     }
 
+    // Made only for a video that opened, and before any frame is decoded.
     fs::path folder = settings.outputDirectory;
     if (settings.perVideo) {
         folder /= context.perVideoFolders.Unique(PerVideoFolderName(video));
@@ -202,7 +203,6 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         FrameRecord& frameRecord = frames.emplace_back();
         DescribeFrame(frame, format.timeBase, frameRecord);
         const NameValues values{video.stem().string(), frame.timeMs, frame.time / 10,
-    // Made only for a video that opened, and before any frame is decoded.
                                 frame.number,          index++,      settings.count};
         const std::optional<std::string> base = context.names.Expand(values);
         if (context.progress)
@@ -273,6 +273,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     if (worker.joinable()) // a loop that quit before its first idle turn started none
         worker.join();
     writer.Finish();
+    record.interrupted = InterruptingSignal() != 0 &&
+                         (settings.Sampling() || static_cast<int>(frames.size()) < settings.count);
     source.Close();
     presenter.Release();
     record.frames.assign(std::make_move_iterator(frames.begin()),
@@ -284,5 +286,3 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
 }
 
 } // namespace grab
-    record.interrupted = InterruptingSignal() != 0 &&
-                         (settings.Sampling() || static_cast<int>(frames.size()) < settings.count);
