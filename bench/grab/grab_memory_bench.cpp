@@ -35,10 +35,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kClipFrames = 1000;
 
 fs::path Clip() {
-    return bench_support::MakeClip(
-        TESSELON_BENCH_CLIPS, "memory_1920x1080_1000f.mp4",
-        "-f lavfi -i testsrc2=s=1920x1080:r=25 -frames:v " + std::to_string(kClipFrames) +
-            " -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 23");
+    return bench_support::MakeClip(TESSELON_BENCH_CLIPS, "memory_1920x1080_1000f.mp4",
+                                   "-f lavfi -i testsrc2=s=1920x1080:r=25 -frames:v " +
+                                       std::to_string(kClipFrames) +
+                                       " -pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 23");
 }
 
 // Runs the program (searched on PATH) with its output discarded; its peak
@@ -86,18 +86,13 @@ void BM_PeakMemoryVsFfmpeg(benchmark::State& state) {
         fs::temp_directory_path() / ("tesselon-grab-memory-bench-" + std::to_string(::getpid()));
     const fs::path oursOut = work / "ours";
     const fs::path peerOut = work / "ffmpeg";
-    const std::vector<std::string> ours = {TESSELON_GRAB,
-                                           "--size",
-                                           "native",
-                                           "--count",
-                                           std::to_string(count),
-                                           "--out",
-                                           oursOut.string(),
-                                           clip.string()};
+    const std::vector<std::string> ours = {
+        TESSELON_GRAB,         "--size", "native",         "--count",
+        std::to_string(count), "--out",  oursOut.string(), clip.string()};
     const std::vector<std::string> peer = {
-        "ffmpeg", "-hide_banner", "-v",   "error",    "-nostdin", "-y", "-i",
-        clip.string(),  "-frames:v", std::to_string(count), "-pix_fmt", "yuvj444p", "-q:v", "3",
-        (peerOut / "%04d.jpg").string()};
+        "ffmpeg",   "-hide_banner", "-v",          "error",     "-nostdin",
+        "-y",       "-i",           clip.string(), "-frames:v", std::to_string(count),
+        "-pix_fmt", "yuvj444p",     "-q:v",        "3",         (peerOut / "%04d.jpg").string()};
     // Kept across calls: the growth is ours at 1000 frames over ours at 100.
     static double oursAt100 = 0;
     double oursPeak = 0, peerPeak = 0;

@@ -145,8 +145,8 @@ TEST_P(Interrupted, WritesTheFramesInHandAndAReportThenResumes) {
         again += " " + Quoted(argument);
     const auto resumed = RunShell(again);
     EXPECT_EQ(resumed.status, 0) << resumed.output;
-    const std::string summary = "wrote 5 of " + std::to_string(kept + 5) + " frames, " +
-                                std::to_string(kept) + " skipped";
+    const std::string summary =
+        "wrote 5 of " + std::to_string(kept + 5) + " frames, " + std::to_string(kept) + " skipped";
     EXPECT_NE(resumed.output.find(summary), std::string::npos) << resumed.output;
     EXPECT_EQ(CheckPictures(out, 1920, 1080), kept + 5);
 }

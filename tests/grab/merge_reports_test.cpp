@@ -72,10 +72,10 @@ const MergeCase kCases[] = {
      std::vector<std::string>{kOddName, "b.mp4"}},
     {"NamesNotUtf8ThroughCsv", "--merge-reports all.csv odd.json", 0, "", "all.csv",
      std::vector<std::string>{kOddName}},
-    {"HugeFile", "--merge-reports all.json big.json a.json", 1,
-     "big.json: larger than 256 MB", "all.json", std::vector<std::string>{"a.mp4"}},
-    {"EndlessPipe", "--merge-reports all.json b.csv pipe.json", 1,
-     "pipe.json: larger than 256 MB", "all.json", std::vector<std::string>{"b.mp4"}},
+    {"HugeFile", "--merge-reports all.json big.json a.json", 1, "big.json: larger than 256 MB",
+     "all.json", std::vector<std::string>{"a.mp4"}},
+    {"EndlessPipe", "--merge-reports all.json b.csv pipe.json", 1, "pipe.json: larger than 256 MB",
+     "all.json", std::vector<std::string>{"b.mp4"}},
 };
 
 class MergeReports : public testing::TestWithParam<MergeCase> {
@@ -85,8 +85,10 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         work_ = pattern;
         std::string error;
-        for (const auto& [file, video] : {std::pair{"a.json", "a.mp4"}, {"b.csv", "b.mp4"},
-                                          {"again.json", "a.mp4"}, {"odd.json", kOddName.c_str()}})
+        for (const auto& [file, video] : {std::pair{"a.json", "a.mp4"},
+                                          {"b.csv", "b.mp4"},
+                                          {"again.json", "a.mp4"},
+                                          {"odd.json", kOddName.c_str()}})
             ASSERT_TRUE(grab::WriteReport({{Video(video)}}, work_ / file, error)) << error;
         fs::create_hard_link(work_ / "a.json", work_ / "link.json");
         std::ofstream(work_ / "big.json").close();

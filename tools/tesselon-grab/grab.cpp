@@ -79,8 +79,7 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
         return true;
     struct stat first = {}, second = {};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           S_ISREG(first.st_mode) && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+           S_ISREG(first.st_mode) && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // `--merge-reports reports/*.json` with OUT forgotten would replace the first

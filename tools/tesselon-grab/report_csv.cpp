@@ -14,11 +14,11 @@ namespace {
 // ---- CSV.
 
 constexpr std::array<const char*, 25> kColumns = {
-    "video",        "path",       "bytes",       "sha256",        "codec",
+    "video",        "path",       "bytes",        "sha256",        "codec",
     "width",        "height",     "sampleAspect", "displayAspect", "outputWidth",
-    "outputHeight", "videoError", "interrupted", "file",          "time",
-    "ms",           "frame",      "keyFrame",    "pictureType",   "written",
-    "skipped",      "error",      "gap",         "repeat",        "irregularStep"};
+    "outputHeight", "videoError", "interrupted",  "file",          "time",
+    "ms",           "frame",      "keyFrame",     "pictureType",   "written",
+    "skipped",      "error",      "gap",          "repeat",        "irregularStep"};
 // Reports of earlier versions lack this column: it reads as empty.
 constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
 enum Column {

@@ -24,7 +24,9 @@ namespace {
 // The length of the well-formed UTF-8 sequence at the start of text, or 0:
 // no overlong forms, no surrogates, nothing past U+10FFFF (RFC 3629).
 std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned char>(text[i]);
+    };
     const unsigned char lead = byte(0);
     std::size_t length = 0;
     unsigned char low = 0x80, high = 0xBF; // the second byte's range
@@ -265,9 +267,7 @@ public:
         return value.toBool();
     }
     // A field that reports of earlier versions do not hold.
-    bool BoolOrFalse(const char* key) {
-        return object_.contains(QLatin1String(key)) && Bool(key);
-    }
+    bool BoolOrFalse(const char* key) { return object_.contains(QLatin1String(key)) && Bool(key); }
     std::optional<bool> OptionalBool(const char* key) {
         const QJsonValue value = Field(key);
         if (value.isNull() || value.isUndefined())
