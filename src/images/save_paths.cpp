@@ -44,7 +44,8 @@ bool FileExists(const std::filesystem::path& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
-std::vector<std::filesystem::path> KeepBothPaths(const std::vector<std::filesystem::path>& targets) {
+std::vector<std::filesystem::path>
+KeepBothPaths(const std::vector<std::filesystem::path>& targets) {
     // A batch that looped holds names with "_2" itself: a renamed file must
     // not take the name of another image of the same save.
     std::set<std::filesystem::path> taken(targets.begin(), targets.end());
@@ -54,8 +55,8 @@ std::vector<std::filesystem::path> KeepBothPaths(const std::vector<std::filesyst
         std::filesystem::path chosen = target;
         for (int number = 2; FileExists(chosen) || (chosen != target && taken.contains(chosen));
              ++number)
-            chosen = target.parent_path() / (target.stem().string() + "_" +
-                                             std::to_string(number) + target.extension().string());
+            chosen = target.parent_path() / (target.stem().string() + "_" + std::to_string(number) +
+                                             target.extension().string());
         taken.insert(chosen);
         kept.push_back(std::move(chosen));
     }

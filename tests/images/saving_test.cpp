@@ -207,6 +207,11 @@ struct ExistingFilesCase {
     platform::DialogAnswer answer;
 };
 
+// GoogleTest would print the struct's bytes, padding included.
+void PrintTo(const ExistingFilesCase& answer, std::ostream* out) {
+    *out << answer.name;
+}
+
 class SaveAllOverExistingFiles : public SavingTest,
                                  public ::testing::WithParamInterface<ExistingFilesCase> {};
 
@@ -260,13 +265,12 @@ TEST_P(SaveAllOverExistingFiles, AsksOnceAndDoesWhatTheAnswerSays) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, SaveAllOverExistingFiles,
-                         ::testing::Values(ExistingFilesCase{"ReplaceAll", platform::DialogAnswer::kOk},
-                                           ExistingFilesCase{"KeepBoth",
-                                                             platform::DialogAnswer::kKeepBoth},
-                                           ExistingFilesCase{"Cancel",
-                                                             platform::DialogAnswer::kCancel}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SaveAllOverExistingFiles,
+    ::testing::Values(ExistingFilesCase{"ReplaceAll", platform::DialogAnswer::kOk},
+                      ExistingFilesCase{"KeepBoth", platform::DialogAnswer::kKeepBoth},
+                      ExistingFilesCase{"Cancel", platform::DialogAnswer::kCancel}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A looped batch names images "40" and "40_2": the file kept aside for "40"
 // must not take the other image's name.
@@ -275,9 +279,9 @@ TEST_F(SavingTest, KeepBothNamesTakeNeitherAnExistingEntryNorAnotherImagesName) 
     fs::create_symlink(directory_ / "gone", directory_ / "40_3.JPG");
     const std::vector<fs::path> targets = {directory_ / "40.JPG", directory_ / "40_2.JPG",
                                            directory_ / "80.JPG"};
-    EXPECT_EQ(KeepBothPaths(targets), (std::vector<fs::path>{directory_ / "40_4.JPG",
-                                                             directory_ / "40_2.JPG",
-                                                             directory_ / "80.JPG"}));
+    EXPECT_EQ(KeepBothPaths(targets),
+              (std::vector<fs::path>{directory_ / "40_4.JPG", directory_ / "40_2.JPG",
+                                     directory_ / "80.JPG"}));
 }
 
 TEST_F(SavingTest, AnUnwritableDirectoryIsReportedAndTheChosenOneTakesSaveAll) {

@@ -153,9 +153,9 @@ TEST(ScriptedDialogs, HeadlessRunsReadTheirAnswersFromTheEnvironment) {
               DialogAnswer::kCancel);
     EXPECT_EQ(ShowMessage("m", "Tesselon", MessageIcon::kNone, MessageButtons::kOkCancel),
               DialogAnswer::kOk);
-    EXPECT_EQ(ShowMessage("m", "Tesselon", MessageIcon::kNone,
-                          MessageButtons::kReplaceAllKeepBothCancel),
-              DialogAnswer::kKeepBoth);
+    EXPECT_EQ(
+        ShowMessage("m", "Tesselon", MessageIcon::kNone, MessageButtons::kReplaceAllKeepBothCancel),
+        DialogAnswer::kKeepBoth);
     EXPECT_EQ(AskOpenFile({}), QStringLiteral("/data/a"));
     EXPECT_EQ(AskOpenFile({}), std::nullopt); // "nofile"; "b.mpg" and "bogus" are no answers
     EXPECT_EQ(AskOpenFile({}), std::nullopt); // unscripted
