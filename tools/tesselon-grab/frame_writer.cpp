@@ -1,6 +1,5 @@
 #include "frame_writer.h"
 
-#include "images/bmp_image_builder.h"
 #include "images/jpeg_file_writer.h"
 
 #include <algorithm>
@@ -10,8 +9,6 @@
 namespace grab {
 
 namespace {
-
-constexpr unsigned kBmpSteps = 4;
 
 // Stamps the band into the rows under the frame: its left 360 columns, as the
 // images window stamps them; a wider frame's band is black beyond.
@@ -104,16 +101,11 @@ void FrameWriter::Write(WriteJob& job) const {
         StampBand(job.buffer, job.width, job.height, *band_);
         rows += tesselon::images::kBandRows;
     }
-    const tesselon::images::BmpImage bmp = tesselon::images::BuildBmpImage(
-        static_cast<std::uint16_t>(job.width), static_cast<std::uint16_t>(rows), job.buffer,
-        nullptr, kBmpSteps);
-    if (!bmp) {
-        record.error = "out of memory";
-        return;
-    }
     // The writers already run one encode per core: each takes one thread.
-    const auto result =
-        tesselon::images::WriteJpegFile(bmp.Bytes(), job.path, nullptr, 1, job.comment);
+    const auto result = tesselon::images::SavePictureAsJpeg(
+        {static_cast<std::uint16_t>(job.width), static_cast<std::uint16_t>(rows), job.buffer,
+         job.path},
+        {nullptr, nullptr, 1, job.comment});
     record.written = result.Written();
     if (!record.written)
         record.error = result.reason;

@@ -3,8 +3,9 @@
 #include "report_csv.h"
 #include "report_json.h"
 
+#include "files/output_file.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <system_error>
@@ -73,53 +74,6 @@ bool ReadWholeFile(const fs::path& path, std::string& text, std::string& error) 
     return true;
 }
 
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t put = ::write(fd, text.data(), text.size());
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
-// The temporary file is hidden and does not end in the report's extension, so
-// a merge globbing "*.json" beside runs still writing never picks one up.
-bool WriteAtomically(const fs::path& path, std::string_view text, std::string& error) {
-    static std::atomic<unsigned> counter{0};
-    const auto fail = [&](const fs::path& temporary) {
-        error = "cannot write " + path.string() + ": " + ErrnoText();
-        if (!temporary.empty())
-            ::unlink(temporary.c_str());
-        return false;
-    };
-    fs::path temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            path.parent_path() / ("." + path.filename().string() + ".tmp-" +
-                                  std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        return fail({});
-    // fsync before the rename: after a crash the report is the old one or the
-    // whole new one, never an empty file.
-    if (!WriteAll(fd, text) || ::fsync(fd) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return fail(temporary);
-    }
-    if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0)
-        return fail(temporary);
-    return true;
-}
-
 std::string_view WithoutByteOrderMark(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
@@ -162,7 +116,13 @@ Totals TotalsOf(const std::vector<VideoRecord>& videos) {
 }
 
 bool WriteReport(const Report& report, const fs::path& path, std::string& error) {
-    return WriteAtomically(path, IsCsvName(path) ? ToCsv(report) : ToJson(report), error);
+    // Synced: after a crash the report is the old one or the whole new one.
+    const int failure = tesselon::files::WriteWholeFile(
+        path, IsCsvName(path) ? ToCsv(report) : ToJson(report), tesselon::files::Durability::Synced);
+    if (failure != 0)
+        error = "cannot write " + path.string() + ": " +
+                std::error_code(failure, std::generic_category()).message();
+    return failure == 0;
 }
 
 std::optional<Report> ReadReport(const fs::path& path, std::string& error) {

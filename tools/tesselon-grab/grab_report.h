@@ -63,9 +63,10 @@ struct Report {
     std::vector<VideoRecord> videos;
 };
 
-// Writes JSON, or CSV when the name ends in ".csv" (any case), through a
-// temporary file in the same folder renamed over the target, so a reader never
-// sees half a report. False with a one-line reason on failure.
+// Writes JSON, or CSV when the name ends in ".csv" (any case), whole or not at
+// all (files::OutputFile), so a reader never sees half a report; "-" is
+// standard output, and a device or FIFO is written to, never replaced. False
+// with a one-line reason on failure.
 bool WriteReport(const Report&, const std::filesystem::path&, std::string& error);
 // Reads what WriteReport wrote: CSV for ".csv", JSON for ".json", otherwise as
 // the content looks. Stored totals are ignored. None with a one-line reason

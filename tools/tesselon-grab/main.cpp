@@ -2,6 +2,8 @@
 #include "grab.h"
 #include "interruption.h"
 
+#include "files/output_file.h"
+
 #include <QApplication>
 
 #include <iostream>
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     // the coefficient units). glibc would map each such block afresh and
     // unmap it on free, so every frame would fault in and zero new pages;
     // keeping them in the heap lets the next frame reuse them.
+    tesselon::files::FailWritesPastTheFileSizeLimit();
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     // Each thread that allocates (FFmpeg's decoders, the writers, Qt's) would
