@@ -39,11 +39,11 @@ int main(int argc, char** argv) {
         std::cout << grab::HelpText();
         return grab::kExitAllWritten;
     }
+    tesselon::files::FailWritesPastTheFileSizeLimit();
     // Each frame takes a few blocks of some hundred KiB (the capture, the BMP,
     // the coefficient units). glibc would map each such block afresh and
     // unmap it on free, so every frame would fault in and zero new pages;
     // keeping them in the heap lets the next frame reuse them.
-    tesselon::files::FailWritesPastTheFileSizeLimit();
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     // Each thread that allocates (FFmpeg's decoders, the writers, Qt's) would
