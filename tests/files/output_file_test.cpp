@@ -1,5 +1,7 @@
 #include "files/output_file.h"
 
+#include "support/temporary_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -35,13 +37,8 @@ void WriteText(const fs::path& path, const std::string& text) {
 class OutputFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tesselon-output-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(directory_, ignored);
+        ASSERT_FALSE(folder_.Path().empty());
+        directory_ = folder_.Path();
     }
 
     // Every entry of the folder, hidden ones included: a temporary file left
@@ -54,6 +51,7 @@ protected:
         return names;
     }
 
+    tesselon::testing_support::TemporaryFolder folder_{"tesselon-output"};
     fs::path directory_;
 };
 
@@ -187,7 +185,6 @@ protected:
     void TearDown() override {
         ::setrlimit(RLIMIT_FSIZE, &saved_);
         std::signal(SIGXFSZ, previous_);
-        OutputFileTest::TearDown();
     }
     void LimitFileSize(rlim_t bytes) {
         rlimit limit = saved_;

@@ -6,6 +6,7 @@
 #include "grab_report.h"
 #include "images/decoded_jpeg.h"
 #include "support/shell_run.h"
+#include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -91,15 +92,11 @@ int CheckPictures(const fs::path& folder, int width, int height) {
 class Interrupted : public testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tesselon-interrupt-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        work_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(work_, ignored);
+        ASSERT_FALSE(folder_.Path().empty());
+        work_ = folder_.Path();
     }
 
+    tesselon::testing_support::TemporaryFolder folder_{"tesselon-interrupt"};
     fs::path work_;
 };
 
@@ -172,9 +169,8 @@ TEST(BoundedMemory, A1080pGrabUnderAnAddressSpaceLimitWritesEveryFrame) {
 #endif
     if (RunShell("command -v ffmpeg").status != 0)
         GTEST_SKIP() << "needs the ffmpeg command";
-    std::string pattern = (fs::temp_directory_path() / "tesselon-memory-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const fs::path work = pattern;
+    const tesselon::testing_support::TemporaryFolder folder("tesselon-memory");
+    const fs::path work = folder.Path();
     const fs::path clip = work / "clip.avi";
     ASSERT_EQ(RunShell("ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "
                        "testsrc2=s=1920x1080:r=25 -frames:v 30 -c:v mpeg4 -q:v 5 " +
@@ -186,7 +182,6 @@ TEST(BoundedMemory, A1080pGrabUnderAnAddressSpaceLimitWritesEveryFrame) {
                  "' --size native --count 300 --out " + Quoted(work / "out") + " " + Quoted(clip));
     EXPECT_EQ(grab.status, 0) << grab.output;
     EXPECT_EQ(CheckPictures(work / "out", 1920, 1080), 300);
-    fs::remove_all(work);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // is not a regular file is written to, never replaced.
 #include "images/decoded_jpeg.h"
 #include "support/shell_run.h"
+#include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -47,14 +48,9 @@ void WriteText(const fs::path& path, const std::string& text) {
 class OutputSafety : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tesselon-safety-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        work_ = pattern;
+        ASSERT_FALSE(folder_.Path().empty());
+        work_ = folder_.Path();
         clip_ = fs::path(TESSELON_TEST_DATA) / "index.mpg";
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(work_, ignored);
     }
 
     // Names in a folder that a writer left behind half-done.
@@ -95,6 +91,7 @@ protected:
                   0);
     }
 
+    tesselon::testing_support::TemporaryFolder folder_{"tesselon-safety"};
     fs::path work_;
     fs::path clip_;
 };
