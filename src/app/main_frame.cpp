@@ -2,6 +2,7 @@
 
 #include "app/capture_batch.h"
 #include "app/frame_geometry.h"
+#include "app/open_messages.h"
 #include "app/playback_objects.h"
 #include "app/video_view.h"
 #include "controls/control_classes.h"
@@ -446,9 +447,14 @@ void CMainFrame::OnFileOpen() {
 bool CMainFrame::OpenFile(const QString& path) {
     OnFileClose();
     path_ = QFileInfo(path).absoluteFilePath();
-    if (gSource == nullptr || gPresenter == nullptr ||
-        !gSource->Open(std::filesystem::path(path_.toStdString()), gPresenter->Device()))
+    if (gSource == nullptr || gPresenter == nullptr)
         return false;
+    const playback::OpenResult opened =
+        gSource->Open(std::filesystem::path(path_.toStdString()), gPresenter->Device());
+    if (!opened) {
+        ShowOpenFailure(opened, path_);
+        return false;
+    }
 
     // A format the stream cannot give, or an empty one, leaves the frame's
     // size as the off-screen surface has it.

@@ -14,12 +14,17 @@
 #include "media/stream_time.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace media {
 
@@ -49,6 +54,44 @@ constexpr StreamTime kSoundTolerance = 15 * kStreamUnitsPerMillisecond;
 constexpr auto kSoundStartWait = std::chrono::milliseconds(300);
 constexpr auto kSoundDeviceWait = std::chrono::seconds(3);
 
+// The system's and FFmpeg's reasons begin with a capital; ours follow a colon.
+std::string Lowered(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::string FfmpegReason(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return Lowered(text);
+}
+
+// What is wrong with path before FFmpeg is asked, if anything. A file is read
+// more than once (its length, its frame count, again after its end), which a
+// pipe or a device cannot give, and opening a FIFO that has no writer would
+// wait for ever: those are refused at once.
+std::optional<std::string> InputProblem(const std::filesystem::path& path) {
+    struct stat status = {};
+    if (::stat(path.c_str(), &status) != 0) {
+        const int error = errno;
+        return error == ENOENT ? std::string("no such file")
+                               : Lowered(std::generic_category().message(error));
+    }
+    constexpr const char* kSaveFirst = ", which cannot be read twice: save the video to a file";
+    if (S_ISDIR(status.st_mode))
+        return "is a folder";
+    if (S_ISFIFO(status.st_mode))
+        return std::string("is a pipe") + kSaveFirst;
+    if (S_ISSOCK(status.st_mode))
+        return std::string("is a socket") + kSaveFirst;
+    if (S_ISCHR(status.st_mode))
+        return std::string("is a character device") + kSaveFirst;
+    if (S_ISREG(status.st_mode) && status.st_size == 0)
+        return "empty file";
+    return std::nullopt;
+}
+
 void CopyFrame(const PixelBuffer& picture, const FrameTarget& target) {
     const int rows = std::min(picture.Height(), target.height);
     const std::size_t rowBytes =
@@ -67,10 +110,17 @@ struct MediaStream::Impl {
         , clock(options.timeSource) {}
     ~Impl() { StopThreads(); }
 
-    bool Open(const std::filesystem::path& path, int depth);
-    bool OpenVideo();
-    std::optional<std::int64_t> FirstFrameTimestamp();
-    static FormatContextPtr OpenFormat(const std::filesystem::path& path);
+    OpenResult Open(const std::filesystem::path& path, int depth);
+    OpenResult OpenVideo();
+    // What reading from the start found of the video's first frame.
+    struct FirstFrame {
+        bool decoded = false;   // a frame with a picture came out
+        bool readToEnd = false; // the whole file was read looking for it
+        std::optional<std::int64_t> timestamp;
+    };
+    FirstFrame ReadFirstFrame();
+    // Null on failure, with FFmpeg's error code in error when given.
+    static FormatContextPtr OpenFormat(const std::filesystem::path& path, int* error = nullptr);
     std::optional<StreamTime> FileDuration() const;
     bool Reopen();
     void OpenAudio();
@@ -183,14 +233,19 @@ struct MediaStream::Impl {
     std::jthread indexThread;
 };
 
-bool MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
+OpenResult MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
+    if (auto problem = InputProblem(path))
+        return {OpenFailure::Unreadable, std::move(*problem)};
     if (IsRedirectorPath(path)) {
         const auto target = ResolveRedirector(path);
-        return target && depth < kMaxRedirections && Open(*target, depth + 1);
+        if (!target || depth >= kMaxRedirections)
+            return {OpenFailure::Unreadable, "the redirector names no local file that can be read"};
+        return Open(*target, depth + 1);
     }
-    format = OpenFormat(path);
+    int error = 0;
+    format = OpenFormat(path, &error);
     if (!format)
-        return false;
+        return {OpenFailure::Unreadable, FfmpegReason(error)};
     filePath = path;
     opened = true;
     duration = FileDuration();
@@ -199,23 +254,24 @@ bool MediaStream::Impl::Open(const std::filesystem::path& path, int depth) {
         (format->streams[videoIndex]->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0)
         videoIndex = -1; // a cover picture is not a video
     if (videoIndex < 0)
-        return true; // the caller finds no video stream
-    if (!OpenVideo())
-        return false;
+        return {}; // the caller finds no video stream
+    if (OpenResult result = OpenVideo(); !result)
+        return result;
     // A size no sample surface can take (damaged headers) is left to the
     // caller to refuse; nothing is decoded for it.
     if (width <= 0 || height <= 0 || width > kMaxVideoSide || height > kMaxVideoSide)
-        return true;
+        return {};
     OpenAudio();
     StartThreads();
-    return true;
+    return {};
 }
 
-bool MediaStream::Impl::OpenVideo() {
+OpenResult MediaStream::Impl::OpenVideo() {
     AVStream& stream = *format->streams[videoIndex];
     video = std::make_unique<Decoder>(stream);
     if (!video->Valid())
-        return false;
+        return {OpenFailure::UnsupportedCodec,
+                std::string("unsupported codec ") + avcodec_get_name(stream.codecpar->codec_id)};
     videoTimeBase = stream.time_base;
     width = stream.codecpar->width;
     height = stream.codecpar->height;
@@ -225,8 +281,11 @@ bool MediaStream::Impl::OpenVideo() {
         originTimestamp = av_rescale_q(format->start_time, AV_TIME_BASE_Q, stream.time_base);
     // The first frame's own time is the truth: AVI files with B-frames carry
     // decoding times only, so their frames read later than the file's start.
-    if (const auto first = FirstFrameTimestamp())
-        originTimestamp = *first;
+    const FirstFrame first = ReadFirstFrame();
+    if (first.readToEnd && !first.decoded)
+        return {OpenFailure::NoDecodableFrame, "no frame of its video could be decoded"};
+    if (first.timestamp)
+        originTimestamp = *first.timestamp;
     origin = ToStreamTime(originTimestamp, stream.time_base);
     frameDuration = FrameDurationOf(*format, stream);
 
@@ -237,17 +296,20 @@ bool MediaStream::Impl::OpenVideo() {
     if (aspect.num > 0 && aspect.den > 0)
         videoFormat.sampleAspect = {aspect.num, aspect.den};
     videoFormat.timeBase = {stream.time_base.num, stream.time_base.den};
-    return true;
+    return {};
 }
 
-FormatContextPtr MediaStream::Impl::OpenFormat(const std::filesystem::path& path) {
+FormatContextPtr MediaStream::Impl::OpenFormat(const std::filesystem::path& path, int* error) {
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-        return nullptr;
-    FormatContextPtr opened(raw);
-    if (avformat_find_stream_info(opened.get(), nullptr) < 0)
-        return nullptr;
-    return opened;
+    int result = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    FormatContextPtr opened(result >= 0 ? raw : nullptr);
+    if (opened)
+        result = avformat_find_stream_info(opened.get(), nullptr);
+    if (result >= 0)
+        return opened;
+    if (error != nullptr)
+        *error = result;
+    return nullptr;
 }
 
 std::optional<StreamTime> MediaStream::Impl::FileDuration() const {
@@ -273,24 +335,27 @@ bool MediaStream::Impl::Reopen() {
     return true;
 }
 
-std::optional<std::int64_t> MediaStream::Impl::FirstFrameTimestamp() {
-    std::optional<std::int64_t> time;
+MediaStream::Impl::FirstFrame MediaStream::Impl::ReadFirstFrame() {
+    FirstFrame first;
     PacketPtr packet = MakePacket();
-    for (int packets = 0; !time && packets < kFirstFramePacketLimit; ++packets) {
+    for (int packets = 0; !first.timestamp && packets < kFirstFramePacketLimit; ++packets) {
         const int result = av_read_frame(format.get(), packet.get());
         const bool ended = result < 0 && result != AVERROR(EAGAIN);
         if (ended || packet->stream_index == videoIndex) {
             video->Decode(ended ? nullptr : packet.get(), [&](AVFrame& frame) {
-                if (!time && frame.best_effort_timestamp != AV_NOPTS_VALUE)
-                    time = frame.best_effort_timestamp;
+                first.decoded = first.decoded || (frame.width > 0 && frame.height > 0);
+                if (!first.timestamp && frame.best_effort_timestamp != AV_NOPTS_VALUE)
+                    first.timestamp = frame.best_effort_timestamp;
             });
         }
         av_packet_unref(packet.get());
-        if (ended)
+        if (ended) {
+            first.readToEnd = true;
             break;
+        }
     }
     video->Flush();
-    return time;
+    return first;
 }
 
 void MediaStream::Impl::OpenAudio() {
@@ -626,13 +691,13 @@ MediaStream::MediaStream(MediaStreamOptions options)
 
 MediaStream::~MediaStream() = default;
 
-bool MediaStream::OpenFile(const std::filesystem::path& path) {
+OpenResult MediaStream::OpenFile(const std::filesystem::path& path) {
     if (impl_->opened)
-        return false;
-    if (impl_->Open(path, 0))
-        return true;
-    impl_ = std::make_unique<Impl>(impl_->options);
-    return false;
+        return {OpenFailure::Unreadable, "a file is open already"};
+    OpenResult result = impl_->Open(path, 0);
+    if (!result)
+        impl_ = std::make_unique<Impl>(impl_->options);
+    return result;
 }
 
 bool MediaStream::HasVideo() const {

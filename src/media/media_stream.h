@@ -67,6 +67,26 @@ struct VideoFormat {
     Ratio timeBase{1, 1};
 };
 
+// Why a file did not open.
+enum class OpenFailure {
+    None,
+    // Missing, not a seekable file, or not in a format FFmpeg reads.
+    Unreadable,
+    // The video stream's codec has no decoder here.
+    UnsupportedCodec,
+    // A video stream of which not one frame decodes (a file cut after its
+    // headers): opening it would show black.
+    NoDecodableFrame,
+};
+
+// What opening found: nothing wrong, or the failure and its cause in words
+// for the user ("no such file", "is a folder", FFmpeg's own reason).
+struct OpenResult {
+    OpenFailure failure = OpenFailure::None;
+    std::string cause;
+    explicit operator bool() const { return failure == OpenFailure::None; }
+};
+
 struct MediaStreamOptions {
     std::shared_ptr<const TimeSource> timeSource = DefaultTimeSource();
     AudioMode audio = AudioMode::DefaultOutput;
@@ -83,9 +103,11 @@ public:
     MediaStream& operator=(const MediaStream&) = delete;
 
     // Opens path for reading (a ".asx" redirector opens the local file it
-    // names). False when the file cannot be read or its video not decoded. A
-    // file without video opens; HasVideo then says so. Call once.
-    bool OpenFile(const std::filesystem::path& path);
+    // names). Fails when the file cannot be read, its video cannot be
+    // decoded, or it is a pipe or device (read more than once, it would
+    // block or come out short). A file without video opens; HasVideo then
+    // says so. Call once.
+    OpenResult OpenFile(const std::filesystem::path& path);
 
     bool HasVideo() const;
     // Empty without a video stream.

@@ -1,7 +1,5 @@
 #include "playback/video_source.h"
 
-#include "platform/dialogs.h"
-
 #include <QCoreApplication>
 #include <QThread>
 
@@ -13,20 +11,8 @@ namespace playback {
 
 namespace {
 
-// Failure texts of Open, in the order its steps run.
-constexpr const char* kNoStreamObject = "Could not get IAMMultimedia interface!";
-constexpr const char* kNoVideoAdded = "Could add primary video stream!";
-constexpr const char* kFileNotOpened = "Could not open file!";
-constexpr const char* kNoPrimaryVideo = "Could not get Primary Video Stream interface!";
-constexpr const char* kNoSample = "Could not create stream sample!";
-
 constexpr double kUnitsPerSecond = 1e7;
 constexpr double kUnitsPerMillisecond = 1e4;
-
-void ShowFatalError(const char* text) {
-    platform::ShowMessage(QString::fromUtf8(text), QStringLiteral("FATAL ERROR"),
-                          platform::MessageIcon::kError, platform::MessageButtons::kOk);
-}
 
 std::int32_t TruncateToInt32(double value) {
     if (!(value > std::numeric_limits<std::int32_t>::min()))
@@ -65,7 +51,7 @@ CDShow::~CDShow() {
     ReleaseAll();
 }
 
-bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* device) {
+OpenResult CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* device) {
     std::shared_ptr<media::MediaStream> stream;
     std::shared_ptr<platform::Surface> sample;
     {
@@ -78,40 +64,34 @@ bool CDShow::Open(const std::filesystem::path& path, platform::DisplayDevice* de
         stream = std::make_shared<media::MediaStream>(media::MediaStreamOptions{
             options_.timeSource, options_.audio, options_.frameCacheBytes});
     } catch (const std::bad_alloc&) {
-        ShowFatalError(kNoStreamObject);
-        return false;
+        return {OpenStep::StreamObject, "out of memory"};
     }
     // The video stream delivers into surfaces of this device.
-    if (!device) {
-        ShowFatalError(kNoVideoAdded);
-        return false;
-    }
+    if (!device)
+        return {OpenStep::VideoStream, "no display device"};
     // Sound needs no step of its own: without an output device the file plays
     // silently, which is not a failure.
-    if (!stream->OpenFile(path)) {
-        ShowFatalError(kFileNotOpened);
-        return false;
+    if (media::OpenResult opened = stream->OpenFile(path); !opened) {
+        const bool noFrame = opened.failure == media::OpenFailure::NoDecodableFrame;
+        return {noFrame ? OpenStep::FirstFrame : OpenStep::File, std::move(opened.cause)};
     }
-    if (!stream->HasVideo()) {
-        ShowFatalError(kNoPrimaryVideo);
-        return false;
-    }
+    if (!stream->HasVideo())
+        return {OpenStep::PrimaryVideo, "no video stream"};
     platform::SurfaceDescription description;
     description.flags = platform::DDSD_CAPS | platform::DDSD_WIDTH | platform::DDSD_HEIGHT;
     description.caps = platform::DDSCAPS_OFFSCREENPLAIN;
     description.width = stream->VideoWidth();
     description.height = stream->VideoHeight();
     if (description.width <= 0 || description.height <= 0 ||
-        device->CreateSurface(description, &sample) != platform::DD_OK || !sample) {
-        ShowFatalError(kNoSample);
-        return false;
-    }
+        device->CreateSurface(description, &sample) != platform::DD_OK || !sample)
+        return {OpenStep::Sample, "frame size " + std::to_string(description.width) + "x" +
+                                      std::to_string(description.height) + " is not supported"};
     std::lock_guard lock(mutex_);
     stream_ = std::move(stream);
     sampleSurface_ = std::move(sample);
     sampleRect_ = {0, 0, description.width, description.height};
     open_ = true;
-    return true;
+    return {};
 }
 
 bool CDShow::Close() {

@@ -5,8 +5,8 @@
 //
 // Threads: every operation may be called from any thread and is serialised by
 // one mutex, so the main frame's timer and the capture worker never overlap.
-// Render waits for the next frame with that mutex released. Open shows its
-// failure messages and so runs on the user-interface thread.
+// Render waits for the next frame with that mutex released. Open shows no
+// message: it says which step failed and why, and the program words it.
 #pragma once
 
 #include "media/media_stream.h"
@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
 
 namespace playback {
 
@@ -44,6 +45,25 @@ struct VideoSourceOptions {
     std::chrono::milliseconds displayFrame{16};
 };
 
+// The step of opening a video that failed; the program has a message for each.
+enum class OpenStep {
+    None,
+    StreamObject, // no memory for the stream
+    VideoStream,  // no display device to deliver frames into
+    File,         // the file cannot be read or its video not decoded
+    PrimaryVideo, // the file holds no video stream
+    FirstFrame,   // not one frame of its video decodes
+    Sample,       // no sample surface of the video's size
+};
+
+// What opening found: nothing wrong, or the step that failed and its cause in
+// words for the user ("no such file", "no video stream", FFmpeg's reason).
+struct OpenResult {
+    OpenStep failed = OpenStep::None;
+    std::string cause;
+    explicit operator bool() const { return failed == OpenStep::None; }
+};
+
 // Conversions of the streaming service's 100 ns units, computed in floating
 // point and truncated toward zero, as the source reports and seeks; results
 // beyond the 32-bit range are clamped.
@@ -64,10 +84,9 @@ public:
     CDShow& operator=(const CDShow&) = delete;
 
     // Opens path for playing into surfaces of device; the stream is not yet
-    // running (Play starts it). A failure shows its "FATAL ERROR" message,
-    // releases whatever was obtained and leaves the source closed.
-    // User-interface thread.
-    bool Open(const std::filesystem::path& path, platform::DisplayDevice* device);
+    // running (Play starts it). A failure releases whatever was obtained and
+    // leaves the source closed. User-interface thread.
+    playback::OpenResult Open(const std::filesystem::path& path, platform::DisplayDevice* device);
     // False when nothing was open.
     bool Close();
     // Gives up the stream and the sample surface; open and playing become 0.

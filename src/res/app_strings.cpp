@@ -16,6 +16,9 @@ QString LoadAppString(int id) {
         return QStringLiteral("Some of these images already have files in %1 directory. Replace "
                               "them all, or keep both and save the new images under names "
                               "ending in _2, _3, ...?");
+    case IDS_NO_DECODABLE_FRAME:
+        return QStringLiteral("No picture could be decoded from %1. The file may be cut short "
+                              "or damaged.");
     default:
         return QString();
     }

@@ -5,9 +5,11 @@
 #include "app_fixture.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -26,15 +28,53 @@ TEST_F(AppTest, StartFileOpensAsFileOpenWould) {
     EXPECT_TRUE(dialogs_.FileDialogs().empty()) << "no dialog for a file given";
 }
 
-TEST_F(AppTest, BadStartFileShowsItsMessageAndTheWindowStays) {
-    CGrabberApp::Options options = SilentOptions();
-    options.startFile = DataPath("not_a_video.mpg");
-    ASSERT_TRUE(Start(std::move(options))) << "a bad file does not end the program";
-    ASSERT_EQ(dialogs_.Messages().size(), 1u);
-    EXPECT_EQ(dialogs_.Messages()[0].text, QStringLiteral("Could not open file!"));
-    EXPECT_EQ(dialogs_.Messages()[0].caption, QStringLiteral("FATAL ERROR"));
-    EXPECT_FALSE(gSource->IsOpen());
-    EXPECT_TRUE(Frame().isVisible());
+QByteArray ClipBytes(const char* clip) {
+    QFile file(DataPath(clip));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString WriteFile(const QTemporaryDir& folder, const char* name, const QByteArray& bytes) {
+    QFile file(folder.filePath(QString::fromUtf8(name)));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    return file.fileName();
+}
+
+TEST_F(AppTest, BadStartFilesShowTheirMessageAndTheWindowStays) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray avi = ClipBytes("index_mpeg4.avi");
+    const struct {
+        QString path;
+        QString text; // empty: the file opens and plays what it holds
+    } cases[] = {
+        {DataPath("not_a_video.mpg"), QStringLiteral("Could not open file!")},
+        {DataPath("audio_only.wav"),
+         QStringLiteral("Could not get Primary Video Stream interface!")},
+        {DataPath("too_wide.avi"), QStringLiteral("Could not create stream sample!")},
+        // The headers of a video, cut where its frames would begin.
+        {WriteFile(folder, "header_only.avi", avi.left(avi.indexOf("movi") + 4)),
+         QStringLiteral("No picture could be decoded from header_only.avi. The file may be cut "
+                        "short or damaged.")},
+        // Cut after a few frames: those play.
+        {WriteFile(folder, "cut_short.mpg", ClipBytes("index.mpg").left(2000)), QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const std::size_t before = dialogs_.Messages().size();
+        CGrabberApp::Options options = SilentOptions();
+        options.startFile = c.path;
+        app_.reset();
+        ASSERT_TRUE(Start(std::move(options))) << "a bad file does not end the program";
+        const auto messages = dialogs_.Messages();
+        ASSERT_EQ(messages.size(), before + (c.text.isEmpty() ? 0 : 1));
+        EXPECT_EQ(gSource->IsOpen(), c.text.isEmpty());
+        EXPECT_TRUE(Frame().isVisible());
+        if (c.text.isEmpty())
+            continue;
+        EXPECT_EQ(messages.back().text, c.text);
+        EXPECT_EQ(messages.back().caption, QStringLiteral("FATAL ERROR"));
+        EXPECT_EQ(messages.back().icon, platform::MessageIcon::kError);
+    }
 }
 
 void Drop(CMainFrame& frame, const QList<QUrl>& urls, bool* accepted) {

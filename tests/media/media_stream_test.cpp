@@ -37,7 +37,7 @@ std::filesystem::path DataPath(const std::string& name) {
 struct Stream {
     explicit Stream(const std::string& name)
         : stream(Options()) {
-        opened = stream.OpenFile(DataPath(name));
+        opened = static_cast<bool>(stream.OpenFile(DataPath(name)));
     }
     MediaStreamOptions Options() {
         MediaStreamOptions options;

@@ -36,7 +36,7 @@ std::filesystem::path DataPath(const std::string& name) {
 struct Stepper {
     Stepper(const std::string& name, std::size_t cacheBytes)
         : stream(Options(cacheBytes)) {
-        opened = stream.OpenFile(DataPath(name));
+        opened = static_cast<bool>(stream.OpenFile(DataPath(name)));
         // Its edit list starts the clip at the 14th encoded frame.
         if (name == "index_cut.mp4")
             firstIndex = 13;

@@ -50,7 +50,7 @@ void Summarise(const VideoRecord& video, bool named, std::ostream& out) {
 bool ReportFailures(const VideoRecord& video, const Settings& settings, std::ostream& errors) {
     bool clean = true;
     if (!video.error.empty()) {
-        errors << video.path << ": " << video.error << '\n';
+        errors << video.path << ": not grabbed: " << video.error << '\n';
         return false;
     }
     for (const FrameRecord& frame : video.frames) {

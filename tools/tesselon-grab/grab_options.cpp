@@ -91,7 +91,8 @@ Where the files go:
 
 Which frames:
   --start SECONDS      begin at the first frame at or after SECONDS (default 0)
-  --count N            at most N frames per video (default 100)
+  --count N            at most N frames per video (default 100; with --every or
+                       --interval, to the end of the video unless given)
   --every N            every Nth frame by frame number, to the end of the video
   --interval SECONDS   the first frame at or after each multiple of SECONDS,
                        to the end of the video
@@ -151,6 +152,7 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
          }},
         {"--count",
          [&](const std::string& v) {
+             settings.countGiven = true;
              return ParseWhole(v, 1, 2'000'000, settings.count);
          }},
         {"--every",

@@ -26,6 +26,9 @@ struct Settings {
     int height = 240;
     std::int32_t startMs = 0;
     int count = 100;
+    // --count was given: it then bounds sampling too, which otherwise runs
+    // to the end of the video.
+    bool countGiven = false;
     // Sampling: every Nth frame, or the first frame at or after each multiple
     // of the interval (in 100 ns units, exactly as given).
     int every = 1;

@@ -81,11 +81,21 @@ media::StepResult Reach(CDShow& source, media::StreamTime time, platform::Surfac
     return result;
 }
 
+// Why nothing was taken when no frame lies at or after the start.
+std::string NothingFrom(std::int32_t startMs) {
+    if (startMs <= 0)
+        return "no frame of its video could be decoded";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", startMs / 1000.0);
+    return std::string("no frame at or after --start ") + seconds + " s: the video ends before it";
+}
+
 // Every Nth frame by number, or the first frame at or after each multiple of
-// the interval, from the start to the end of the video. A frame that is the
-// first after several multiples is taken once.
+// the interval, from the start to the end of the video, or as many as an
+// explicit --count allows. A frame that is the first after several multiples
+// is taken once. False when no frame lies where sampling begins.
 template <typename Take>
-void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, platform::Rect rect,
+bool TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, platform::Rect rect,
                  Take take) {
     platform::Surface* target = presenter.Offscreen();
     const media::StreamTime start = playback::MillisecondsToStreamTime(settings.startMs);
@@ -93,10 +103,12 @@ void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, 
     const media::StreamTime first =
         interval ? (start + *interval - 1) / *interval * *interval : start;
     media::StepResult result = source.ShowFrameAt(first, target, rect);
+    if (result == media::StepResult::AtEnd)
+        return false;
     for (int taken = 0; result == media::StepResult::Frame && InterruptingSignal() == 0;) {
         take(playback::CopyShownFrame(presenter, source));
-        if (++taken == settings.count)
-            return;
+        if (++taken == settings.count && settings.countGiven)
+            return true;
         const media::StreamTime shown = source.ShownTime();
         std::optional<media::StreamTime> next;
         if (interval) {
@@ -104,7 +116,7 @@ void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, 
         } else if (const auto number = source.ShownFrameNumber()) {
             next = source.TimeOfFrame(*number + settings.every);
             if (!next)
-                return; // past the last frame
+                return true; // past the last frame
         }
         if (next) {
             result = Reach(source, *next, target, rect);
@@ -114,6 +126,7 @@ void TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, 
         for (int i = 0; i < settings.every && result == media::StepResult::Frame; ++i)
             result = source.StepForward(target, rect);
     }
+    return true;
 }
 
 std::string NewMessages(const platform::ScriptedDialogs& dialogs, std::size_t from) {
@@ -149,7 +162,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     std::error_code error;
     if (const auto bytes = fs::file_size(video, error); !error)
         record.bytes = bytes;
-    if (settings.report)
+    // A pipe is not read here: it would block without a writer, or be used up.
+    if (settings.report && fs::is_regular_file(video, error))
         record.sha256 = Sha256OfFile(video).value_or("");
 
     const std::size_t messagesBefore = context.dialogs.Messages().size();
@@ -163,8 +177,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     std::unique_ptr<platform::DisplayDevice> device;
     platform::DisplayDevice::Create(&device);
     CDShow source(options);
-    if (!source.Open(video, device.get())) {
-        record.error = "cannot open" + NewMessages(context.dialogs, messagesBefore);
+    if (playback::OpenResult opened = source.Open(video, device.get()); !opened) {
+        record.error = std::move(opened.cause);
         return record;
     }
     const media::VideoFormat format = source.Format();
@@ -232,13 +246,14 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     view.resize(width, height);
     CGameApp presenter;
     std::thread worker;
+    bool startFound = true; // set by the worker, read after it is joined
     CDShow* sourceForWorker = nullptr;
     const auto startWorker = [&] {
         if (!worker.joinable() && sourceForWorker) {
             worker = std::thread([&] {
                 if (settings.Sampling()) {
                     source.WaitForFrameNumbers();
-                    TakeSampled(settings, presenter, source, rect, take);
+                    startFound = TakeSampled(settings, presenter, source, rect, take);
                 } else {
                     // The report and the comment segments give every frame's number.
                     if (settings.report || settings.provenance)
@@ -264,8 +279,14 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         if (settings.startMs > 0)
             source.SeekMs(settings.startMs);
         source.Render(presenter.Offscreen(), rect, CDShow::FetchWait::UntilNextFrame);
-        if (!source.IsPlaying())
-            source.Play();
+        // A stream that ends at once holds no frame there: nothing is taken,
+        // rather than a picture the video does not hold.
+        if (!source.IsPlaying()) {
+            record.error = NothingFrom(settings.startMs);
+            source.Close();
+            presenter.Release();
+            return record;
+        }
     }
     source.SetRenderEnabled(false);
     sourceForWorker = &source;
@@ -279,6 +300,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     presenter.Release();
     record.frames.assign(std::make_move_iterator(frames.begin()),
                          std::make_move_iterator(frames.end()));
+    if (!startFound)
+        record.error = NothingFrom(settings.startMs);
     const std::optional<std::int64_t> numberStep =
         settings.interval ? std::nullopt : std::optional<std::int64_t>(settings.every);
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
