@@ -112,7 +112,8 @@ Checking:
   --report FILE        write a report, JSON (or CSV when FILE ends in .csv): per
                        video its path, size, SHA-256, codec, frame size and aspect;
                        per frame its file, exact time, number, key frame, picture
-                       type and checks (gap, repeat, irregular time step); totals
+                       type and checks (gap, repeat, irregular time step); totals;
+                       FILE - is standard output
   --merge-reports OUT IN...
                        merge reports of separate runs into OUT (JSON or CSV)
                        OUT must be a new name: one of the IN, or an existing
