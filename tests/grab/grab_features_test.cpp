@@ -141,6 +141,7 @@ TEST_F(GrabFeatures, EveryNthFrameByTrueFrameNumber) {
         settings_.outputDirectory = folder_ / clip;
         settings_.nameTemplate = "{frame}";
         settings_.every = 7;
+        settings_.everyGiven = true;
         settings_.startMs = 80; // frame 2
         ASSERT_EQ(Run(), 0) << clip << errors_.str();
         const auto names = Names(settings_.outputDirectory);

@@ -109,6 +109,7 @@ TEST_F(GrabInput, SamplingRunsToTheEndUnlessCountBoundsIt) {
         {"--every 5", numbers(5, 599)},
         {"--interval 0.5", numbers(5, 599)},
         {"--every 5 --count 30", numbers(5, 150)},
+        {"--every 1", numbers(1, 599)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);

@@ -135,7 +135,6 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     Settings settings;
     std::vector<std::string> positional;
     bool out = false;
-    bool every = false;
     bool mergeReports = false;
     const auto fail = [&](const std::string& reason) {
         error = reason + "\n" + kUsage;
@@ -158,7 +157,7 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
          }},
         {"--every",
          [&](const std::string& v) {
-             every = true;
+             settings.everyGiven = true;
              return ParseWhole(v, 1, 1'000'000'000, settings.every);
          }},
         {"--interval",
@@ -249,7 +248,7 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
         settings.mergeInputs.assign(positional.begin(), positional.end());
         return settings;
     }
-    if (every && settings.interval)
+    if (settings.everyGiven && settings.interval)
         return fail("--every and --interval cannot be used together");
     if (settings.paced && settings.Sampling())
         return fail("--paced takes consecutive frames only");

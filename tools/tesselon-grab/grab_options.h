@@ -30,8 +30,10 @@ struct Settings {
     // to the end of the video.
     bool countGiven = false;
     // Sampling: every Nth frame, or the first frame at or after each multiple
-    // of the interval (in 100 ns units, exactly as given).
+    // of the interval (in 100 ns units, exactly as given). --every 1 samples
+    // too: every frame to the end, not a burst of --count.
     int every = 1;
+    bool everyGiven = false;
     std::optional<std::int64_t> interval;
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
@@ -48,7 +50,7 @@ struct Settings {
 
     bool help = false;
 
-    bool Sampling() const { return every > 1 || interval.has_value(); }
+    bool Sampling() const { return everyGiven || interval.has_value(); }
 };
 
 // The settings of a command line, or none (with the reason and a usage line
