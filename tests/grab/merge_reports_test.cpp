@@ -53,6 +53,11 @@ struct MergeCase {
     std::optional<std::vector<std::string>> videos;
 };
 
+// By name: GoogleTest would otherwise print the case's bytes, padding too.
+void PrintTo(const MergeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 // Inputs: a.json (a.mp4), b.csv (b.mp4), again.json (a.mp4 again), link.json
 // (a hard link to a.json), odd.json (kOddName), big.json (a sparse file past
 // the limit), pipe.json (a FIFO fed without end while the case runs).
