@@ -1,17 +1,16 @@
 #include "files/output_file.h"
 
+#include "support/file_size_limit.h"
 #include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -177,23 +176,9 @@ TEST_F(OutputFileTest, UnwritableTargetsFailWithNothingChanged) {
 // commit: the old file keeps every byte and no temporary file is left.
 class InterruptedWrite : public OutputFileTest {
 protected:
-    void SetUp() override {
-        OutputFileTest::SetUp();
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved_), 0);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    void TearDown() override {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-    void LimitFileSize(rlim_t bytes) {
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    }
+    void LimitFileSize(rlim_t bytes) const { limit_.Set(bytes); }
 
-    rlimit saved_{};
-    void (*previous_)(int) = SIG_DFL;
+    tesselon::testing_support::FileSizeLimit limit_;
 };
 
 TEST_F(InterruptedWrite, LeavesTheOldFileWhole) {

@@ -3,15 +3,14 @@
 #include "counting_target.h"
 #include "decoded_jpeg.h"
 #include "image_buffers.h"
+#include "support/file_size_limit.h"
 #include "images/bmp_image_builder.h"
 #include "images/save_progress.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -260,25 +259,9 @@ TEST_F(SaveDirectory, EncoderFailureLeavesTheTargetAsItWas) {
 // write past N bytes of a file fail with EFBIG (also for root).
 class FileSizeLimit : public SaveDirectory, public ::testing::WithParamInterface<int> {
 protected:
-    void SetUp() override {
-        SaveDirectory::SetUp();
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved_), 0);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    void TearDown() override {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-        SaveDirectory::TearDown();
-    }
-    static void LimitFileSize(rlim_t bytes) {
-        rlimit limit{};
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-        limit.rlim_cur = bytes;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    }
+    void LimitFileSize(rlim_t bytes) const { limit_.Set(bytes); }
 
-    rlimit saved_{};
-    void (*previousHandler_)(int) = SIG_DFL;
+    testing_support::FileSizeLimit limit_;
 };
 
 // The limit as an offset from the size of the whole file: negative values
