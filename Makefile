@@ -15,10 +15,10 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 # Under a sanitizer tesselon-grab takes up to a minute for each clip of the clip
 # matrix: those cases run in make test, and under valgrind in check-memory. So
 # does the run of twenty whole grabs under GNU parallel, and so do the whole
-# runs of the command-line writers killed, limited and sharing a folder (the
-# file writing they share runs in process in the files tests); the grab's code
-# runs in process in the other grab tests.
-SANITIZER_CTEST_FLAGS = -E 'ClipMatrix/MatrixClipGrab|ParallelGrab|OutputSafety|UnderAFileSizeLimit'
+# runs of the command-line writers killed, interrupted, limited and sharing a
+# folder (the file writing they share runs in process in the files tests); the
+# grab's code runs in process in the other grab tests.
+SANITIZER_CTEST_FLAGS = -E 'ClipMatrix/MatrixClipGrab|ParallelGrab|OutputSafety|UnderAFileSizeLimit|BySignal'
 
 .PHONY: all deps build test run check-sanitize check-thread check-memory fuzz clean
 
