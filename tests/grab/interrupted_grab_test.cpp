@@ -30,13 +30,10 @@ namespace {
 namespace fs = std::filesystem;
 using tesselon::images::testing::DecodeJpeg;
 using tesselon::images::testing::ReadFileBytes;
+using tesselon::testing_support::Quoted;
 using tesselon::testing_support::RunShell;
 
 const std::string kGrab = TESSELON_GRAB_PROGRAM;
-
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
 
 // Starts the program with SIGINT and SIGTERM at their defaults (a shell's
 // background job would ignore SIGINT), its output into log.

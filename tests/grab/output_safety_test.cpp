@@ -26,15 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 using tesselon::images::testing::DecodeJpeg;
 using tesselon::images::testing::ReadFileBytes;
+using tesselon::testing_support::Quoted;
 using tesselon::testing_support::RunShell;
 using tesselon::testing_support::ShellResult;
 
 const std::string kGrab = TESSELON_GRAB_PROGRAM;
 const std::string kJpeg = TESSELON_JPEG_PROGRAM;
-
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream stream(path, std::ios::binary);

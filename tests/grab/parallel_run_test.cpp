@@ -66,11 +66,8 @@ const Clip kClips[] = {
      "-c:v libvpx -b:v 300k -deadline realtime -cpu-used 8 -g 20"},
 };
 
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
 using Result = tesselon::testing_support::ShellResult;
+using tesselon::testing_support::Quoted;
 using tesselon::testing_support::RunShell;
 
 bool HasCommand(const std::string& name) {

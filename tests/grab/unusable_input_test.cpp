@@ -3,6 +3,7 @@
 // written. A pipe is refused at once, never waited on. Sampling runs to the
 // end of the video unless --count bounds it.
 #include "support/shell_run.h"
+#include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tesselon::testing_support::Quoted;
 using tesselon::testing_support::RunShell;
 
 const std::string kGrab = TESSELON_GRAB_PROGRAM;
@@ -28,20 +30,9 @@ fs::path DataPath(const std::string& name) {
     return fs::path(TESSELON_TEST_DATA) / name;
 }
 
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
 class GrabInput : public testing::Test {
 protected:
-    void SetUp() override {
-        work_ = fs::temp_directory_path() /
-                ("grab-input-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(work_);
-        fs::create_directories(work_);
-    }
-    void TearDown() override { fs::remove_all(work_); }
+    void SetUp() override { ASSERT_FALSE(work_.empty()); }
 
     // The pictures' names under out, without ".JPG".
     std::set<std::string> Pictures() const {
@@ -53,7 +44,8 @@ protected:
         return names;
     }
 
-    fs::path work_;
+    const tesselon::testing_support::TemporaryFolder folder_{"grab-input"};
+    const fs::path work_ = folder_.Path();
 };
 
 TEST_F(GrabInput, NoFrameToTakeIsNamedWithItsCauseAndNothingIsWritten) {

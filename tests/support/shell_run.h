@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include <sys/wait.h>
@@ -13,6 +14,14 @@ struct ShellResult {
     int status = -1;
     std::string output;
 };
+
+// A path as one shell word, whatever it holds.
+inline std::string Quoted(const std::filesystem::path& path) {
+    std::string quoted = "'";
+    for (const char c : path.string())
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
 
 inline ShellResult RunShell(const std::string& command) {
     ShellResult result;
