@@ -33,16 +33,18 @@ double peerOpenSeconds = 0;
 double peerSwitchSeconds = 0;
 
 // 100 captured images, each a colour of its own.
+constexpr picture::Shape kShape{360, 240, 16};
+
 struct Batch {
-    std::vector<std::vector<std::uint8_t>> buffers;
+    std::vector<picture::Picture> pictures;
     QStringList names;
 
     Batch() {
         for (int i = 0; i < kCount; ++i) {
-            std::vector<std::uint8_t> buffer(tesselon::images::kImageBytes);
-            for (std::size_t byte = 0; byte < buffer.size(); ++byte)
-                buffer[byte] = static_cast<std::uint8_t>(i * 7 + byte % 4 * 50);
-            buffers.push_back(std::move(buffer));
+            picture::Picture image = picture::Picture::Allocate(kShape);
+            for (std::size_t byte = 0; byte < image.Bytes(); ++byte)
+                image.Pixels()[byte] = static_cast<std::uint8_t>(i * 7 + byte % 4 * 50);
+            pictures.push_back(std::move(image));
             names.append(QString::number(i * 40));
         }
     }
@@ -61,13 +63,13 @@ bool PaintedAfter(PaintCounter& counter, int before) {
 
 // QTabWidget with the same views as pages.
 struct PlainTabs {
-    ImageList list{kCount, 360, 240, TheBatch().names};
+    ImageList list{kCount, 360, 240, TheBatch().names, kShape};
     std::unique_ptr<QTabWidget> tabs;
     std::vector<ImageView*> views;
 
     PlainTabs() {
-        for (auto& buffer : TheBatch().buffers)
-            list.AddImage(buffer.data(), tesselon::images::kImageBytes);
+        for (auto& image : TheBatch().pictures)
+            (void)list.AddImage(image);
         list.StampBandIfNeeded();
         tabs = std::make_unique<QTabWidget>();
         for (int i = 0; i < kCount; ++i) {
@@ -79,9 +81,9 @@ struct PlainTabs {
 };
 
 std::unique_ptr<CImagesDlg> MakeDialog() {
-    auto dialog = std::make_unique<CImagesDlg>(kCount, 360, 240, TheBatch().names);
-    for (auto& buffer : TheBatch().buffers)
-        dialog->AddImage(buffer.data(), tesselon::images::kImageBytes);
+    auto dialog = std::make_unique<CImagesDlg>(kCount, 360, 240, TheBatch().names, kShape);
+    for (auto& image : TheBatch().pictures)
+        (void)dialog->AddImage(image);
     return dialog;
 }
 

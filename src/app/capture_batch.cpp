@@ -13,7 +13,6 @@
 
 #include <QPushButton>
 
-#include <cstdlib>
 
 QPointer<tesselon::images::CProgressDlg> gCaptureProgressDlg;
 
@@ -41,14 +40,15 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
                         playback::FetchWait::UntilNextFrame, stop);
     playback::NameMaker names;
     for (int i = 0; i < list.count && !CancelRequested(*run); ++i) {
-        const playback::CapturedFrame frame = playback::CaptureFrame(*gPresenter, *gSource, stop);
-        if (frame.buffer == nullptr) {
+        playback::CapturedFrame frame =
+            playback::CaptureFrame(*gPresenter->Canvas(), *gSource, kVideoDestRect, stop);
+        gPresenter->BlitToWindow();
+        if (!frame.picture) {
             // No batch with holes: what was taken is freed and the user told.
             run->outOfMemoryAt = i;
             break;
         }
-        list.buffers[i] = frame.buffer;
-        list.sizes[i] = frame.size;
+        list.pictures[i] = std::move(frame.picture);
         list.timesMs[i] = frame.timeMs;
         list.names[i] = names.Next(frame.timeMs);
         tesselon::images::SendStepTitle(
@@ -68,9 +68,8 @@ void FreeImagesWorker(std::shared_ptr<CaptureRun> run) {
     CaptureList& list = *run->list;
     platform::SendMessage(run->progressBar, platform::PBM_SETPOS, 0);
     for (int i = 0; i < list.count; ++i) {
-        if (list.buffers[i] != nullptr) {
-            std::free(list.buffers[i]);
-            list.buffers[i] = nullptr;
+        if (list.pictures[i]) {
+            list.pictures[i].Reset();
             SetTitle(*run, res::IDS_FREEING_IMAGE, i);
         }
         platform::SendMessage(run->progressBar, platform::PBM_STEPIT);
@@ -151,15 +150,18 @@ void CaptureBatch::ShowImagesWindow() {
     QStringList names;
     for (int i = 0; i < list_.count; ++i)
         names.append(fourUp_ ? TwoDigits(i) : QString::fromStdString(list_.names[i]));
+    const picture::Shape shape{kVideoDestRect.Width(), kVideoDestRect.Height(),
+                               playback::kLabelBandRows};
     std::unique_ptr<tesselon::images::ImagesWindow> window;
     if (fourUp_)
-        window = std::make_unique<tesselon::images::CImages4Dlg>(list_.count, frame_.VideoWidth(),
-                                                                 frame_.VideoHeight(), names);
+        window = std::make_unique<tesselon::images::CImages4Dlg>(
+            list_.count, frame_.VideoWidth(), frame_.VideoHeight(), names, shape);
     else
-        window = std::make_unique<tesselon::images::CImagesDlg>(list_.count, frame_.VideoWidth(),
-                                                                frame_.VideoHeight(), names);
+        window = std::make_unique<tesselon::images::CImagesDlg>(
+            list_.count, frame_.VideoWidth(), frame_.VideoHeight(), names, shape);
     for (int i = 0; i < list_.count; ++i)
-        window->AddImage(list_.buffers[i], list_.sizes[i]);
+        if (!window->AddImage(list_.pictures[i]))
+            qWarning("Captured picture %d has another size than the first; it is not shown", i);
     runImagesWindow_(*window);
 }
 

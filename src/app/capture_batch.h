@@ -10,6 +10,7 @@
 #pragma once
 
 #include "images/progress_dialog.h"
+#include "picture/picture.h"
 #include "platform/messages.h"
 
 #include <QPointer>
@@ -27,15 +28,14 @@ namespace tesselon::images {
 class ImagesWindow;
 }
 
-// The frames of one batch. Buffers are malloc()ed by the presenter's
-// CopyFrame and owned by the list from capture until FreeImagesWorker gives
-// them back; an images window only borrows them for its modal run.
+// The frames of one batch, owned by the list from capture until
+// FreeImagesWorker gives them back; an images window only borrows them for
+// its modal run.
 struct CaptureList {
     static constexpr int kCapacity = 100;
 
     int count = kCapacity;
-    std::array<std::uint8_t*, kCapacity> buffers{};
-    std::array<int, kCapacity> sizes{};
+    std::array<picture::Picture, kCapacity> pictures;
     std::array<std::int32_t, kCapacity> timesMs{};
     // Each frame's name: its time in milliseconds, unique within the batch.
     std::array<std::string, kCapacity> names;

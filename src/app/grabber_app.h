@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/main_frame.h"
+#include "playback/frame_capture.h"
 #include "playback/video_source.h"
 
 #include <QObject>
@@ -31,8 +32,8 @@ class CGrabberApp : public QObject {
 
 public:
     // Presenter set-up values.
-    static constexpr int kSurfaceWidth = 360;
-    static constexpr int kSurfaceHeight = 240;
+    static constexpr int kSurfaceWidth = playback::kCaptureRect.Width();
+    static constexpr int kSurfaceHeight = playback::kCaptureRect.Height();
     static constexpr int kBitDepth = 32;
 
     struct Options {

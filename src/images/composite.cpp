@@ -2,44 +2,52 @@
 
 #include "images/image_list.h"
 
-#include <algorithm>
-#include <cassert>
 #include <cstring>
 
 namespace tesselon::images {
 namespace {
 
-constexpr int kCompositeStride = kCompositeWidth * 4;
-constexpr int kTopRow = 8;
-constexpr int kBandTop = kTopRow + kFrameRows;  // 248
-constexpr int kLowerTop = kBandTop + kBandRows; // 264
-constexpr int kLeftX = 8;
-constexpr int kRightX = kLeftX + kImageWidth + 16; // 384
+// The black border round the four frames and the gap between columns.
+constexpr int kBorder = 8;
+constexpr int kColumnGap = 16;
 
 // Copies the frame rows of the image view `view` shows to (x, top).
-void CopyFrameRows(const ImageList& list, int view, std::uint8_t* composite, int x, int top) {
-    const std::uint8_t* image = list.Buffer(list.Current(view));
+void CopyFrameRows(const ImageList& list, int view, picture::Picture& composite, int x, int top) {
+    const picture::Picture* image = list.PictureAt(list.Current(view));
     if (image == nullptr)
         return; // stays black
-    for (int row = 0; row < kFrameRows; ++row)
-        std::memcpy(composite + (top + row) * kCompositeStride + x * 4, image + row * kImageStride,
-                    kImageStride);
+    for (int row = 0; row < image->Height(); ++row)
+        std::memcpy(composite.Row(top + row) + x * picture::kBytesPerPixel, image->Row(row),
+                    std::size_t(image->Stride()));
 }
 
 } // namespace
 
-void BuildComposite(const ImageList& list, std::span<std::uint8_t> composite) {
-    assert(composite.size() == static_cast<std::size_t>(kCompositeBytes));
-    std::fill(composite.begin(), composite.end(), std::uint8_t{0});
-    std::uint8_t* bits = composite.data();
-    CopyFrameRows(list, 0, bits, kLeftX, kTopRow);
-    CopyFrameRows(list, 1, bits, kRightX, kTopRow);
-    CopyFrameRows(list, 2, bits, kLeftX, kLowerTop);
-    CopyFrameRows(list, 3, bits, kRightX, kLowerTop);
-    if (list.LabelOn())
-        for (int row = 0; row < kBandRows; ++row)
-            std::memcpy(bits + (kBandTop + row) * kCompositeStride,
-                        list.Band().data() + row * kBandWidth, kBandWidth * 4);
+picture::Shape CompositeShape(const picture::Shape& shape) {
+    return {2 * (kBorder + shape.width) + kColumnGap,
+            2 * (kBorder + shape.height) + shape.bandRows, 0};
+}
+
+picture::Picture BuildComposite(const ImageList& list) {
+    const picture::Shape& shape = list.Shape();
+    picture::Picture composite = picture::Picture::Allocate(CompositeShape(shape));
+    if (!composite)
+        return composite;
+    std::memset(composite.Pixels(), 0, composite.Bytes());
+    const int rightX = kBorder + shape.width + kColumnGap;
+    const int bandTop = kBorder + shape.height;
+    const int lowerTop = bandTop + shape.bandRows;
+    CopyFrameRows(list, 0, composite, kBorder, kBorder);
+    CopyFrameRows(list, 1, composite, rightX, kBorder);
+    CopyFrameRows(list, 2, composite, kBorder, lowerTop);
+    CopyFrameRows(list, 3, composite, rightX, lowerTop);
+    if (list.LabelOn()) {
+        const LabelBand& band = list.Band();
+        for (int row = 0; row < band.rows; ++row)
+            std::memcpy(composite.Row(bandTop + row), band.Row(row),
+                        std::size_t(band.width) * picture::kBytesPerPixel);
+    }
+    return composite;
 }
 
 } // namespace tesselon::images

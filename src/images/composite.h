@@ -1,30 +1,30 @@
-// The four-view composite: one 752 × 512 image of the four views, laid out
-// as the four-view dialog saves it:
+// The four-view composite: one picture of the four views, laid out as the
+// four-view dialog saves it, for pictures of width W, frame rows H and band
+// rows B (752 × 512 for the program's 360 × 240 with 16):
 //
-//   rows   0 to   7  black
-//   rows   8 to 247  8 black pixels, view 0's frame row (r − 8) at x = 8,
-//                    16 black, view 1's at x = 384, 8 black
-//   rows 248 to 263  with the label, band row (r − 248) at x = 0, the rest
-//                    black; without, black
-//   rows 264 to 503  as rows 8 to 247 with views 2 and 3, row (r − 264)
-//   rows 504 to 511  black
+//   rows 0 to 7            black
+//   the next H rows        8 black pixels, view 0's frame row at x = 8,
+//                          16 black, view 1's at x = W + 24, 8 black
+//   the next B rows        with the label, the band's row at x = 0, the rest
+//                          black; without, black
+//   the next H rows        as the first H with views 2 and 3
+//   the last 8 rows        black
 //
-// Any thread; the caller owns both buffers.
+// Any thread, with the list's pictures not being stamped meanwhile.
 #pragma once
 
-#include <cstdint>
-#include <span>
+#include "picture/picture.h"
 
 namespace tesselon::images {
 
 class ImageList;
 
-inline constexpr int kCompositeWidth = 752;
-inline constexpr int kCompositeHeight = 512;
-inline constexpr int kCompositeBytes = kCompositeWidth * kCompositeHeight * 4; // 1540096
+// The composite's size for pictures of `shape`: (2W + 32) × (2H + B + 16),
+// with no band rows of its own.
+picture::Shape CompositeShape(const picture::Shape& shape);
 
-// Writes the composite of the images the four views of `list` show into
-// `composite` (kCompositeBytes). An empty image position gives black.
-void BuildComposite(const ImageList& list, std::span<std::uint8_t> composite);
+// The composite of the images the four views of `list` show; an empty image
+// position gives black. Null when its memory cannot be had.
+picture::Picture BuildComposite(const ImageList& list);
 
 } // namespace tesselon::images

@@ -5,28 +5,16 @@
 #include "res/resource_ids.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <utility>
 
 namespace tesselon::images {
-namespace {
-
-constexpr int kDefaultFrameWidth = 360;
-constexpr int kDefaultFrameHeight = 240;
-
-// The band's words go into the buffers as they are: on a little-endian
-// machine the word 0x00BBGGRR is the bytes RR, GG, BB, 0.
-static_assert(std::endian::native == std::endian::little);
-static_assert(sizeof(LabelBand) == 23040);
-
-} // namespace
 
 ImageList::ImageList(int count, int frameWidth, int frameHeight, const QStringList& names,
-                     int viewCount)
+                     picture::Shape shape, int viewCount)
     : count_(std::clamp(count, 0, kMaxImages))
-    , frameWidth_(frameWidth > 0 && frameHeight > 0 ? frameWidth : kDefaultFrameWidth)
-    , frameHeight_(frameWidth > 0 && frameHeight > 0 ? frameHeight : kDefaultFrameHeight)
+    , shape_(shape)
+    , frameWidth_(frameWidth > 0 && frameHeight > 0 ? frameWidth : shape.width)
+    , frameHeight_(frameWidth > 0 && frameHeight > 0 ? frameHeight : shape.height)
     , aspect_(platform::AspectOf(frameWidth_, frameHeight_))
     , names_(names.mid(0, count_))
     , current_(static_cast<std::size_t>(std::max(viewCount, 1)), 0)
@@ -34,37 +22,30 @@ ImageList::ImageList(int count, int frameWidth, int frameHeight, const QStringLi
           platform::FormatString(res::IDS_LABEL_TEXT, platform::LoadString(res::IDS_CONTACT))) {
     while (names_.size() < count_)
         names_.append(QString());
-    buffers_.reserve(static_cast<std::size_t>(count_));
-    sizes_.reserve(static_cast<std::size_t>(count_));
+    pictures_.reserve(static_cast<std::size_t>(count_));
 }
 
-bool ImageList::AddImage(std::uint8_t* buffer, int size) {
-    if (Added() >= count_)
+bool ImageList::AddImage(picture::Picture& picture) {
+    if (Added() >= count_ || picture.IsNull() || picture.GetShape() != shape_)
         return false;
-    const bool accepted = buffer != nullptr && size == kImageBytes;
-    buffers_.push_back(accepted ? buffer : nullptr);
-    sizes_.push_back(size);
-    if (accepted && bandRendered_ && !IsBeingRead())
-        std::memcpy(buffer + kFrameRows * kImageStride, band_.data(), sizeof band_);
-    return accepted;
+    pictures_.push_back(&picture);
+    if (bandRendered_ && !IsBeingRead())
+        StampLabelBand(picture, band_);
+    return true;
 }
 
-std::uint8_t* ImageList::Buffer(int index) const {
+const picture::Picture* ImageList::PictureAt(int index) const {
     if (index < 0 || index >= Added())
         return nullptr;
-    return buffers_[static_cast<std::size_t>(index)];
+    return pictures_[static_cast<std::size_t>(index)];
 }
 
 const std::uint8_t* ImageList::PixelsOf(int index) const {
-    static const std::vector<std::uint8_t> black(kImageBytes, 0);
-    const std::uint8_t* buffer = Buffer(index);
-    return buffer != nullptr ? buffer : black.data();
-}
-
-int ImageList::Size(int index) const {
-    if (index < 0 || index >= Added())
-        return 0;
-    return sizes_[static_cast<std::size_t>(index)];
+    if (const picture::Picture* shown = PictureAt(index))
+        return shown->Pixels();
+    if (black_.empty())
+        black_.assign(shape_.Bytes(), 0);
+    return black_.data();
 }
 
 QString ImageList::Name(int index) const {
@@ -84,11 +65,9 @@ void ImageList::SetLabel(bool on, const QString& text) {
 bool ImageList::RenderBand() {
     if (IsBeingRead())
         return false;
-    band_ = RenderLabelBand(labelText_);
-    for (std::uint8_t* buffer : buffers_) {
-        if (buffer != nullptr)
-            std::memcpy(buffer + kFrameRows * kImageStride, band_.data(), sizeof band_);
-    }
+    band_ = RenderLabelBand(labelText_, shape_.width, shape_.bandRows);
+    for (picture::Picture* picture : pictures_)
+        StampLabelBand(*picture, band_);
     bandRendered_ = true;
     return true;
 }

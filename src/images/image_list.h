@@ -1,18 +1,18 @@
 // ImageList: what an images dialog keeps of a capture batch for the length of
-// its modal run: the borrowed image buffers, their names, which image each
-// view shows, and the label band stamped under every image. Both images
-// dialogs keep one (the four-view dialog with four views).
+// its modal run: the borrowed pictures, their names, which image each view
+// shows, and the label band stamped under every picture. Both images dialogs
+// keep one (the four-view dialog with four views).
 //
-// An image buffer is 360 × 256 pixels of 4 bytes (blue, green, red, unused),
-// top row first: rows 0 to 239 the frame, rows 240 to 255 the label band.
-// The buffers belong to the capture batch; the list never frees one and
-// writes only their band rows.
+// Every picture of a list has the one shape the list was made for. The
+// pictures belong to the capture batch; the list never frees one and writes
+// only their band rows.
 //
 // Threads: the user-interface thread owns the list. A saving worker may read
-// the buffers while it holds a ReadLease; the band is never stamped then.
+// the pictures while it holds a ReadLease; the band is never stamped then.
 #pragma once
 
 #include "images/label_band.h"
+#include "picture/picture.h"
 
 #include <QRect>
 #include <QString>
@@ -24,42 +24,38 @@
 
 namespace tesselon::images {
 
-inline constexpr int kImageWidth = 360;
-inline constexpr int kFrameRows = 240;
-inline constexpr int kImageRows = kFrameRows + kBandRows;
-inline constexpr int kImageStride = kImageWidth * 4;
-inline constexpr int kImageBytes = kImageStride * kImageRows; // 368640
 inline constexpr int kMaxImages = 100;
 
 class ImageList {
 public:
-    // `count` images (at most 100) of a video of frameWidth × frameHeight
-    // (360 × 240 when no file has been opened); count names are copied, and
-    // a missing one is empty. `viewCount` views each show one image.
+    // `count` pictures (at most 100) of `shape`, of a video of frameWidth ×
+    // frameHeight (its aspect is the shape's frame's when no file has been
+    // opened); count names are copied, and a missing one is empty.
+    // `viewCount` views each show one image.
     ImageList(int count, int frameWidth, int frameHeight, const QStringList& names,
-              int viewCount = 1);
+              picture::Shape shape, int viewCount = 1);
     ImageList(const ImageList&) = delete;
     ImageList& operator=(const ImageList&) = delete;
 
-    // Stores the buffer at the next position. A buffer whose size is not that
-    // of an image buffer is refused: its position stays empty (shown and
-    // saved as black) and false is returned. Past `count`, nothing is stored.
-    bool AddImage(std::uint8_t* buffer, int size);
+    // Borrows the picture for the next position. A null picture, one of
+    // another shape, or one past `count` is an error: false, and nothing is
+    // stored. A position never filled shows and saves as black.
+    [[nodiscard]] bool AddImage(picture::Picture& picture);
 
     int Count() const { return count_; }
-    int Added() const { return static_cast<int>(buffers_.size()); }
+    int Added() const { return static_cast<int>(pictures_.size()); }
     int FrameWidth() const { return frameWidth_; }
     int FrameHeight() const { return frameHeight_; }
     // Frame width ÷ frame height, in single precision as the windows size by it.
     float Aspect() const { return aspect_; }
 
-    // The buffer of image `index`, or null when it is empty or was refused.
-    std::uint8_t* Buffer(int index) const;
-    // The pixels to show and save for image `index`: its buffer, or a black
-    // image when the position is empty.
+    // The shape of every picture of the list.
+    const picture::Shape& Shape() const { return shape_; }
+    // The picture of image `index`, or null when the position is empty.
+    const picture::Picture* PictureAt(int index) const;
+    // The pixels to show and save for image `index`: its picture's, or a
+    // black picture's when the position is empty.
     const std::uint8_t* PixelsOf(int index) const;
-    // The byte size handed over with it (kept only).
-    int Size(int index) const;
     QString Name(int index) const;
 
     int ViewCount() const { return static_cast<int>(current_.size()); }
@@ -71,22 +67,23 @@ public:
     const QString& LabelText() const { return labelText_; }
     // The label as the label dialog leaves it: the band is to be rendered again.
     void SetLabel(bool on, const QString& text);
-    // The rows that views show and saves write: 256 with the label, else 240.
-    int Rows() const { return labelOn_ ? kImageRows : kFrameRows; }
+    // The rows that views show and saves write: the band's too with the
+    // label, else the frame's only.
+    int Rows() const { return labelOn_ ? shape_.Rows() : shape_.height; }
     // Width ÷ height of a shown picture: its frame rows at the video's aspect
     // and the band's rows below them.
     float PictureAspect() const {
-        return aspect_ * static_cast<float>(kFrameRows) / static_cast<float>(Rows());
+        return aspect_ * static_cast<float>(shape_.height) / static_cast<float>(Rows());
     }
 
-    // Where the band lies in an image: (0, 240)–(360, 256).
-    static QRect BandRect() { return QRect(0, kFrameRows, kBandWidth, kBandRows); }
+    // Where the band lies in a picture.
+    QRect BandRect() const { return QRect(0, shape_.height, shape_.width, shape_.bandRows); }
     const LabelBand& Band() const { return band_; }
     bool BandRendered() const { return bandRendered_; }
 
-    // Renders the band from the label text and stamps it into rows 240 to 255
-    // of every buffer. Refused (false, nothing written) while a worker reads
-    // the buffers.
+    // Renders the band from the label text and stamps it into the band rows
+    // of every picture. Refused (false, nothing written) while a worker
+    // reads the pictures.
     bool RenderBand();
     // RenderBand when the label is on and its band is not rendered yet: called
     // before the images are first shown, after the label dialog's OK and
@@ -112,17 +109,19 @@ public:
 
 private:
     int count_;
+    picture::Shape shape_;
     int frameWidth_;
     int frameHeight_;
     float aspect_;
     QStringList names_;
-    std::vector<std::uint8_t*> buffers_;
-    std::vector<int> sizes_;
+    std::vector<picture::Picture*> pictures_;
+    // The pixels of an empty position, made when first asked for.
+    mutable std::vector<std::uint8_t> black_;
     std::vector<int> current_;
     QString labelText_;
     bool labelOn_ = true;
     bool bandRendered_ = false;
-    LabelBand band_{};
+    LabelBand band_;
     mutable std::atomic<int> readers_{0};
 };
 

@@ -13,19 +13,19 @@
 namespace tesselon::images {
 namespace {
 
-// The shown rows of an image buffer stretched to `size`; black for an empty
+// The shown rows of a picture stretched to `size`; black for an empty
 // position.
 QImage StretchedImage(const ImageList& list, int index, QSize size) {
     QImage image(size, QImage::Format_RGB32);
-    const std::uint8_t* buffer = list.Buffer(index);
-    if (buffer == nullptr) {
+    const picture::Picture* shown = list.PictureAt(index);
+    if (shown == nullptr) {
         image.fill(Qt::black);
         return image;
     }
     platform::ResampleSmooth(
         {image.bits(), static_cast<int>(image.bytesPerLine()), image.width(), image.height()},
-        {buffer, kImageStride, kImageWidth, list.Rows()});
-    // The buffers' fourth byte is unused (0 in the band); Qt reads it as alpha.
+        {shown->Pixels(), shown->Stride(), shown->Width(), list.Rows()});
+    // The pictures' fourth byte is unused (0 in the band); Qt reads it as alpha.
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)

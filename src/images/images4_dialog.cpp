@@ -9,12 +9,11 @@
 namespace tesselon::images {
 
 CImages4Dlg::CImages4Dlg(int count, int frameWidth, int frameHeight, const QStringList& names,
-                         QWidget* parent)
-    : ImagesWindow(count, frameWidth, frameHeight, names, res::IDD_IMAGES4,
+                         picture::Shape shape, QWidget* parent)
+    : ImagesWindow(count, frameWidth, frameHeight, names, shape, res::IDD_IMAGES4,
                    {res::IDC_TAB_WINDOW_0, res::IDC_TAB_WINDOW_1, res::IDC_TAB_WINDOW_2,
                     res::IDC_TAB_WINDOW_3},
-                   parent)
-    , composite_(kCompositeBytes, 0) {
+                   parent) {
     Command(res::ID_IMAGES_SAVE)->setEnabled(false);
     Command(res::ID_IMAGES_SAVE_ALL)->setEnabled(false);
 }
@@ -53,13 +52,9 @@ void CImages4Dlg::OnSaveAs() {
     }
     if (FileExists(*chosen) && !ConfirmReplace(*chosen))
         return;
-    BuildComposite(List(), composite_);
-    SaveJob job;
-    job.width = kCompositeWidth;
-    job.height = kCompositeHeight;
-    job.pixels = composite_.data();
-    job.path = *chosen;
-    StartSave({job}, Worker::kSaveOne);
+    // A composite that cannot be had fails the save as any empty job does.
+    composite_ = BuildComposite(List());
+    StartSave({SaveJob::Of(composite_, composite_.Rows(), *chosen)}, Worker::kSaveOne);
 }
 
 } // namespace tesselon::images

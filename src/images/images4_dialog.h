@@ -17,7 +17,7 @@ class CImages4Dlg : public ImagesWindow {
 
 public:
     CImages4Dlg(int count, int frameWidth, int frameHeight, const QStringList& names,
-                QWidget* parent = nullptr);
+                picture::Shape shape, QWidget* parent = nullptr);
 
     // Enabling gives back Save as, Exit and Label; disabling takes all five.
     void SetCommandsEnabled(bool enabled) override;
@@ -27,7 +27,7 @@ public:
     static QRect QuarterRect(int view, QSize client);
 
     // The last composite saved (752 × 512 pixels of 4 bytes).
-    const std::vector<std::uint8_t>& Composite() const { return composite_; }
+    const picture::Picture& Composite() const { return composite_; }
 
 protected:
     QRect TabWindowRect(int view, QSize client) const override { return QuarterRect(view, client); }
@@ -37,7 +37,7 @@ protected:
     void OnSaveAs() override;
 
 private:
-    std::vector<std::uint8_t> composite_;
+    picture::Picture composite_;
 };
 
 } // namespace tesselon::images

@@ -10,9 +10,9 @@
 namespace tesselon::images {
 
 CImagesDlg::CImagesDlg(int count, int frameWidth, int frameHeight, const QStringList& names,
-                       QWidget* parent)
-    : ImagesWindow(count, frameWidth, frameHeight, names, res::IDD_IMAGES, {res::IDC_TAB_WINDOW},
-                   parent) {}
+                       picture::Shape shape, QWidget* parent)
+    : ImagesWindow(count, frameWidth, frameHeight, names, shape, res::IDD_IMAGES,
+                   {res::IDC_TAB_WINDOW}, parent) {}
 
 void CImagesDlg::SetCommandsEnabled(bool enabled) {
     for (const int id : {res::ID_IMAGES_SAVE, res::ID_IMAGES_SAVE_AS, res::ID_IMAGES_SAVE_ALL,

@@ -14,7 +14,7 @@ class CImagesDlg : public ImagesWindow {
 
 public:
     CImagesDlg(int count, int frameWidth, int frameHeight, const QStringList& names,
-               QWidget* parent = nullptr);
+               picture::Shape shape, QWidget* parent = nullptr);
 
     // Save, Save as, Save all, Exit and Label together.
     void SetCommandsEnabled(bool enabled) override;

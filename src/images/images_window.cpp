@@ -31,10 +31,11 @@ constexpr int kIconSide = 32;
 } // namespace
 
 ImagesWindow::ImagesWindow(int count, int frameWidth, int frameHeight, const QStringList& names,
-                           int dialogId, std::vector<int> tabWindowIds, QWidget* parent)
+                           picture::Shape shape, int dialogId, std::vector<int> tabWindowIds,
+                           QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
-    , list_(count, frameWidth, frameHeight, names, static_cast<int>(tabWindowIds.size()))
+    , list_(count, frameWidth, frameHeight, names, shape, static_cast<int>(tabWindowIds.size()))
     , tabWindowIds_(std::move(tabWindowIds)) {
     std::error_code error;
     saveDirectory_ = std::filesystem::current_path(error);
@@ -429,7 +430,7 @@ std::optional<std::filesystem::path> ImagesWindow::AskSavePath(const QString& in
 
 SaveJob ImagesWindow::JobFor(int index, const std::filesystem::path& target) const {
     SaveJob job;
-    job.width = static_cast<std::uint16_t>(kImageWidth);
+    job.width = static_cast<std::uint16_t>(list_.Shape().width);
     job.height = static_cast<std::uint16_t>(list_.Rows());
     job.pixels = list_.PixelsOf(index);
     job.path = target;

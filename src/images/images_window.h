@@ -52,7 +52,7 @@ public:
     ~ImagesWindow() override;
 
     // Stores the next image of the batch (see ImageList::AddImage).
-    bool AddImage(std::uint8_t* buffer, int size) { return list_.AddImage(buffer, size); }
+    [[nodiscard]] bool AddImage(picture::Picture& picture) { return list_.AddImage(picture); }
     ImageList& List() { return list_; }
     const ImageList& List() const { return list_; }
 
@@ -99,8 +99,9 @@ public:
     void done(int result) override;
 
 protected:
-    ImagesWindow(int count, int frameWidth, int frameHeight, const QStringList& names, int dialogId,
-                 std::vector<int> tabWindowIds, QWidget* parent);
+    ImagesWindow(int count, int frameWidth, int frameHeight, const QStringList& names,
+                 picture::Shape shape, int dialogId, std::vector<int> tabWindowIds,
+                 QWidget* parent);
 
     // True while a saving worker runs: closing then waits for its end.
     virtual bool SaveRunning() const;

@@ -1,6 +1,8 @@
 // One image to write as a JPEG file.
 #pragma once
 
+#include "picture/picture.h"
+
 #include <cstdint>
 #include <filesystem>
 
@@ -12,13 +14,19 @@ namespace tesselon::images {
 struct SaveJob {
     // Pixels per row.
     std::uint16_t width = 0;
-    // Rows to write (240, 256 or 512 in the system).
+    // Rows to write: the frame's, or the band's too.
     std::uint16_t height = 0;
     // width × height pixels of 4 bytes (blue, green, red, unused), top row
     // first, row stride width × 4 bytes.
     const std::uint8_t* pixels = nullptr;
     // Full target path; only its file name part was upper-cased.
     std::filesystem::path path;
+
+    // The first `rows` rows of a picture (none of a null one), to `path`.
+    static SaveJob Of(const picture::Picture& picture, int rows, std::filesystem::path path) {
+        return {static_cast<std::uint16_t>(picture.Width()), static_cast<std::uint16_t>(rows),
+                picture.Pixels(), std::move(path)};
+    }
 };
 
 } // namespace tesselon::images

@@ -1,5 +1,6 @@
 #include "platform/surface.h"
 
+#include "picture/picture.h"
 #include "platform/resampler.h"
 
 #include <QCoreApplication>
@@ -481,8 +482,8 @@ SurfaceResult DisplayDevice::CreateSurface(const SurfaceDescription& description
         return DDERR_OUTOFMEMORY;
     constexpr std::uint32_t kSizeFlags = DDSD_WIDTH | DDSD_HEIGHT;
     if ((description.flags & kSizeFlags) != kSizeFlags || description.width <= 0 ||
-        description.height <= 0 || description.width > kMaxSurfaceSide ||
-        description.height > kMaxSurfaceSide)
+        description.height <= 0 || description.width > picture::kMaxSide ||
+        description.height > picture::kMaxSide)
         return DDERR_INVALIDPARAMS;
     try {
         std::vector<std::uint8_t> pixels(std::size_t(description.width) *

@@ -87,8 +87,8 @@ struct Rect {
     int right = 0;
     int bottom = 0;
 
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
+    constexpr int Width() const { return right - left; }
+    constexpr int Height() const { return bottom - top; }
     bool IsEmpty() const { return right <= left || bottom <= top; }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
@@ -254,14 +254,12 @@ public:
     // A primary surface (DDSD_CAPS with DDSCAPS_PRIMARYSURFACE; one per device,
     // after SetCooperativeLevel; UI thread) or an off-screen surface (DDSD_CAPS,
     // DDSD_WIDTH, DDSD_HEIGHT with DDSCAPS_OFFSCREENPLAIN, zero-filled, at most
-    // kMaxSurfaceSide on a side; any thread).
+    // picture::kMaxSide on a side; any thread).
     SurfaceResult CreateSurface(const SurfaceDescription& description,
                                 std::shared_ptr<Surface>* surface);
 
     // An unbound clipper (flags must be 0). Any thread.
     SurfaceResult CreateClipper(std::uint32_t flags, std::shared_ptr<Clipper>* clipper);
-
-    static constexpr int kMaxSurfaceSide = 16384;
 
 private:
     DisplayDevice() = default;

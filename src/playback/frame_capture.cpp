@@ -1,13 +1,13 @@
 #include "playback/frame_capture.h"
 
-#include "playback/presenter.h"
+#include "playback/canvas.h"
 #include "playback/video_source.h"
 
 namespace playback {
 
-CapturedFrame CopyShownFrame(CGameApp& presenter, CDShow& source) {
+CapturedFrame CopyShownFrame(Canvas& canvas, CDShow& source) {
     CapturedFrame frame;
-    presenter.CopyFrame(&frame.buffer, &frame.size);
+    frame.picture = canvas.CopyFrame(kLabelBandRows);
     frame.timeMs = source.GetPositionMs();
     frame.time = source.ShownTime();
     frame.number = source.ShownFrameNumber();
@@ -15,20 +15,18 @@ CapturedFrame CopyShownFrame(CGameApp& presenter, CDShow& source) {
     return frame;
 }
 
-CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, std::stop_token stop) {
-    return CaptureFrame(presenter, source, CaptureTarget{}, stop);
-}
-
-CapturedFrame CaptureFrame(CGameApp& presenter, CDShow& source, const CaptureTarget& target,
-                           std::stop_token stop) {
-    CapturedFrame frame = CopyShownFrame(presenter, source);
-    source.Render(presenter.Offscreen(), target.rect, FetchWait::UntilNextFrame, stop);
+void RenderNextFrame(CDShow& source, Canvas& canvas, platform::Rect rect, std::stop_token stop) {
+    source.Render(canvas.Surface(), rect, FetchWait::UntilNextFrame, stop);
     if (!source.IsPlaying() && !stop.stop_requested()) {
         source.Play();
-        source.Render(presenter.Offscreen(), target.rect, FetchWait::UntilNextFrame, stop);
+        source.Render(canvas.Surface(), rect, FetchWait::UntilNextFrame, stop);
     }
-    if (target.present)
-        presenter.BlitToWindow();
+}
+
+CapturedFrame CaptureFrame(Canvas& canvas, CDShow& source, platform::Rect rect,
+                           std::stop_token stop) {
+    CapturedFrame frame = CopyShownFrame(canvas, source);
+    RenderNextFrame(source, canvas, rect, stop);
     return frame;
 }
 

@@ -2,9 +2,8 @@
 
 #include "platform/dialogs.h"
 #include "platform/run_loop.h"
+#include "playback/frame_capture.h"
 
-#include <cstdlib>
-#include <cstring>
 
 using platform::DD_OK;
 using platform::DDERR_SURFACELOST;
@@ -53,8 +52,10 @@ bool CGameApp::CreateSurfaces() {
     offscreen.width = width_;
     offscreen.height = height_;
     offscreen.caps = platform::DDSCAPS_OFFSCREENPLAIN;
-    if (device_->CreateSurface(offscreen, &offscreen_) != DD_OK)
+    std::shared_ptr<platform::Surface> canvasSurface;
+    if (device_->CreateSurface(offscreen, &canvasSurface) != DD_OK)
         return Fail("Could not create off-screen surface!");
+    canvas_.emplace(std::move(canvasSurface));
     if (device_->CreateClipper(0, &clipper_) != DD_OK)
         return Fail("Could not create clipper!");
     if (clipper_->SetHWnd(0, window_) != DD_OK)
@@ -67,7 +68,7 @@ bool CGameApp::CreateSurfaces() {
 void CGameApp::Release() {
     active_ = false;
     primary_.reset();
-    offscreen_.reset();
+    canvas_.reset();
     clipper_.reset();
     device_.reset();
     width_ = 0;
@@ -90,7 +91,7 @@ SurfaceResult CGameApp::BlitToWindow() {
         return 0;
     platform::Rect screen = clipper_->ClientRectOnScreen();
     const SurfaceResult result =
-        primary_->Blt(&screen, offscreen_.get(), nullptr, platform::DDBLT_WAIT);
+        primary_->Blt(&screen, Offscreen(), nullptr, platform::DDBLT_WAIT);
     if (result == DDERR_SURFACELOST)
         return RestoreLostSurfaces();
     return result;
@@ -99,7 +100,7 @@ SurfaceResult CGameApp::BlitToWindow() {
 // Either surface of the blit may be the lost one; both come back.
 SurfaceResult CGameApp::RestoreLostSurfaces() {
     SurfaceResult result = DD_OK;
-    for (platform::Surface* surface : {primary_.get(), offscreen_.get()}) {
+    for (platform::Surface* surface : {primary_.get(), Offscreen()}) {
         if (surface->IsLost() == DD_OK)
             continue;
         if (const SurfaceResult restored = surface->Restore(); restored != DD_OK)
@@ -110,45 +111,15 @@ SurfaceResult CGameApp::RestoreLostSurfaces() {
 
 std::uint8_t* CGameApp::LockFrame(int* size) {
     *size = 0;
-    if (!offscreen_)
-        return nullptr;
-    platform::LockedSurface locked;
-    SurfaceResult result = offscreen_->Lock(&locked, platform::DDLOCK_WAIT);
-    for (int attempt = 0; result == DDERR_SURFACELOST && attempt < kMaxRestoreAttempts; ++attempt) {
-        offscreen_->Restore();
-        result = offscreen_->Lock(&locked, platform::DDLOCK_WAIT);
-    }
-    if (result != DD_OK)
-        return nullptr;
-    *size = height_ * locked.pitch;
-    return locked.bits;
+    return canvas_ ? canvas_->Lock(size) : nullptr;
 }
 
 bool CGameApp::UnlockFrame() {
-    return offscreen_ && offscreen_->Unlock() == DD_OK;
+    return canvas_ && canvas_->Unlock();
 }
 
-bool CGameApp::CopyFrame(std::uint8_t** buffer, int* size) {
-    *buffer = nullptr;
-    *size = 0;
-    int frameBytes = 0;
-    const std::uint8_t* frame = active_ ? LockFrame(&frameBytes) : nullptr;
-    const std::size_t bandBytes = std::size_t(width_) * 4 * kLabelBandRows;
-    const std::size_t total = std::size_t(frameBytes) + bandBytes;
-    auto* block =
-        total > 0 && !platform::DisplayFaults::ShouldFail(platform::DisplayStep::kCopyFrame)
-            ? static_cast<std::uint8_t*>(std::malloc(total))
-            : nullptr;
-    if (block != nullptr) {
-        if (frame != nullptr)
-            std::memcpy(block, frame, std::size_t(frameBytes));
-        std::memset(block + frameBytes, 0, bandBytes);
-    }
-    if (frame != nullptr)
-        UnlockFrame();
-    if (block == nullptr)
-        return false;
-    *buffer = block;
-    *size = static_cast<int>(total);
-    return true;
+picture::Picture CGameApp::CopyFrame() {
+    if (active_ && canvas_)
+        return canvas_->CopyFrame(playback::kLabelBandRows);
+    return playback::BandOnlyPicture(width_, playback::kLabelBandRows);
 }

@@ -1,11 +1,12 @@
 // CGameApp, the display presenter: the display device for one window, a
-// primary surface clipped to that window, one off-screen surface (360 × 240 in
-// the program) into which the video source draws every frame, presenting by a
-// stretching blit, frame copies for capture, and the program's run loop.
+// primary surface clipped to that window, the canvas (an off-screen surface,
+// 360 × 240 in the program) into which the video source draws every frame,
+// presenting by a stretching blit, frame copies for capture, and the
+// program's run loop.
 //
-// Ownership: the presenter owns the device, both surfaces and the clipper; it
-// does not own the window. Image buffers from CopyFrame belong to the caller,
-// who gives them back with free().
+// Ownership: the presenter owns the device, the primary surface, the canvas
+// and the clipper; it does not own the window. Pictures from CopyFrame belong
+// to the caller.
 //
 // Threads: Init, Release and RunMessageLoop on the user-interface thread.
 // BlitToWindow, LockFrame, UnlockFrame and CopyFrame on the user-interface
@@ -14,7 +15,9 @@
 // the picture is handed to the widget's thread, which repaints.
 #pragma once
 
+#include "picture/picture.h"
 #include "platform/surface.h"
+#include "playback/canvas.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -23,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CGameApp {
 public:
@@ -31,10 +35,8 @@ public:
     // the loop sleeps until the next event.
     using UpdateFunction = std::function<int()>;
 
-    // Zeroed rows under every copied frame: the label band.
-    static constexpr int kLabelBandRows = 16;
     // Restores tried when a lock finds the off-screen surface lost.
-    static constexpr int kMaxRestoreAttempts = 3;
+    static constexpr int kMaxRestoreAttempts = playback::Canvas::kMaxRestoreAttempts;
 
     CGameApp() = default;
     ~CGameApp();
@@ -66,17 +68,16 @@ public:
     std::uint8_t* LockFrame(int* size);
     bool UnlockFrame();
 
-    // A malloc()ed image buffer: the off-screen surface's rows (width × 4 bytes
-    // each, top row first) when active, followed by kLabelBandRows zeroed rows;
-    // `size` receives its byte count. Inactive or when the lock fails the
-    // buffer holds only the zeroed band. Returns false, with a null buffer and
-    // size 0, when the memory cannot be had.
-    bool CopyFrame(std::uint8_t** buffer, int* size);
+    // The canvas's rows when active, with the label band's zeroed rows under
+    // them (playback::kLabelBandRows). Inactive or when the lock fails the
+    // picture holds only the zeroed band. Null when the memory cannot be had.
+    picture::Picture CopyFrame();
 
     // Borrowed by the video source: the device for opening files and the
-    // off-screen surface as its drawing target. Null before Init.
+    // canvas as its drawing target. Null before Init.
     platform::DisplayDevice* Device() const { return device_.get(); }
-    platform::Surface* Offscreen() const { return offscreen_.get(); }
+    playback::Canvas* Canvas() { return canvas_ ? &*canvas_ : nullptr; }
+    platform::Surface* Offscreen() const { return canvas_ ? canvas_->Surface() : nullptr; }
     // The presenting surface; borrowed, for tests that make it lost.
     platform::Surface* Primary() const { return primary_.get(); }
 
@@ -93,7 +94,7 @@ private:
     QPointer<QWidget> window_;
     std::unique_ptr<platform::DisplayDevice> device_;
     std::shared_ptr<platform::Surface> primary_;
-    std::shared_ptr<platform::Surface> offscreen_;
+    std::optional<playback::Canvas> canvas_;
     std::shared_ptr<platform::Clipper> clipper_;
     int width_ = 0;
     int height_ = 0;

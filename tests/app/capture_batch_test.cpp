@@ -53,8 +53,9 @@ protected:
             seen_.fourViews = window.List().ViewCount() == 4;
             for (int i = 0; i < window.List().Count(); ++i) {
                 seen_.names.append(window.List().Name(i));
-                seen_.frames.push_back(FrameIndex(window.List().Buffer(i)));
-                seen_.sizes.push_back(window.List().Size(i));
+                const picture::Picture* shown = window.List().PictureAt(i);
+                seen_.frames.push_back(FrameIndex(shown ? shown->Pixels() : nullptr));
+                seen_.sizes.push_back(shown ? static_cast<int>(shown->Bytes()) : 0);
             }
             if (onWindow_)
                 onWindow_(window);
@@ -128,7 +129,7 @@ TEST_F(CaptureBatchTest, HundredConsecutiveFramesFromTheOneOnScreenLoopingWithou
     for (int i = 0; i < 100; ++i) {
         const int frame = (first + i) % 50;
         EXPECT_EQ(seen_.frames[std::size_t(i)], frame) << i;
-        EXPECT_EQ(seen_.sizes[std::size_t(i)], tesselon::images::kImageBytes);
+        EXPECT_EQ(seen_.sizes[std::size_t(i)], 368640); // 360 × 256 pixels of 4 bytes
         // Named by the frame's time; a time taken before gets "_2", "_3".
         const int before = taken[frame]++;
         const QString time = QString::number(frame * 40);
@@ -212,7 +213,7 @@ TEST_F(CaptureBatchTest, OutOfMemoryWhileCopyingStopsFreesWhatWasTakenAndSaysSo)
     EXPECT_EQ(titles.filter("Copying").size(), 30);
     EXPECT_EQ(titles.filter("Freeing").size(), 30);
     for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(Frame().Batch().List().buffers[std::size_t(i)], nullptr) << i;
+        EXPECT_TRUE(Frame().Batch().List().pictures[std::size_t(i)].IsNull()) << i;
     const auto messages = dialogs_.Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Not enough memory to copy image 30. The images copied were "

@@ -1,6 +1,6 @@
-// A capture batch for the images tests: image buffers as the capture hands
-// them over (360 × 256 pixels of 4 bytes, the band rows zeroed), and the
-// string table the images subsystem reads its default label from.
+// A capture batch for the images tests: pictures as the program's capture
+// hands them over (360 × 240 pixels of 4 bytes and 16 zeroed band rows),
+// and the string table the images subsystem reads its default label from.
 #pragma once
 
 #include "images/image_list.h"
@@ -9,6 +9,8 @@
 
 #include <QImage>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -16,32 +18,52 @@
 
 namespace tesselon::images::testing {
 
+// The program's pictures, as the tests look into them.
+inline constexpr picture::Shape kShape{360, 240, 16};
+inline constexpr int kImageWidth = kShape.width;
+inline constexpr int kFrameRows = kShape.height;
+inline constexpr int kBandRows = kShape.bandRows;
+inline constexpr int kBandWidth = kShape.width;
+inline constexpr int kImageRows = kFrameRows + kBandRows;
+inline constexpr int kImageStride = kImageWidth * 4;
+inline constexpr int kImageBytes = kImageStride * kImageRows; // 368640
+
+inline LabelBand BlackBand() {
+    return {kBandWidth, kBandRows, std::vector<std::uint32_t>(kBandWidth * kBandRows, 0)};
+}
+
+inline LabelBand RenderProgramBand(const QString& text) {
+    return RenderLabelBand(text, kBandWidth, kBandRows);
+}
+
 inline void InstallStrings() {
     platform::InstallStringTable(&res::LoadAppString);
 }
 
-// `count` buffers whose frame rows are filled by `fill` (bytes of one pixel:
+// `count` pictures whose frame rows are filled by `fill` (bytes of one pixel:
 // blue, green, red, unused) and whose band rows are zero.
 class CapturedBatch {
 public:
     explicit CapturedBatch(int count, std::uint32_t framePixel = 0x00408020)
-        : buffers_(static_cast<std::size_t>(count)) {
+        : pictures_(static_cast<std::size_t>(count)) {
         for (int index = 0; index < count; ++index) {
-            buffers_[static_cast<std::size_t>(index)].assign(kImageBytes, 0);
+            pictures_[static_cast<std::size_t>(index)] = picture::Picture::Allocate(kShape);
             Fill(index, framePixel);
         }
     }
 
-    std::uint8_t* Buffer(int index) { return buffers_[static_cast<std::size_t>(index)].data(); }
+    picture::Picture& PictureOf(int index) { return pictures_[static_cast<std::size_t>(index)]; }
+    std::uint8_t* Buffer(int index) { return PictureOf(index).Pixels(); }
 
     // Fills the frame rows of buffer `index` with one pixel.
     void Fill(int index, std::uint32_t framePixel) {
         for (int i = 0; i < kImageWidth * kFrameRows; ++i)
             std::memcpy(Buffer(index) + i * 4, &framePixel, 4);
     }
-    int Count() const { return static_cast<int>(buffers_.size()); }
-    const std::vector<std::uint8_t>& Bytes(int index) const {
-        return buffers_[static_cast<std::size_t>(index)];
+    int Count() const { return static_cast<int>(pictures_.size()); }
+    std::vector<std::uint8_t> Bytes(int index) const {
+        const picture::Picture& shown = pictures_[static_cast<std::size_t>(index)];
+        return {shown.Pixels(), shown.Pixels() + shown.Bytes()};
     }
     // Fills the frame rows of buffer `index` with noise, which compresses badly.
     void FillWithNoise(int index, std::uint32_t seed) {
@@ -57,9 +79,9 @@ public:
         QStringList names;
         for (int i = 0; i < Count(); ++i)
             names.append(QString::number(i));
-        auto list = std::make_unique<ImageList>(Count(), 360, 240, names, viewCount);
+        auto list = std::make_unique<ImageList>(Count(), 360, 240, names, kShape, viewCount);
         for (int i = 0; i < Count(); ++i)
-            list->AddImage(Buffer(i), kImageBytes);
+            EXPECT_TRUE(list->AddImage(PictureOf(i)));
         return list;
     }
 
@@ -72,13 +94,14 @@ public:
 
     // The band rows of buffer `index`, as words.
     LabelBand BandOf(int index) {
-        LabelBand band{};
-        std::memcpy(band.data(), Buffer(index) + kFrameRows * kImageStride, sizeof band);
+        LabelBand band{kBandWidth, kBandRows, std::vector<std::uint32_t>(kBandWidth * kBandRows)};
+        std::memcpy(band.words.data(), Buffer(index) + kFrameRows * kImageStride,
+                    band.words.size() * 4);
         return band;
     }
 
 private:
-    std::vector<std::vector<std::uint8_t>> buffers_;
+    std::vector<picture::Picture> pictures_;
 };
 
 } // namespace tesselon::images::testing

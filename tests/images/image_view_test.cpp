@@ -14,6 +14,10 @@ namespace tesselon::images {
 namespace {
 
 using testing::CapturedBatch;
+using testing::kBandRows;
+using testing::kFrameRows;
+using testing::kImageStride;
+using testing::kImageWidth;
 
 class ImageViewTest : public ::testing::Test {
 protected:
@@ -59,11 +63,10 @@ TEST_F(ImageViewTest, LabelOffShowsOnlyTheFrameRows) {
     EXPECT_EQ(qRed(Shown(*list, 0, QSize(203, 137)).pixel(100, 136)), 255);
 }
 
-TEST_F(ImageViewTest, ZeroedOrRefusedBuffersShowBlack) {
+TEST_F(ImageViewTest, ZeroedPicturesAndEmptyPositionsShowBlack) {
     CapturedBatch batch(2, 0);
-    ImageList list(2, 360, 240, {"0", "1"});
-    list.AddImage(batch.Buffer(0), kImageBytes);
-    list.AddImage(batch.Buffer(1), 1440 * 240); // a buffer without its band rows
+    ImageList list(2, 360, 240, {"0", "1"}, testing::kShape);
+    ASSERT_TRUE(list.AddImage(batch.PictureOf(0)));
     list.SetLabel(false, QString());
     for (int index : {0, 1}) {
         const QImage shown = Shown(list, index, QSize(97, 61));
@@ -80,12 +83,12 @@ TEST_F(ImageViewTest, PaintingNeverWritesIntoTheBuffers) {
     auto list = batch.MakeList();
     ASSERT_FALSE(list->BandRendered());
     Shown(*list, 0, QSize(360, 256));
-    EXPECT_EQ(batch.BandOf(0), LabelBand{});
+    EXPECT_EQ(batch.BandOf(0), testing::BlackBand());
     ImageList::ReadLease lease(*list);
     for (int index = 0; index < 3; ++index)
         Shown(*list, index, QSize(360, 256));
     for (int index = 0; index < 3; ++index)
-        EXPECT_EQ(batch.BandOf(index), LabelBand{}) << index;
+        EXPECT_EQ(batch.BandOf(index), testing::BlackBand()) << index;
     EXPECT_FALSE(list->BandRendered());
 }
 

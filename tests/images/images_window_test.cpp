@@ -27,6 +27,8 @@ namespace tesselon::images {
 namespace {
 
 using testing::CapturedBatch;
+using testing::kFrameRows;
+using testing::kImageRows;
 
 void Settle() {
     for (int i = 0; i < 5; ++i)
@@ -52,9 +54,10 @@ std::unique_ptr<Dialog> OpenOn(CapturedBatch& batch, int frameWidth, int frameHe
     QStringList names;
     for (int i = 0; i < batch.Count(); ++i)
         names.append(QString::number(1000 + i * 40));
-    auto dialog = std::make_unique<Dialog>(batch.Count(), frameWidth, frameHeight, names);
+    auto dialog =
+        std::make_unique<Dialog>(batch.Count(), frameWidth, frameHeight, names, testing::kShape);
     for (int i = 0; i < batch.Count(); ++i)
-        dialog->AddImage(batch.Buffer(i), kImageBytes);
+        EXPECT_TRUE(dialog->AddImage(batch.PictureOf(i)));
     dialog->show();
     Settle();
     return dialog;

@@ -82,7 +82,7 @@ TEST_F(LabelDialogTest, OkWithANewTextRestampsEveryBuffer) {
     EXPECT_TRUE(list->BandRendered());
     EXPECT_NE(list->Band(), old);
     for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(batch.BandOf(i), RenderLabelBand(QStringLiteral("Harbour, camera 2"))) << i;
+        ASSERT_EQ(batch.BandOf(i), testing::RenderProgramBand(QStringLiteral("Harbour, camera 2"))) << i;
 }
 
 TEST_F(LabelDialogTest, CancelChangesNothingAndLabelOffStampsNothing) {
@@ -97,7 +97,7 @@ TEST_F(LabelDialogTest, CancelChangesNothingAndLabelOffStampsNothing) {
         *list, nullptr, Answer([](CLabelDlg& dialog) { dialog.LabelOnBox()->setChecked(false); })));
     EXPECT_FALSE(list->LabelOn());
     EXPECT_EQ(list->Rows(), 240);
-    EXPECT_EQ(batch.BandOf(0), LabelBand{});
+    EXPECT_EQ(batch.BandOf(0), testing::BlackBand());
 }
 
 } // namespace

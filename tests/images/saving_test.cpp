@@ -71,9 +71,9 @@ protected:
             names.append(std::is_same_v<Dialog, CImages4Dlg>
                              ? QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))
                              : QString::number(500 + i * 40));
-        auto dialog = std::make_unique<Dialog>(batch_.Count(), 360, 240, names);
+        auto dialog = std::make_unique<Dialog>(batch_.Count(), 360, 240, names, testing::kShape);
         for (int i = 0; i < batch_.Count(); ++i)
-            dialog->AddImage(batch_.Buffer(i), kImageBytes);
+            EXPECT_TRUE(dialog->AddImage(batch_.PictureOf(i)));
         dialog->show();
         QApplication::processEvents();
         return dialog;
@@ -383,10 +383,13 @@ TEST_F(SavingTest, FourViewCompositeTakesEachQuarterFromItsViewAndBlackRowsWitho
     EXPECT_TRUE(dialogs_.FileDialogs()[0].options.initialName.isEmpty());
 
     // The composite itself, exactly.
-    const std::vector<std::uint8_t>& composite = dialog->Composite();
+    const picture::Picture& composite = dialog->Composite();
+    ASSERT_EQ(composite.Width(), 752);
+    ASSERT_EQ(composite.Rows(), 512);
+    const int kCompositeWidth = composite.Width();
     const auto pixelAt = [&](int x, int y) {
         std::uint32_t word = 0;
-        std::memcpy(&word, composite.data() + (y * kCompositeWidth + x) * 4, 4);
+        std::memcpy(&word, composite.Pixels() + (y * kCompositeWidth + x) * 4, 4);
         return word;
     };
     const int left[] = {8, 384, 8, 384};

@@ -330,9 +330,10 @@ TEST_P(FrameCopies, HoldTheSurfaceRowsAndAZeroBand) {
         bits[i] = static_cast<std::uint8_t>(i * 7 + 1); // every byte, the fourth included
     presenter_.UnlockFrame();
 
-    std::uint8_t* buffer = nullptr;
-    ASSERT_TRUE(presenter_.CopyFrame(&buffer, &size));
-    ASSERT_NE(buffer, nullptr);
+    const picture::Picture copy = presenter_.CopyFrame();
+    ASSERT_TRUE(copy);
+    const std::uint8_t* buffer = copy.Pixels();
+    size = static_cast<int>(copy.Bytes());
     const int frameBytes = c.active ? c.width * c.height * 4 : 0;
     const int bandBytes = c.width * 64;
     EXPECT_EQ(size, frameBytes + bandBytes);
@@ -340,7 +341,6 @@ TEST_P(FrameCopies, HoldTheSurfaceRowsAndAZeroBand) {
         ASSERT_EQ(buffer[i], static_cast<std::uint8_t>(i * 7 + 1)) << i;
     for (int i = frameBytes; i < size; ++i)
         ASSERT_EQ(buffer[i], 0) << i;
-    std::free(buffer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Presenter, FrameCopies,
@@ -357,13 +357,12 @@ TEST_F(PresenterTest, TheProgramsFrameCopyIs368640BytesWithA23040ByteBand) {
     ASSERT_TRUE(Init());
     Activate();
     FillAll(0x00808080);
-    std::uint8_t* buffer = nullptr;
-    int size = 0;
-    ASSERT_TRUE(presenter_.CopyFrame(&buffer, &size));
-    EXPECT_EQ(size, 368640);
+    const picture::Picture copy = presenter_.CopyFrame();
+    ASSERT_TRUE(copy);
+    const std::uint8_t* buffer = copy.Pixels();
+    EXPECT_EQ(copy.Bytes(), 368640u);
     EXPECT_EQ(buffer[368640 - 23040 - 4], 0x80);
     EXPECT_EQ(std::count(buffer + 368640 - 23040, buffer + 368640, 0), 23040);
-    std::free(buffer);
 }
 
 TEST_F(PresenterTest, ALostSurfaceIsRestoredForTheLock) {
@@ -390,11 +389,10 @@ TEST_F(PresenterTest, AnUnrestorableSurfaceGivesUpAndTheCopyHoldsOnlyTheBand) {
 
     presenter_.Offscreen()->MarkLost();
     DisplayFaults::Fail(DisplayStep::kRestore, DisplayFaults::kAlways);
-    std::uint8_t* buffer = nullptr;
-    ASSERT_TRUE(presenter_.CopyFrame(&buffer, &size));
-    EXPECT_EQ(size, 23040);
-    EXPECT_EQ(std::count(buffer, buffer + size, 0), 23040);
-    std::free(buffer);
+    const picture::Picture copy = presenter_.CopyFrame();
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy.Bytes(), 23040u);
+    EXPECT_EQ(std::count(copy.Pixels(), copy.Pixels() + copy.Bytes(), 0), 23040);
 }
 
 // ---- The loop and the capture worker ----
@@ -419,11 +417,9 @@ TEST_F(PresenterTest, AWorkerCopiesAndPresentsWhileTheLoopRuns) {
     std::atomic<bool> done{false};
     StartWorker([&] {
         for (int i = 0; i < 20; ++i) {
-            std::uint8_t* buffer = nullptr;
-            int size = 0;
-            if (presenter_.CopyFrame(&buffer, &size) && size == 368640 && buffer[0] == 0x56)
+            const picture::Picture copy = presenter_.CopyFrame();
+            if (copy && copy.Bytes() == 368640 && copy.Pixels()[0] == 0x56)
                 ++copied;
-            std::free(buffer);
             presenter_.BlitToWindow();
         }
         done = true;
@@ -476,11 +472,7 @@ TEST_F(PresenterTest, ReleaseClearsEverything) {
     EXPECT_EQ(presenter_.Window(), nullptr);
     EXPECT_EQ(presenter_.Width(), 0);
     EXPECT_EQ(presenter_.BlitToWindow(), 0);
-    std::uint8_t* buffer = reinterpret_cast<std::uint8_t*>(1);
-    int size = -1;
-    EXPECT_FALSE(presenter_.CopyFrame(&buffer, &size));
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(size, 0);
+    EXPECT_TRUE(presenter_.CopyFrame().IsNull());
 }
 
 } // namespace

@@ -8,107 +8,86 @@
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
 #include "platform/dialogs.h"
-#include "platform/run_loop.h"
+#include "playback/canvas.h"
 #include "playback/frame_capture.h"
-#include "playback/presenter.h"
 #include "playback/video_source.h"
 #include "res/app_strings.h"
 
 #include <QApplication>
 #include <QPainter>
 
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <variant>
+#include <vector>
 
 namespace {
 
-using tesselon::images::kImageBytes;
-using tesselon::images::kImageStride;
-
 constexpr int kCount = 100;
+constexpr picture::Shape kShape{playback::kCaptureRect.Width(), playback::kCaptureRect.Height(),
+                                playback::kLabelBandRows};
 
 struct Batch {
-    std::vector<std::uint8_t*> buffers;
-    std::vector<int> sizes;
+    std::vector<picture::Picture> pictures;
     QStringList names;
-    int frameWidth = 360;
-    int frameHeight = 240;
-
-    Batch() = default;
-    Batch(const Batch&) = delete;
-    ~Batch() {
-        for (std::uint8_t* buffer : buffers)
-            std::free(buffer);
-    }
+    int frameWidth = kShape.width;
+    int frameHeight = kShape.height;
 };
 
 // Picture i: a colour of its own, its number large, and a frame around it,
 // so that stretching and cropping show.
-std::uint8_t* TestPicture(int number) {
-    auto* buffer = static_cast<std::uint8_t*>(std::calloc(kImageBytes, 1));
-    if (buffer == nullptr)
-        return nullptr;
-    QImage image(buffer, 360, 240, kImageStride, QImage::Format_RGB32);
+picture::Picture TestPicture(int number) {
+    picture::Picture test = picture::Picture::Allocate(kShape);
+    if (!test)
+        return test;
+    QImage image(test.Pixels(), test.Width(), test.Height(), test.Stride(), QImage::Format_RGB32);
     QPainter painter(&image);
     painter.fillRect(image.rect(), QColor::fromHsv((number * 37) % 360, 90, 230));
     painter.setPen(QPen(Qt::black, 3));
     painter.drawRect(image.rect().adjusted(1, 1, -2, -2));
-    painter.drawEllipse(QPoint(180, 120), 100, 100); // a circle shows a squashed picture
+    painter.drawEllipse(image.rect().center(), 100, 100); // a circle shows a squashed picture
     QFont font = painter.font();
     font.setPixelSize(96);
     painter.setFont(font);
     painter.drawText(image.rect(), Qt::AlignCenter, QString::number(number));
-    return buffer;
+    return test;
 }
 
 void FillWithTestPictures(Batch& batch) {
     for (int i = 0; i < kCount; ++i) {
-        batch.buffers.push_back(TestPicture(i));
-        batch.sizes.push_back(batch.buffers.back() != nullptr ? kImageBytes : 0);
+        batch.pictures.push_back(TestPicture(i));
         batch.names.append(QString::number(i * 40));
     }
 }
 
-// The first frames of the video, taken on the presenter's idle turns as the
-// program takes them.
+// The first frames of the video, captured as the program captures them.
 bool FillWithVideoFrames(Batch& batch, const char* path) {
-    QWidget view;
-    view.resize(360, 240);
-    CGameApp presenter;
-    CDShow* capturing = nullptr;
-    const auto captureNext = [&] {
-        if (capturing != nullptr && int(batch.buffers.size()) < kCount) {
-            const playback::CapturedFrame frame = playback::CaptureFrame(presenter, *capturing);
-            batch.buffers.push_back(frame.buffer);
-            batch.sizes.push_back(frame.size);
-            batch.names.append(QString::number(frame.timeMs));
-            if (int(batch.buffers.size()) == kCount)
-                platform::PostQuitMessage(0);
-        }
-        return 0;
-    };
-    if (!presenter.Init(360, 240, 32, &view, captureNext))
+    std::unique_ptr<platform::DisplayDevice> device;
+    if (platform::DisplayDevice::Create(&device) != platform::DD_OK)
         return false;
+    auto made = playback::Canvas::Create(*device, kShape.width, kShape.height);
+    if (!std::holds_alternative<playback::Canvas>(made))
+        return false;
+    playback::Canvas& canvas = std::get<playback::Canvas>(made);
     playback::VideoSourceOptions options;
     options.audio = media::AudioMode::Silent;
     CDShow source(options);
-    if (!source.Open(path, presenter.Device())) {
-        presenter.Release();
+    if (!source.Open(path, device.get()))
         return false;
-    }
     platform::SurfaceDescription format;
     if (source.GetFormat(&format) == platform::DD_OK && format.width > 0) {
         batch.frameWidth = format.width;
         batch.frameHeight = format.height;
     }
     source.Play();
-    source.Render(presenter.Offscreen(), playback::kCaptureRect, CDShow::FetchWait::UntilNextFrame);
-    capturing = &source;
-    presenter.RunMessageLoop();
+    playback::RenderNextFrame(source, canvas, canvas.Rect());
+    for (int i = 0; i < kCount; ++i) {
+        playback::CapturedFrame frame = playback::CaptureFrame(canvas, source, canvas.Rect());
+        batch.pictures.push_back(std::move(frame.picture));
+        batch.names.append(QString::number(frame.timeMs));
+    }
     source.Close();
-    presenter.Release();
     return true;
 }
 
@@ -145,12 +124,15 @@ int main(int argc, char** argv) {
         for (int i = 0; i < kCount; ++i)
             indexes.append(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')));
         dialog = std::make_unique<tesselon::images::CImages4Dlg>(kCount, batch.frameWidth,
-                                                                 batch.frameHeight, indexes);
+                                                                 batch.frameHeight, indexes,
+                                                                 kShape);
     } else {
         dialog = std::make_unique<tesselon::images::CImagesDlg>(kCount, batch.frameWidth,
-                                                                batch.frameHeight, batch.names);
+                                                                batch.frameHeight, batch.names,
+                                                                kShape);
     }
-    for (std::size_t i = 0; i < batch.buffers.size(); ++i)
-        dialog->AddImage(batch.buffers[i], batch.sizes[i]);
+    for (picture::Picture& shown : batch.pictures)
+        if (!dialog->AddImage(shown))
+            std::cerr << "a picture could not be made\n";
     return dialog->exec();
 }

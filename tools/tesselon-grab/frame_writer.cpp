@@ -3,31 +3,15 @@
 #include "images/jpeg_file_writer.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace grab {
 
-namespace {
-
-// Stamps the band into the rows under the frame: its left 360 columns, as the
-// images window stamps them; a wider frame's band is black beyond.
-void StampBand(std::uint8_t* buffer, int width, int height,
-               const tesselon::images::LabelBand& band) {
-    const int columns = std::min(width, tesselon::images::kBandWidth);
-    for (int row = 0; row < tesselon::images::kBandRows; ++row) {
-        std::uint8_t* target = buffer + (static_cast<std::size_t>(height + row) * width) * 4;
-        std::memcpy(target, &band[static_cast<std::size_t>(row) * tesselon::images::kBandWidth],
-                    static_cast<std::size_t>(columns) * 4);
-    }
-}
-
-} // namespace
-
-std::uint64_t PictureHash(const std::uint8_t* pixels, int width, int height) {
+std::uint64_t PictureHash(const picture::Picture& picture) {
     // FNV-1a over 64-bit words, then a final mix: fast enough for a 4K frame
     // per capture, and any changed pixel changes it.
-    const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+    const std::uint8_t* pixels = picture.Pixels();
+    const std::size_t bytes = std::size_t(picture.Stride()) * std::size_t(picture.Height());
     std::uint64_t hash = 0xcbf29ce484222325ull;
     std::size_t i = 0;
     for (; i + 8 <= bytes; i += 8) {
@@ -88,24 +72,23 @@ void FrameWriter::Loop() {
             room_.notify_one();
         }
         Write(job);
-        std::free(job.buffer);
     }
 }
 
 void FrameWriter::Write(WriteJob& job) const {
     FrameRecord& record = *job.record;
     if (job.hash)
-        record.pictureHash = PictureHash(job.buffer, job.width, job.height);
-    int rows = job.height;
+        record.pictureHash = PictureHash(job.picture);
+    int rows = job.picture.Height();
     if (band_) {
-        StampBand(job.buffer, job.width, job.height, *band_);
-        rows += tesselon::images::kBandRows;
+        tesselon::images::StampLabelBand(job.picture, *band_);
+        rows = job.picture.Rows();
     }
     // The writers already run one encode per core: each takes one thread.
     const auto result = tesselon::images::SavePictureAsJpeg(
-        {static_cast<std::uint16_t>(job.width), static_cast<std::uint16_t>(rows), job.buffer,
-         job.path},
+        tesselon::images::SaveJob::Of(job.picture, rows, job.path),
         {nullptr, nullptr, 1, job.comment});
+    job.picture.Reset();
     record.written = result.Written();
     if (!record.written)
         record.error = result.reason;

@@ -7,6 +7,7 @@
 
 #include "grab_report.h"
 #include "images/label_band.h"
+#include "picture/picture.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -21,11 +22,8 @@
 namespace grab {
 
 struct WriteJob {
-    // A presenter's frame copy: width x height pixels, then 16 band rows;
-    // malloc()ed, freed by the writer.
-    std::uint8_t* buffer = nullptr;
-    int width = 0;
-    int height = 0;
+    // A frame copy with its band rows; the writer gives it back once written.
+    picture::Picture picture;
     std::filesystem::path path;
     std::string comment; // for the JPEG comment segment; none when empty
     bool hash = false;   // hash the picture, for the report's repeat check
@@ -35,7 +33,7 @@ struct WriteJob {
 
 class FrameWriter {
 public:
-    // band: stamped into the 16 rows under every frame, which are then
+    // band: stamped into the band rows under every frame, which are then
     // written too; none leaves them out.
     explicit FrameWriter(std::optional<tesselon::images::LabelBand> band);
     ~FrameWriter();
@@ -61,8 +59,8 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// A hash of width x height pixels of a frame copy, for telling repeated
-// pictures apart; never 0.
-std::uint64_t PictureHash(const std::uint8_t* pixels, int width, int height);
+// A hash of the frame rows of a picture, for telling repeated pictures
+// apart; never 0.
+std::uint64_t PictureHash(const picture::Picture& picture);
 
 } // namespace grab

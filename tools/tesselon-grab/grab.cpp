@@ -8,7 +8,7 @@
 #include "video_grab.h"
 
 #include "images/label_band.h"
-#include "platform/dialogs.h"
+#include "playback/frame_capture.h"
 
 #include <csignal>
 #include <filesystem>
@@ -138,16 +138,17 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
         errors << why << '\n';
         return kExitSomeFailed;
     }
-    platform::ScriptedDialogs dialogs; // message boxes become lines of output
     std::optional<tesselon::images::LabelBand> band;
     if (settings.label)
-        band = tesselon::images::RenderLabelBand(QString::fromStdString(*settings.label));
+        band = tesselon::images::RenderLabelBand(QString::fromStdString(*settings.label),
+                                                 playback::kCaptureRect.Width(),
+                                                 playback::kLabelBandRows);
     const int videoCount = static_cast<int>(settings.videos.size());
     std::optional<ProgressLine> progress;
     if (progressStyle != ProgressStyle::None)
         progress.emplace(errors, progressStyle == ProgressStyle::InPlace, videoCount,
                          settings.count);
-    GrabContext context{settings, *names, band, dialogs, progress ? &*progress : nullptr};
+    GrabContext context{settings, *names, band, progress ? &*progress : nullptr};
 
     Report report;
     bool clean = true;

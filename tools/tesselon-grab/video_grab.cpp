@@ -7,19 +7,17 @@
 #include "progress_line.h"
 #include "source_digest.h"
 
-#include "platform/dialogs.h"
-#include "platform/run_loop.h"
+#include "picture/picture.h"
+#include "playback/canvas.h"
 #include "playback/frame_capture.h"
-#include "playback/presenter.h"
 #include "playback/video_source.h"
-
-#include <QWidget>
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <thread>
+#include <functional>
+#include <tuple>
+#include <variant>
 
 namespace grab {
 
@@ -29,8 +27,6 @@ namespace fs = std::filesystem;
 
 // A pick this close ahead is reached by decoding on; further, by seeking.
 constexpr media::StreamTime kStepSpan = media::kStreamUnitsPerSecond;
-// The largest picture side: the decoder's limit.
-constexpr int kMaxSide = 16384;
 
 std::string PictureTypeName(char type) {
     switch (type) {
@@ -95,9 +91,9 @@ std::string NothingFrom(std::int32_t startMs) {
 // explicit --count allows. A frame that is the first after several multiples
 // is taken once. False when no frame lies where sampling begins.
 template <typename Take>
-bool TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, platform::Rect rect,
-                 Take take) {
-    platform::Surface* target = presenter.Offscreen();
+bool TakeSampled(const Settings& settings, playback::Canvas& canvas, CDShow& source, Take take) {
+    platform::Surface* target = canvas.Surface();
+    const platform::Rect rect = canvas.Rect();
     const media::StreamTime start = playback::MillisecondsToStreamTime(settings.startMs);
     const auto& interval = settings.interval;
     const media::StreamTime first =
@@ -106,7 +102,7 @@ bool TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, 
     if (result == media::StepResult::AtEnd)
         return false;
     for (int taken = 0; result == media::StepResult::Frame && InterruptingSignal() == 0;) {
-        take(playback::CopyShownFrame(presenter, source));
+        take(playback::CopyShownFrame(canvas, source));
         if (++taken == settings.count && settings.countGiven)
             return true;
         const media::StreamTime shown = source.ShownTime();
@@ -129,12 +125,25 @@ bool TakeSampled(const Settings& settings, CGameApp& presenter, CDShow& source, 
     return true;
 }
 
-std::string NewMessages(const platform::ScriptedDialogs& dialogs, std::size_t from) {
-    std::string text;
-    const auto messages = dialogs.Messages();
-    for (std::size_t i = from; i < messages.size(); ++i)
-        text += ": " + messages[i].text.toStdString();
-    return text;
+// Every frame from the start on, as the capture batch takes them: consecutive,
+// the video restarting at its end. False when no frame lies at the start.
+template <typename Take>
+bool TakeConsecutive(const Settings& settings, playback::Canvas& canvas, CDShow& source,
+                     Take take) {
+    source.Play();
+    if (settings.startMs > 0)
+        source.SeekMs(settings.startMs);
+    source.Render(canvas.Surface(), canvas.Rect(), CDShow::FetchWait::UntilNextFrame);
+    // A stream that ends at once holds no frame there: nothing is taken,
+    // rather than a picture the video does not hold.
+    if (!source.IsPlaying())
+        return false;
+    // The report and the comment segments give every frame's number.
+    if (settings.report || settings.provenance)
+        source.WaitForFrameNumbers();
+    for (int i = 0; i < settings.count && InterruptingSignal() == 0; ++i)
+        take(playback::CaptureFrame(canvas, source, canvas.Rect()));
+    return true;
 }
 
 } // namespace
@@ -150,14 +159,16 @@ std::pair<int, int> OutputSize(const Settings& settings, int width, int height,
     else if (sampleAspect.num > 0 && sampleAspect.num < sampleAspect.den)
         h = h * static_cast<double>(sampleAspect.den) / static_cast<double>(sampleAspect.num);
     const auto side = [](double value) {
-        return static_cast<int>(std::clamp(std::lround(value), 1l, static_cast<long>(kMaxSide)));
+        return static_cast<int>(
+            std::clamp(std::lround(value), 1l, static_cast<long>(picture::kMaxSide)));
     };
     return {side(w), side(h)};
 }
 
-VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
-    const Settings& settings = context.settings;
-    VideoRecord record;
+namespace {
+
+// The file as it lies on disk: its size, and its digest for the report.
+void DescribeFile(const fs::path& video, const Settings& settings, VideoRecord& record) {
     record.path = video.string();
     std::error_code error;
     if (const auto bytes = fs::file_size(video, error); !error)
@@ -165,40 +176,120 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     // A pipe is not read here: it would block without a writer, or be used up.
     if (settings.report && fs::is_regular_file(video, error))
         record.sha256 = Sha256OfFile(video).value_or("");
+}
 
-    const std::size_t messagesBefore = context.dialogs.Messages().size();
+// The video stream as the file describes it, and the size written.
+void DescribeVideo(const media::VideoFormat& format, const Settings& settings,
+                   VideoRecord& record) {
+    record.codec = format.codec;
+    record.width = format.width;
+    record.height = format.height;
+    record.sampleAspect = Reduced(format.sampleAspect.num, format.sampleAspect.den);
+    record.displayAspect = DisplayAspect(format.width, format.height, record.sampleAspect);
+    std::tie(record.outputWidth, record.outputHeight) =
+        OutputSize(settings, format.width, format.height, record.sampleAspect);
+}
+
+playback::VideoSourceOptions SourceOptions(const Settings& settings) {
     playback::VideoSourceOptions options;
     options.audio = media::AudioMode::Silent;
     // Nothing steps back here: no memory for recent frames beyond the newest.
     options.frameCacheBytes = 0;
     if (!settings.paced)
         options.timeSource = std::make_shared<media::FreeRunningTimeSource>();
-    // The source's own device: the presenter is sized after the video is known.
+    return options;
+}
+
+// Names, records and hands to the writer every frame taken from one video.
+class FrameTaker {
+public:
+    FrameTaker(const fs::path& video, const fs::path& folder, const media::Ratio& timeBase,
+               GrabContext& context)
+        : video_(video)
+        , folder_(folder)
+        , timeBase_(timeBase)
+        , context_(context)
+        , used_(context.usedNames[folder])
+        , writer_(context.band) {}
+
+    void operator()(playback::CapturedFrame frame) {
+        FrameRecord& record = frames_.emplace_back();
+        DescribeFrame(frame, timeBase_, record);
+        const NameValues values{video_.stem().string(), frame.timeMs, frame.time / 10,
+                                frame.number,           index_++,     context_.settings.count};
+        const std::optional<std::string> base = context_.names.Expand(values);
+        if (context_.progress)
+            context_.progress->Frame();
+        if (!base) {
+            record.error = "its frame number is not known";
+            return;
+        }
+        const fs::path path = folder_ / (used_.Unique(*base) + ".JPG");
+        record.file = path.string();
+        Write(std::move(frame.picture), path, record);
+    }
+
+    // Waits for the writer; the records of every frame taken.
+    std::vector<FrameRecord> Finish() {
+        writer_.Finish();
+        return {std::make_move_iterator(frames_.begin()), std::make_move_iterator(frames_.end())};
+    }
+    int Taken() const { return static_cast<int>(frames_.size()); }
+
+private:
+    void Write(picture::Picture picture, const fs::path& path, FrameRecord& record) {
+        const Settings& settings = context_.settings;
+        if (!picture) {
+            record.error = "out of memory";
+        } else if (settings.skipExisting && fs::exists(path)) {
+            record.skipped = true;
+            if (settings.report)
+                record.pictureHash = PictureHash(picture);
+        } else {
+            const std::string comment =
+                settings.provenance ? Provenance(video_, record) : std::string();
+            writer_.Add({std::move(picture), path, comment, settings.report.has_value(), &record});
+        }
+    }
+
+    const fs::path& video_;
+    const fs::path folder_;
+    const media::Ratio timeBase_;
+    GrabContext& context_;
+    playback::NameMaker& used_;
+    std::deque<FrameRecord> frames_; // writers fill records in place while more are added
+    FrameWriter writer_;
+    int index_ = 0;
+};
+
+} // namespace
+
+VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
+    const Settings& settings = context.settings;
+    VideoRecord record;
+    DescribeFile(video, settings, record);
     std::unique_ptr<platform::DisplayDevice> device;
-    platform::DisplayDevice::Create(&device);
-    CDShow source(options);
+    if (platform::DisplayDevice::Create(&device) != platform::DD_OK) {
+        record.error = "cannot set up playback: no display device";
+        return record;
+    }
+    CDShow source(SourceOptions(settings));
     if (playback::OpenResult opened = source.Open(video, device.get()); !opened) {
         record.error = std::move(opened.cause);
         return record;
     }
     const media::VideoFormat format = source.Format();
-    record.codec = format.codec;
-    record.width = format.width;
-    record.height = format.height;
-    record.sampleAspect = Reduced(format.sampleAspect.num, format.sampleAspect.den);
-    record.displayAspect = DisplayAspect(format.width, format.height, record.sampleAspect);
-    const auto [width, height] =
-        OutputSize(settings, format.width, format.height, record.sampleAspect);
-    record.outputWidth = width;
-    record.outputHeight = height;
-    const platform::Rect rect{0, 0, width, height};
-
-    const bool needNumbers = context.names.UsesFrameNumbers();
-    if (needNumbers && !source.WaitForFrameNumbers()) {
+    DescribeVideo(format, settings, record);
+    auto made = playback::Canvas::Create(*device, record.outputWidth, record.outputHeight);
+    if (const auto* why = std::get_if<std::string>(&made)) {
+        record.error = "cannot set up playback: " + *why;
+        return record;
+    }
+    playback::Canvas& canvas = std::get<playback::Canvas>(made);
+    if (context.names.UsesFrameNumbers() && !source.WaitForFrameNumbers()) {
         record.error = "its frames could not be counted, which {frame} needs";
         return record;
     }
-
     // Made only for a video that opened, and before any frame is decoded.
     fs::path folder = settings.outputDirectory;
     if (settings.perVideo) {
@@ -208,98 +299,19 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
             return record;
         }
     }
-    playback::NameMaker& used = context.usedNames[folder];
 
-    std::deque<FrameRecord> frames; // writers fill records in place while more are added
-    FrameWriter writer(context.band);
-    int index = 0;
-    const auto take = [&](playback::CapturedFrame frame) {
-        FrameRecord& frameRecord = frames.emplace_back();
-        DescribeFrame(frame, format.timeBase, frameRecord);
-        const NameValues values{video.stem().string(), frame.timeMs, frame.time / 10,
-                                frame.number,          index++,      settings.count};
-        const std::optional<std::string> base = context.names.Expand(values);
-        if (context.progress)
-            context.progress->Frame();
-        if (!base) {
-            frameRecord.error = "its frame number is not known";
-        } else {
-            const fs::path path = folder / (used.Unique(*base) + ".JPG");
-            frameRecord.file = path.string();
-            if (frame.buffer == nullptr) {
-                frameRecord.error = "out of memory";
-            } else if (settings.skipExisting && fs::exists(path)) {
-                frameRecord.skipped = true;
-                if (settings.report)
-                    frameRecord.pictureHash = PictureHash(frame.buffer, width, height);
-            } else {
-                const std::string comment =
-                    settings.provenance ? Provenance(video, frameRecord) : std::string();
-                writer.Add({std::exchange(frame.buffer, nullptr), width, height, path, comment,
-                            settings.report.has_value(), &frameRecord});
-            }
-        }
-        std::free(frame.buffer);
-    };
-
-    QWidget view;
-    view.resize(width, height);
-    CGameApp presenter;
-    std::thread worker;
-    bool startFound = true; // set by the worker, read after it is joined
-    CDShow* sourceForWorker = nullptr;
-    const auto startWorker = [&] {
-        if (!worker.joinable() && sourceForWorker) {
-            worker = std::thread([&] {
-                if (settings.Sampling()) {
-                    source.WaitForFrameNumbers();
-                    startFound = TakeSampled(settings, presenter, source, rect, take);
-                } else {
-                    // The report and the comment segments give every frame's number.
-                    if (settings.report || settings.provenance)
-                        source.WaitForFrameNumbers();
-                    for (int i = 0; i < settings.count && InterruptingSignal() == 0; ++i)
-                        take(playback::CaptureFrame(presenter, source, {rect, false}));
-                }
-                platform::PostQuitMessage(0);
-            });
-        }
-        platform::ReportIdle(); // the idle turns stand aside while the worker runs
-        return 0;
-    };
-    if (!presenter.Init(width, height, 32, &view, startWorker)) {
-        record.error = "cannot set up playback" + NewMessages(context.dialogs, messagesBefore);
-        source.Close();
-        presenter.Release();
-        return record;
+    FrameTaker take(video, folder, format.timeBase, context);
+    bool startFound = false;
+    if (settings.Sampling()) {
+        source.WaitForFrameNumbers();
+        startFound = TakeSampled(settings, canvas, source, std::ref(take));
+    } else {
+        startFound = TakeConsecutive(settings, canvas, source, std::ref(take));
     }
-    if (!settings.Sampling()) {
-        // Start where asked and fetch the first frame there, as an idle turn would.
-        source.Play();
-        if (settings.startMs > 0)
-            source.SeekMs(settings.startMs);
-        source.Render(presenter.Offscreen(), rect, CDShow::FetchWait::UntilNextFrame);
-        // A stream that ends at once holds no frame there: nothing is taken,
-        // rather than a picture the video does not hold.
-        if (!source.IsPlaying()) {
-            record.error = NothingFrom(settings.startMs);
-            source.Close();
-            presenter.Release();
-            return record;
-        }
-    }
-    source.SetRenderEnabled(false);
-    sourceForWorker = &source;
-    presenter.RunMessageLoop();
-    if (worker.joinable()) // a loop that quit before its first idle turn started none
-        worker.join();
-    writer.Finish();
+    record.frames = take.Finish();
     record.interrupted = InterruptingSignal() != 0 &&
-                         (settings.Sampling() || static_cast<int>(frames.size()) < settings.count);
+                         (settings.Sampling() || take.Taken() < settings.count);
     source.Close();
-    presenter.Release();
-    record.frames.assign(std::make_move_iterator(frames.begin()),
-                         std::make_move_iterator(frames.end()));
     if (!startFound)
         record.error = NothingFrom(settings.startMs);
     const std::optional<std::int64_t> numberStep =

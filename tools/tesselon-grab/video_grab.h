@@ -13,10 +13,6 @@
 #include <map>
 #include <optional>
 
-namespace platform {
-class ScriptedDialogs;
-}
-
 namespace grab {
 
 class ProgressLine;
@@ -27,8 +23,6 @@ struct GrabContext {
     const NameTemplate& names;
     // The label band, rendered once on the user-interface thread.
     const std::optional<tesselon::images::LabelBand>& band;
-    // Message boxes of opening and set-up become the video's error.
-    platform::ScriptedDialogs& dialogs;
     ProgressLine* progress = nullptr;
     // Names used so far, per folder: videos that share a folder never
     // overwrite each other's files.
@@ -37,7 +31,7 @@ struct GrabContext {
     playback::NameMaker perVideoFolders{};
 };
 
-// Grabs one video; needs a QApplication on the calling thread. The record
+// Grabs one video on the calling thread, with no window. The record
 // holds every frame taken, written or not, and the video's error when it
 // could not be grabbed at all, its frames' checks marked.
 VideoRecord GrabVideo(const std::filesystem::path& video, GrabContext& context);
