@@ -28,8 +28,8 @@ public:
     // Appends the low `count` bits of `value`, most significant first; every
     // completed 0xFF byte is followed by a stuffed 0x00 (ISO/IEC 10918-1 F.1.2.3).
     // A count of 0 throws EJpegFatal "Internal Error - Invalid Bit Count"; a
-    // count above 32 writes leading 0-bits. Inline: the output pass writes
-    // every code through here.
+    // count above 32 writes leading 0-bits. The output pass codes through
+    // EntropyCoder, which hands its last partial byte over here.
     void WriteBits(std::uint32_t value, std::uint32_t count) {
         if (count == 0 || count > 32) [[unlikely]] {
             WriteBitsOutsideOneToThirtyTwo(value, count);

@@ -20,9 +20,10 @@ struct HuffmanCode {
     std::uint8_t length = 0;
 };
 
-// One DC or AC table. Per scan: ResetCounts, CountSymbol during the
-// statistics pass, BuildCodes, WriteTableBody in the DHT segment, then
-// LookupCode during the output pass. Fixed-size members only, no allocation.
+// One DC or AC table. Per scan: ResetCounts, AddCounts with the counts of
+// the statistics pass, BuildCodes, WriteTableBody in the DHT segment, then
+// LookupCode for each value before the output pass. Fixed-size members only,
+// no allocation.
 class HuffmanCodeTable {
 public:
     static constexpr std::uint32_t kSymbolCount = 256;
@@ -34,9 +35,9 @@ public:
 
     // Counts of symbols 0 to 255 become 0, the reserved symbol's 1; clears built.
     void ResetCounts();
-    // Throws EJpegFatal "INTERNAL ERROR - Huffman Code sizes already found"
-    // after BuildCodes, EJpegIndexOutOfRange for a symbol above 255. Inline:
-    // the statistics pass calls it for every symbol.
+    // Counts one occurrence of symbol. Throws EJpegFatal "INTERNAL ERROR -
+    // Huffman Code sizes already found" after BuildCodes, EJpegIndexOutOfRange
+    // for a symbol above 255.
     void CountSymbol(std::uint32_t symbol) {
         if (built_ || symbol >= kSymbolCount) [[unlikely]] {
             RefuseCount();

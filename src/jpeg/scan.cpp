@@ -141,7 +141,7 @@ private:
 };
 
 // Before coding unit `unitIndex`: the marker and predictor reset of E.1.4
-// when an interval ends there. The stream has room for the marker.
+// when an interval ends there. Makes room for the marker itself.
 void RestartIfDue(std::uint32_t interval, std::uint64_t unitIndex,
                   std::array<std::int32_t, 3>& predictors, SymbolStream& stream) {
     if (interval != 0 && unitIndex != 0 && unitIndex % interval == 0) {

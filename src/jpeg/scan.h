@@ -1,6 +1,8 @@
 // One scan of the JPEG writer: the restart interval, the Huffman tables built
-// for this scan alone, the scan header and the entropy-coded data, each unit
-// walked twice in the same order (a statistics pass, then an output pass).
+// for this scan alone, the scan header and the entropy-coded data. Each unit
+// is walked once: the statistics pass counts its symbols and records them in
+// a symbol stream, and the output pass replays that stream with the codes of
+// the tables built from the counts, so the two passes cannot disagree.
 #pragma once
 
 #include "jpeg/bit_output.h"

@@ -5,9 +5,9 @@
 // added first is dropped first; the newest frame is always kept.
 //
 // Thread-safe: the video decoder thread adds the frames it decodes before a
-// step's target while the fetching thread looks frames up. A place can be
-// reserved for a frame still being converted: it counts as cached, and using
-// it waits until it is filled.
+// step's target while a fetching thread adds the frames it hands over and
+// looks frames up. A place can be reserved for a frame still being
+// converted: it counts as cached, and using it waits until it is filled.
 #pragma once
 
 #include "media/pacing_clock.h"

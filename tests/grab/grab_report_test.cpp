@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <random>
 
 namespace {
@@ -183,6 +184,127 @@ TEST(ReportJson, IsValidJsonWithExactIntegersAndRecomputedTotals) {
     const auto none = grab::ParseJsonReport(grab::ToJson(Report{}), error);
     ASSERT_TRUE(none) << error;
     EXPECT_TRUE(none->videos.empty());
+}
+
+// Reports of earlier runs are compared and merged with new ones, so the text
+// stays as it was: a video's fields one to a line, each frame and each totals
+// on one line, keys in this order. A JSON library's pretty printer gives none
+// of this layout.
+TEST(ReportJson, KeepsTheLayoutOfEarlierReports) {
+    VideoRecord opened;
+    opened.path = "a.mp4";
+    opened.bytes = 10;
+    opened.sha256 = "ab";
+    opened.codec = "h264";
+    opened.width = opened.height = 2;
+    opened.displayAspect = {1, 1};
+    opened.outputWidth = 360;
+    opened.outputHeight = 240;
+    FrameRecord frame = Frame("0.JPG", {0, 1}, 0);
+    frame.keyFrame = true;
+    frame.pictureType = "I";
+    opened.frames = {frame};
+    VideoRecord unopened;
+    unopened.path = "b.mp4";
+    unopened.error = "no such file";
+    EXPECT_EQ(grab::ToJson(Report{{opened, unopened}}), R"({
+  "tool": "tesselon-grab",
+  "videos": [
+    {
+      "path": "a.mp4",
+      "bytes": 10,
+      "sha256": "ab",
+      "codec": "h264",
+      "width": 2,
+      "height": 2,
+      "sampleAspect": "1",
+      "displayAspect": "1",
+      "outputWidth": 360,
+      "outputHeight": 240,
+      "error": "",
+      "interrupted": false,
+      "frames": [
+        {"file": "0.JPG", "time": "0", "ms": 0, "frame": 0, "keyFrame": true, "pictureType": "I", "written": true, "skipped": false, "error": "", "gap": false, "repeat": false, "irregularStep": false}
+      ],
+      "totals": {"videos": 1, "videosFailed": 0, "videosInterrupted": 0, "framesWritten": 1, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
+    },
+    {
+      "path": "b.mp4",
+      "bytes": null,
+      "sha256": "",
+      "codec": "",
+      "width": 0,
+      "height": 0,
+      "sampleAspect": "1",
+      "displayAspect": "0",
+      "outputWidth": 0,
+      "outputHeight": 0,
+      "error": "no such file",
+      "interrupted": false,
+      "frames": [],
+      "totals": {"videos": 1, "videosFailed": 1, "videosInterrupted": 0, "framesWritten": 0, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
+    }
+  ],
+  "totals": {"videos": 2, "videosFailed": 1, "videosInterrupted": 0, "framesWritten": 1, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
+}
+)");
+    EXPECT_EQ(grab::ToJson(Report{}), R"({
+  "tool": "tesselon-grab",
+  "videos": [],
+  "totals": {"videos": 0, "videosFailed": 0, "videosInterrupted": 0, "framesWritten": 0, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
+}
+)");
+}
+
+// Numbers in their shortest form that reads back the same, a whole number
+// without ".0"; control characters as \u escapes; each byte that is not part
+// of well-formed UTF-8 as its own lone surrogate, which our reader maps back.
+TEST(ReportJson, WritesNumbersAndNamesAsEarlierReports) {
+    const struct {
+        double ms;
+        std::string written;
+    } numbers[] = {
+        {0, "0"},
+        {40, "40"},
+        {1001.0 / 30, "33.36666666666667"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {0.0001, "1e-04"},
+        {1e21, "1e+21"},
+        {-0.0, "-0"},
+        {std::numeric_limits<double>::infinity(), "null"},
+    };
+    for (const auto& number : numbers) {
+        VideoRecord video;
+        video.frames = {Frame("f", {0, 1}, 0)};
+        video.frames[0].ms = number.ms;
+        EXPECT_NE(grab::ToJson(Report{{video}}).find(", \"ms\": " + number.written + ", "),
+                  std::string::npos)
+            << number.written;
+    }
+    const struct {
+        std::string name;
+        std::string written;
+    } names[] = {
+        {"\b\f\n\r\t\x01\x1f", "\\u0008\\u000c\\n\\r\\t\\u0001\\u001f"},
+        {"\"\\/\x7f", "\\\"\\\\/\x7f"},
+        {"Vid\xC3\xA9o \xF0\x9F\x8E\xAC", "Vid\xC3\xA9o \xF0\x9F\x8E\xAC"},
+        {"caf\xE9", "caf\\udce9"},
+        {"\xC0\xAF", "\\udcc0\\udcaf"},                       // an overlong "/"
+        {"\xED\xA0\x80", "\\udced\\udca0\\udc80"},            // an encoded surrogate
+        {"\xF4\x90\x80\x80", "\\udcf4\\udc90\\udc80\\udc80"}, // past U+10FFFF
+        {"\xE2\x82", "\\udce2\\udc82"},                       // cut short
+    };
+    for (const auto& name : names) {
+        VideoRecord video;
+        video.path = name.name;
+        const std::string json = grab::ToJson(Report{{video}});
+        EXPECT_NE(json.find("\"path\": \"" + name.written + "\",\n"), std::string::npos)
+            << name.written;
+        std::string error;
+        const auto back = grab::ParseJsonReport(json, error);
+        ASSERT_TRUE(back) << error;
+        EXPECT_EQ(back->videos.at(0).path, name.name) << name.written;
+    }
 }
 
 TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {

@@ -18,8 +18,9 @@ namespace grab {
 
 namespace {
 
-// ---- JSON writing. Written by hand: the fields keep their order, frames fit
-// one to a line, and 64-bit integers are never routed through a double.
+// ---- JSON writing. Written by hand (see report_json.h): the fields keep
+// their order, frames fit one to a line, and 64-bit integers are never routed
+// through a double.
 
 // The length of the well-formed UTF-8 sequence at the start of text, or 0:
 // no overlong forms, no surrogates, nothing past U+10FFFF (RFC 3629).
@@ -245,7 +246,8 @@ void AppendVideo(std::string& out, const VideoRecord& video) {
 }
 
 // ---- JSON reading, through Qt's parser, which keeps integers of up to 64
-// bits exact.
+// bits exact and takes the lone surrogates the writer puts for bytes that
+// are not UTF-8.
 
 class JsonReader {
 public:
