@@ -2,6 +2,7 @@
 
 #include "media/asx_redirector.h"
 #include "media/duration_probe.h"
+#include "picture/picture.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,8 +18,6 @@ namespace media {
 namespace {
 
 constexpr int kMaxRedirections = 4;
-// The largest frame side decoded; surfaces are limited to the same.
-constexpr int kMaxVideoSide = 16384;
 // Packets read at most to find the first frame's time when opening.
 constexpr int kFirstFramePacketLimit = 1000;
 
@@ -92,7 +91,7 @@ OpenResult OpenedFile::Open(const std::filesystem::path& path, AudioMode audioMo
         return result;
     // A size no sample surface can take (damaged headers) is left to the
     // caller to refuse; nothing is decoded for it.
-    if (width <= 0 || height <= 0 || width > kMaxVideoSide || height > kMaxVideoSide)
+    if (width <= 0 || height <= 0 || width > picture::kMaxSide || height > picture::kMaxSide)
         return {};
     OpenAudio(audioMode);
     decodable = true;
