@@ -138,29 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const grab::Settings& settings) {
                      return settings.count == 5 && settings.countGiven;
                  }},
-        SameCase{"Start",
-                 {"--start", "1.5", "v", "o"},
-                 {"--start=1.5", "v", "o"},
-                 [](const grab::Settings& settings) {
-                     return settings.startMs == 1500;
-                 }},
-        SameCase{"Every",
-                 {"--every", "3", "v", "o"},
-                 {"--every=3", "v", "o"},
-                 [](const grab::Settings& settings) {
-                     return settings.every == 3 && settings.Sampling();
-                 }},
         SameCase{"Interval",
                  {"--interval", "0.5", "v", "o"},
                  {"--interval=0.5", "v", "o"},
                  [](const grab::Settings& settings) {
                      return settings.interval == 5'000'000;
-                 }},
-        SameCase{"Size",
-                 {"--size", "64x48", "v", "o"},
-                 {"--size=64x48", "v", "o"},
-                 [](const grab::Settings& settings) {
-                     return settings.width == 64 && settings.height == 48;
                  }},
         SameCase{"LabelHoldingEquals",
                  {"--label", "a=b", "v", "o"},
@@ -173,24 +155,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--out=dir", "v"},
                  [](const grab::Settings& settings) {
                      return settings.outputDirectory == "dir";
-                 }},
-        SameCase{"Name",
-                 {"--name", "{src}-{i}", "v", "o"},
-                 {"--name={src}-{i}", "v", "o"},
-                 [](const grab::Settings& settings) {
-                     return settings.nameTemplate == "{src}-{i}";
-                 }},
-        SameCase{"Report",
-                 {"--report", "-", "v", "o"},
-                 {"--report=-", "v", "o"},
-                 [](const grab::Settings& settings) {
-                     return settings.report == "-";
-                 }},
-        SameCase{"MergeOutput",
-                 {"--merge-output", "all.json", "a.json"},
-                 {"--merge-output=all.json", "a.json"},
-                 [](const grab::Settings& settings) {
-                     return settings.mergeOutputReplaces;
                  }},
         SameCase{"AbbreviatedName",
                  {"--merge-r", "all.json", "a.json"},

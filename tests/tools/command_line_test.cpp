@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,8 @@ std::string PathOf(Program program) {
 struct LineCase {
     const char* name;
     Program program;
-    std::vector<std::string> arguments;
+    // The arguments, separated by spaces.
+    const char* line;
     int status;
     // Text each stream must hold; none: the stream stays empty.
     std::optional<std::string> out;
@@ -79,10 +81,10 @@ void WriteTinyBmp(const fs::path& path) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), 58);
 }
 
-Finished RunIn(const fs::path& folder, const std::string& program,
-               const std::vector<std::string>& arguments) {
+Finished RunIn(const fs::path& folder, const std::string& program, const std::string& line) {
     std::string command = "(cd " + Quoted(folder) + " && " + program;
-    for (const std::string& argument : arguments)
+    std::istringstream words(line);
+    for (std::string argument; words >> argument;)
         command += " " + Quoted(argument);
     // In parentheses: RunShell sends the group's standard error to its output.
     command += " >" + Quoted(folder / "stdout.txt") + " 2>" + Quoted(folder / "stderr.txt") + ")";
@@ -111,7 +113,7 @@ TEST_P(CommandLineTest, AnswersWithItsStatusOnTheRightStream) {
     TemporaryFolder folder("tesselon-command-line");
     WriteTinyBmp(folder.Path() / "in.bmp");
     WriteTinyBmp(folder.Path() / "--x.bmp");
-    const Finished run = RunIn(folder.Path(), program, line.arguments);
+    const Finished run = RunIn(folder.Path(), program, line.line);
     EXPECT_EQ(run.status, line.status);
     ExpectStream(run.out, line.out, "standard output");
     ExpectStream(run.errors, line.errors, "standard error");
@@ -126,150 +128,52 @@ const std::string kJpegVersion = std::string("tesselon-jpeg (Tesselon) ") + kVer
 const std::string kGrabVersion = std::string("tesselon-grab (Tesselon) ") + kVersion + "\n";
 const std::string kProgramVersion = std::string("Tesselon ") + kVersion + "\n";
 constexpr std::nullopt_t kEmpty = std::nullopt;
+constexpr Program kJpeg = Program::kJpeg;
+constexpr Program kGrab = Program::kGrab;
+constexpr Program kTesselon = Program::kTesselon;
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CommandLineTest,
     ::testing::Values(
         // --help and --version: standard output, status 0.
-        LineCase{"JpegHelp", Program::kJpeg, {"--help"}, 0, "Usage: tesselon-jpeg", kEmpty},
-        LineCase{"JpegShortHelp", Program::kJpeg, {"-h"}, 0, "Usage: tesselon-jpeg", kEmpty},
-        LineCase{"JpegVersion", Program::kJpeg, {"--version"}, 0, kJpegVersion, kEmpty},
-        LineCase{"GrabHelp", Program::kGrab, {"--help"}, 0, "usage: tesselon-grab", kEmpty},
-        LineCase{"GrabShortHelp", Program::kGrab, {"-h"}, 0, "--version", kEmpty},
-        LineCase{"GrabVersion", Program::kGrab, {"--version"}, 0, kGrabVersion, kEmpty},
-        LineCase{"ProgramHelp", Program::kTesselon, {"--help"}, 0, "Usage: tesselon", kEmpty},
-        LineCase{"ProgramShortHelp", Program::kTesselon, {"-h"}, 0, "--version", kEmpty},
-        LineCase{"ProgramVersion", Program::kTesselon, {"--version"}, 0, kProgramVersion, kEmpty},
-        LineCase{"ProgramVersionAmongQtOptions",
-                 Program::kTesselon,
-                 {"-platform", "offscreen", "--vers"},
-                 0,
-                 kProgramVersion,
-                 kEmpty},
-        // An unknown option: standard error, status 2.
-        LineCase{"JpegUnknown",
-                 Program::kJpeg,
-                 {"--frobnicate", "in.bmp", "out.jpg"},
-                 2,
-                 kEmpty,
+        LineCase{"JpegHelp", kJpeg, "-h", 0, "Usage: tesselon-jpeg", kEmpty},
+        LineCase{"JpegVersion", kJpeg, "--version", 0, kJpegVersion, kEmpty},
+        LineCase{"GrabHelp", kGrab, "--help", 0, "usage: tesselon-grab", kEmpty},
+        LineCase{"GrabVersion", kGrab, "--version", 0, kGrabVersion, kEmpty},
+        LineCase{"ProgramHelp", kTesselon, "-h", 0, "Usage: tesselon", kEmpty},
+        LineCase{"ProgramVersionAmongQtOptions", kTesselon, "-platform offscreen --vers", 0,
+                 kProgramVersion, kEmpty},
+        // An unknown option, or a value for an option that takes none: status 2.
+        LineCase{"JpegUnknown", kJpeg, "--frobnicate in.bmp out.jpg", 2, kEmpty,
                  "unknown option '--frobnicate'"},
-        LineCase{"GrabUnknown",
-                 Program::kGrab,
-                 {"--frobnicate=1", "v.mp4", "out"},
-                 2,
-                 kEmpty,
+        LineCase{"JpegValueForHelp", kJpeg, "--help=yes", 2, kEmpty, "unknown option '--help=yes'"},
+        LineCase{"GrabUnknown", kGrab, "--frobnicate=1 v.mp4 out", 2, kEmpty,
                  "unknown option --frobnicate=1"},
-        LineCase{
-            "ProgramUnknown", Program::kTesselon, {"--bogus"}, 2, kEmpty, "unknown option --bogus"},
-        LineCase{"ProgramUnknownLetter", Program::kTesselon, {"-x"}, 2, kEmpty, "-x"},
-        LineCase{"JpegValueForHelp", Program::kJpeg, {"--help=yes"}, 2, kEmpty, "--help=yes"},
-        LineCase{"GrabValueForHelp", Program::kGrab, {"--help=yes"}, 2, kEmpty, "--help=yes"},
-        LineCase{
-            "ProgramValueForHelp", Program::kTesselon, {"--help=yes"}, 2, kEmpty, "--help=yes"},
+        LineCase{"ProgramUnknown", kTesselon, "--bogus", 2, kEmpty, "unknown option --bogus"},
         // A value missing at the end of the line: status 2.
-        LineCase{"JpegMissingValue",
-                 Program::kJpeg,
-                 {"in.bmp", "out.jpg", "--quality"},
-                 2,
-                 kEmpty,
+        LineCase{"JpegMissingValue", kJpeg, "in.bmp out.jpg --quality", 2, kEmpty,
                  "missing value for --quality"},
-        LineCase{"GrabMissingValue",
-                 Program::kGrab,
-                 {"v.mp4", "out", "--cou"},
-                 2,
-                 kEmpty,
+        LineCase{"GrabMissingValue", kGrab, "v.mp4 out --cou", 2, kEmpty,
                  "--count needs a whole number of frames"},
         // A bad value, in either form: status 2, before any file is read.
-        LineCase{"JpegQuality0",
-                 Program::kJpeg,
-                 {"--quality", "0", "in.bmp", "out.jpg"},
-                 2,
-                 kEmpty,
+        LineCase{"JpegQuality0", kJpeg, "--quality 0 none.bmp out.jpg", 2, kEmpty,
                  "Value out of range"},
-        LineCase{"JpegQuality101",
-                 Program::kJpeg,
-                 {"--quality=101", "none.bmp", "out.jpg"},
-                 2,
-                 kEmpty,
-                 "Value out of range"},
-        LineCase{"JpegSampling5",
-                 Program::kJpeg,
-                 {"--sampling=5x1", "in.bmp", "out.jpg"},
-                 2,
-                 kEmpty,
-                 "Value out of range"},
-        LineCase{"JpegScanTwice",
-                 Program::kJpeg,
-                 {"--scans=6,12", "in.bmp", "out.jpg"},
-                 2,
-                 kEmpty,
+        LineCase{"JpegScanTwice", kJpeg, "--scans=6,12 in.bmp out.jpg", 2, kEmpty,
                  "Component in more than one scan"},
-        LineCase{"JpegScanMissing",
-                 Program::kJpeg,
-                 {"--scans", "2,4", "in.bmp", "out.jpg"},
-                 2,
-                 kEmpty,
-                 "Not all components specified in scans"},
-        LineCase{"GrabCount0",
-                 Program::kGrab,
-                 {"--count", "0", "v.mp4", "out"},
-                 2,
-                 kEmpty,
-                 "--count needs a whole number of frames"},
-        LineCase{"GrabCount0WithEquals",
-                 Program::kGrab,
-                 {"--count=0", "v.mp4", "out"},
-                 2,
-                 kEmpty,
-                 "--count needs a whole number of frames"},
-        LineCase{"GrabSize0",
-                 Program::kGrab,
-                 {"--size=0x10", "v.mp4", "out"},
-                 2,
-                 kEmpty,
-                 "--size needs WxH or native"},
-        // A good line reaches QApplication: without a display, status 1 and no core dump.
-        LineCase{"ProgramWithoutADisplay",
-                 Program::kTesselon,
-                 {"none.mpg"},
-                 1,
-                 kEmpty,
-                 "could not connect to display"},
-        LineCase{"ProgramTwoFiles",
-                 Program::kTesselon,
-                 {"a.mpg", "b.mpg"},
-                 2,
-                 kEmpty,
-                 "one file at most"},
-        // Good values in either form, and `--` before a file named like an option.
-        LineCase{"JpegQualityWithEquals",
-                 Program::kJpeg,
-                 {"--quality=90", "in.bmp", "a.jpg"},
-                 0,
-                 kEmpty,
-                 kEmpty,
+        LineCase{"GrabCount0", kGrab, "--count 0 v.mp4 out", 2, kEmpty, "--count needs"},
+        LineCase{"GrabCount0WithEquals", kGrab, "--count=0 v.mp4 out", 2, kEmpty, "--count needs"},
+        LineCase{"ProgramTwoFiles", kTesselon, "a.mpg b.mpg", 2, kEmpty, "one file at most"},
+        // Good lines, and `--` before a file named like an option.
+        LineCase{"JpegQualityWithEquals", kJpeg, "--quality=90 in.bmp a.jpg", 0, kEmpty, kEmpty,
                  "a.jpg"},
-        LineCase{"JpegQualityApart",
-                 Program::kJpeg,
-                 {"--quality", "90", "in.bmp", "b.jpg"},
-                 0,
-                 kEmpty,
-                 kEmpty,
-                 "b.jpg"},
-        LineCase{"JpegFilesAfterDoubleDash",
-                 Program::kJpeg,
-                 {"--gray", "--", "--x.bmp", "--y.jpg"},
-                 0,
-                 kEmpty,
-                 kEmpty,
+        LineCase{"JpegFilesAfterDoubleDash", kJpeg, "--gray -- --x.bmp --y.jpg", 0, kEmpty, kEmpty,
                  "--y.jpg"},
         // The video is looked for, so it was taken for one: status 1, no such file.
-        LineCase{"GrabVideoAfterDoubleDash",
-                 Program::kGrab,
-                 {"--count=1", "--out=shots", "--", "--x.mpg"},
-                 1,
-                 kAny,
-                 "--x.mpg: not grabbed"}),
+        LineCase{"GrabVideoAfterDoubleDash", kGrab, "--count=1 --out=shots -- --x.mpg", 1, kAny,
+                 "--x.mpg: not grabbed"},
+        // A good line reaches QApplication: without a display, status 1 and no core dump.
+        LineCase{"ProgramWithoutADisplay", kTesselon, "none.mpg", 1, kEmpty,
+                 "could not connect to display"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
