@@ -1,8 +1,75 @@
 #include "app/command_line.h"
 
+#include "options/option_parser.h"
+#include "options/version.h"
+
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
 namespace {
+
+namespace options = tesselon::options;
+
+enum OptionId { kHelp, kVersion };
+
+constexpr options::Option kOptions[] = {
+    {kHelp, "help", options::Takes::kNothing, 'h'},
+    {kVersion, "version", options::Takes::kNothing, 'v'},
+};
+
+// The options that QGuiApplication and QApplication take out of a command
+// line, as Qt documents them; Qt takes each with one dash or two.
+constexpr std::array<const char*, 13> kQtOptionsWithValue = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "qmljsdebugger"};
+constexpr std::array<const char*, 2> kQtFlags = {"reverse", "widgetcount"};
+// These also take their value after '=' in the same argument.
+constexpr std::array<const char*, 3> kQtOptionsWithEquals = {
+    "style=", "stylesheet=", "qmljsdebugger="};
+
+enum class QtArgument { kNone, kAlone, kWithValue };
+
+QtArgument QtArgumentKind(const QString& argument) {
+    if (!argument.startsWith(u'-') || argument == QLatin1String("-") ||
+        argument == QLatin1String("--"))
+        return QtArgument::kNone;
+    const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const auto is = [&name](const char* qtName) {
+        return name == QLatin1String(qtName);
+    };
+    const auto begins = [&name](const char* prefix) {
+        return name.startsWith(QLatin1String(prefix));
+    };
+    if (std::any_of(kQtOptionsWithValue.begin(), kQtOptionsWithValue.end(), is))
+        return QtArgument::kWithValue;
+    if (std::any_of(kQtFlags.begin(), kQtFlags.end(), is) ||
+        std::any_of(kQtOptionsWithEquals.begin(), kQtOptionsWithEquals.end(), begins))
+        return QtArgument::kAlone;
+    return QtArgument::kNone;
+}
+
+// Splits Qt's options off the program's own arguments, up to a `--`.
+std::vector<std::string> TakeQtOptions(const QStringList& arguments, QStringList& qtOptions) {
+    std::vector<std::string> own;
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QtArgument kind = optionsEnded ? QtArgument::kNone : QtArgumentKind(arguments[i]);
+        if (kind == QtArgument::kNone) {
+            optionsEnded = optionsEnded || arguments[i] == QLatin1String("--");
+            own.push_back(arguments[i].toStdString());
+            continue;
+        }
+        qtOptions << arguments[i];
+        if (kind == QtArgument::kWithValue && i + 1 < arguments.size())
+            qtOptions << arguments[++i];
+    }
+    return own;
+}
 
 QString ProgramName(const QStringList& arguments) {
     return arguments.isEmpty() ? QStringLiteral("tesselon")
@@ -24,40 +91,40 @@ QString HelpText(const QString& program) {
         .arg(program);
 }
 
+CommandLine Ending(CommandLine::Action action, QString output) {
+    CommandLine line;
+    line.action = action;
+    line.output = std::move(output);
+    return line;
+}
+
+CommandLine Refused(const QString& program, const QString& reason) {
+    return Ending(CommandLine::Action::kError,
+                  QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(program, reason));
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
-    CommandLine line;
-    QStringList files;
-    QString unknown;
-    bool optionsEnded = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (optionsEnded || !argument.startsWith(u'-') || argument == QLatin1String("-")) {
-            files << argument;
-        } else if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
-            return CommandLine{CommandLine::Action::kHelp, {}, HelpText(ProgramName(arguments))};
-        } else if (argument == QLatin1String("-v") || argument == QLatin1String("--version")) {
-            return CommandLine{CommandLine::Action::kVersion,
-                               {},
-                               QStringLiteral("Tesselon %1\n").arg(QLatin1String(kProgramVersion))};
-        } else if (unknown.isEmpty()) {
-            unknown = argument;
-        }
-    }
+    QStringList qtOptions;
+    const options::ParsedLine parsed =
+        options::Parse(kOptions, TakeQtOptions(arguments, qtOptions));
     const QString program = ProgramName(arguments);
-    if (!unknown.isEmpty() || files.size() > 1) {
-        line.action = CommandLine::Action::kError;
-        line.output =
-            (unknown.isEmpty() ? QStringLiteral("%1: one file at most\n").arg(program)
-                               : QStringLiteral("%1: unknown option %2\n").arg(program, unknown)) +
-            QStringLiteral("Try '%1 --help'.\n").arg(program);
-        return line;
-    }
-    if (!files.isEmpty())
-        line.file = files.constFirst();
+    // The first of --help and --version answers, whatever else is there.
+    if (!parsed.uses.empty() && parsed.uses.front().id == kHelp)
+        return Ending(CommandLine::Action::kHelp, HelpText(program));
+    if (!parsed.uses.empty())
+        return Ending(CommandLine::Action::kVersion,
+                      QString::fromStdString(options::VersionText()));
+    if (parsed.refusal)
+        return Refused(program, QStringLiteral("unknown option %1")
+                                    .arg(QString::fromStdString(parsed.refusal->argument)));
+    if (parsed.operands.size() > 1)
+        return Refused(program, QStringLiteral("one file at most"));
+    CommandLine line;
+    if (!parsed.operands.empty())
+        line.file = QString::fromStdString(parsed.operands.front());
+    line.qtOptions = qtOptions;
     return line;
 }
 
@@ -67,7 +134,7 @@ int ExitCodeOf(CommandLine::Action action) {
     case CommandLine::Action::kVersion:
         return 0;
     case CommandLine::Action::kError:
-        return 2;
+        return options::kExitUsage;
     case CommandLine::Action::kRun:
         break;
     }

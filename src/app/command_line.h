@@ -1,12 +1,12 @@
 // The program's command line: an optional video file to open at start,
-// --help and --version. Qt's own options (-platform, -style, ...) are taken
-// out by QApplication before the file is looked for.
+// --help and --version, and Qt's own options (-platform, -style, ...). It is
+// read before QApplication exists, so that help, the version and a bad line
+// answer without a display; Qt's options are then handed to QApplication
+// alone, so that a file's name is never taken for one of them.
 #pragma once
 
 #include <QString>
 #include <QStringList>
-
-inline constexpr char kProgramVersion[] = "1.2.0";
 
 struct CommandLine {
     enum class Action { kRun, kHelp, kVersion, kError };
@@ -16,10 +16,12 @@ struct CommandLine {
     // What to print: the help or version text on standard output, an error
     // on standard error.
     QString output;
+    // Qt's options with their values, in their order, for QApplication.
+    QStringList qtOptions;
 };
 
 // `arguments` begins with the program's name. --help and --version win over
-// anything else on the line, so that they answer even among Qt's options.
+// anything else on the line.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
 // The process's exit code for an action that ends the program at once.

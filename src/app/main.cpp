@@ -2,11 +2,15 @@
 #include "app/command_line.h"
 #include "app/grabber_app.h"
 #include "files/output_file.h"
+#include "options/version.h"
 #include "platform/dialogs.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -24,26 +28,56 @@ int Finish(const CommandLine& line) {
     return ExitCodeOf(line.action);
 }
 
+// Qt ends a start without a display with a fatal message and a core dump.
+// While QApplication starts, such a message ends the program with status 1
+// instead: nothing has gone wrong inside it.
+void EndAFailedStart(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    std::fputs(qPrintable(qFormatLogMessage(type, context, message) + u'\n'), stderr);
+    if (type == QtFatalMsg)
+        std::_Exit(1);
+}
+
+// The program's name and Qt's options, as QApplication takes them: it keeps
+// the count and the strings for its whole life.
+class QtArguments {
+public:
+    QtArguments(const char* program, const QStringList& qtOptions) {
+        words_.emplace_back(program);
+        for (const QString& option : qtOptions)
+            words_.push_back(option.toLocal8Bit().toStdString());
+        for (std::string& word : words_)
+            pointers_.push_back(word.data());
+        pointers_.push_back(nullptr);
+        count_ = static_cast<int>(words_.size());
+    }
+    int& Count() { return count_; }
+    char** Data() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> words_;
+    std::vector<char*> pointers_;
+    int count_ = 0;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    // Help and version answer without a display.
-    if (const CommandLine early = ParseCommandLine(RawArguments(argc, argv));
-        early.action == CommandLine::Action::kHelp || early.action == CommandLine::Action::kVersion)
-        return Finish(early);
+    // Read before QApplication exists: help, the version and a bad line
+    // answer without a display.
+    const CommandLine line = ParseCommandLine(RawArguments(argc, argv));
+    if (line.action != CommandLine::Action::kRun)
+        return Finish(line);
 
     tesselon::files::FailWritesPastTheFileSizeLimit();
-    QApplication application(argc, argv);
+    QtArguments qtArguments(argv[0], line.qtOptions);
+    const QtMessageHandler qtMessages = qInstallMessageHandler(EndAFailedStart);
+    QApplication application(qtArguments.Count(), qtArguments.Data());
+    qInstallMessageHandler(qtMessages);
     QApplication::setApplicationName(QStringLiteral("Tesselon"));
-    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
+    QApplication::setApplicationVersion(QString::fromLatin1(tesselon::options::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("tesselon"));
     // Fusion gives the same sizes on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
-
-    // QApplication has taken its own options out of the arguments by now.
-    const CommandLine line = ParseCommandLine(QApplication::arguments());
-    if (line.action != CommandLine::Action::kRun)
-        return Finish(line);
 
     // Headless runs may answer the dialogs from TESSELON_DIALOG_ANSWERS.
     const auto scriptedDialogs = platform::ScriptedDialogs::FromEnvironment();

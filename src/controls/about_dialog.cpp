@@ -1,6 +1,7 @@
 #include "controls/about_dialog.h"
 
 #include "controls/control_classes.h"
+#include "options/version.h"
 #include "res/app_icons.h"
 #include "res/resource_ids.h"
 
@@ -11,6 +12,10 @@
 
 namespace tesselon::controls {
 
+QString CAboutDlg::VersionText() {
+    return QStringLiteral("Tesselon Version %1").arg(QLatin1String(options::kVersion));
+}
+
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(tr("About Tesselon"));
@@ -18,7 +23,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
     auto* icon = new QLabel(this);
     icon->setPixmap(res::AppIconPixmap(32));
-    auto* version = new QLabel(QString::fromLatin1(kVersionText), this);
+    auto* version = new QLabel(VersionText(), this);
     auto* purpose = new QLabel(tr("Video frame grabber"), this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

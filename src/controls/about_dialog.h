@@ -11,7 +11,8 @@ class CAboutDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr const char* kVersionText = "Tesselon Version 1.2.0";
+    // "Tesselon Version 1.2.0", with the project's version.
+    static QString VersionText();
 
     explicit CAboutDlg(QWidget* parent = nullptr);
 };

@@ -138,6 +138,13 @@ void JpegWriter::EncodeImage(std::ostream& output, const RasterImage& image) {
     image_ = nullptr;
 }
 
+void JpegWriter::ValidateSettings() {
+    QuantTable luminance{};
+    QuantTable chrominance{};
+    BuildQuantTables(quality_, luminance, chrominance);
+    CheckSettings();
+}
+
 void JpegWriter::CheckImageSize() const {
     if (imageWidth_ == 0 || imageHeight_ == 0 || imageWidth_ > kMaximumDimension ||
         imageHeight_ > kMaximumDimension) {

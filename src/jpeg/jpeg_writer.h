@@ -89,6 +89,12 @@ public:
     void SetVerticalSampling(std::uint32_t componentId, std::uint32_t factor);
     const JpegComponent& Component(std::uint32_t componentId) const;
 
+    // Throws what EncodeImage throws for the settings, whatever the image: a
+    // quality outside 1 to 100, scans and sampling factors that do not fit
+    // together, a comment too long. A caller can so refuse bad settings
+    // before it reads an image.
+    void ValidateSettings();
+
     // Writes the whole file. Every setting is checked before the first byte
     // is written; after that an abort or an internal error leaves the bytes
     // written so far in the stream. The stream's error state is not looked at.

@@ -188,7 +188,47 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{{"tesselon", "-platform", "offscreen", "--help"}, Action::kHelp, "", 0},
         LineCase{{"tesselon", "--version"}, Action::kVersion, "", 0},
         LineCase{{"tesselon", "--frobnicate"}, Action::kError, "", 2},
-        LineCase{{"tesselon", "a.mpg", "b.mpg"}, Action::kError, "", 2}));
+        LineCase{{"tesselon", "a.mpg", "b.mpg"}, Action::kError, "", 2},
+        LineCase{{"tesselon", "--", "--x"}, Action::kRun, "--x", 0},
+        LineCase{{"tesselon", "--", "-platform", "x"}, Action::kError, "", 2},
+        LineCase{{"tesselon", "--", "-platform"}, Action::kRun, "-platform", 0},
+        LineCase{{"tesselon", "-", "-style=fusion"}, Action::kRun, "-", 0},
+        LineCase{{"tesselon", "--frobnicate", "--help"}, Action::kHelp, "", 0},
+        LineCase{{"tesselon", "--vers"}, Action::kVersion, "", 0},
+        LineCase{{"tesselon", "-vh"}, Action::kVersion, "", 0},
+        LineCase{{"tesselon", "--help=1"}, Action::kError, "", 2},
+        LineCase{{"tesselon", "-x", "a.mpg"}, Action::kError, "", 2},
+        LineCase{{"tesselon", "-platformx", "a.mpg"}, Action::kError, "", 2}));
+
+// Qt's options go to QApplication alone, with their values, in either
+// spelling; a file's name is never taken for one.
+TEST(CommandLineQtOptionsTest, GoToQApplicationAlone) {
+    const struct {
+        QStringList arguments;
+        QStringList qtOptions;
+        const char* file;
+    } cases[] = {
+        {{"tesselon", "-platform", "offscreen", "a.mpg"}, {"-platform", "offscreen"}, "a.mpg"},
+        {{"tesselon", "a.mpg", "--style", "fusion", "-reverse"},
+         {"--style", "fusion", "-reverse"},
+         "a.mpg"},
+        {{"tesselon", "-style=fusion", "-qmljsdebugger=port:1", "-widgetcount"},
+         {"-style=fusion", "-qmljsdebugger=port:1", "-widgetcount"},
+         ""},
+        {{"tesselon", "-display", ":1", "-geometry", "10x10", "-session", "s"},
+         {"-display", ":1", "-geometry", "10x10", "-session", "s"},
+         ""},
+        {{"tesselon", "-platform", "offscreen", "--", "-style"},
+         {"-platform", "offscreen"},
+         "-style"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ParseCommandLine(c.arguments);
+        EXPECT_EQ(line.action, CommandLine::Action::kRun) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.qtOptions, c.qtOptions) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.file, QString::fromUtf8(c.file));
+    }
+}
 
 #ifdef TESSELON_PROGRAM
 QProcess& StartProgram(QProcess& process, const QStringList& arguments,

@@ -108,6 +108,98 @@ TEST(GrabOptions, BadUsageIsRefusedWithAReason) {
     }
 }
 
+// Both forms of a value, and an abbreviated name, give the same settings.
+struct SameCase {
+    const char* name;
+    std::vector<std::string> apart;
+    std::vector<std::string> joined;
+    // What the option did, so that two lines that both ignore it do not pass.
+    bool (*took)(const grab::Settings&);
+};
+
+class GrabOptionFormsTest : public ::testing::TestWithParam<SameCase> {};
+
+TEST_P(GrabOptionFormsTest, GiveTheSameSettings) {
+    std::string why;
+    const auto apart = Parse(GetParam().apart, &why);
+    ASSERT_TRUE(apart) << why;
+    const auto joined = Parse(GetParam().joined, &why);
+    ASSERT_TRUE(joined) << why;
+    EXPECT_TRUE(*apart == *joined);
+    EXPECT_TRUE(GetParam().took(*apart));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, GrabOptionFormsTest,
+    ::testing::Values(
+        SameCase{"Count",
+                 {"--count", "5", "v", "o"},
+                 {"--count=5", "v", "o"},
+                 [](const grab::Settings& settings) {
+                     return settings.count == 5 && settings.countGiven;
+                 }},
+        SameCase{"Interval",
+                 {"--interval", "0.5", "v", "o"},
+                 {"--interval=0.5", "v", "o"},
+                 [](const grab::Settings& settings) {
+                     return settings.interval == 5'000'000;
+                 }},
+        SameCase{"LabelHoldingEquals",
+                 {"--label", "a=b", "v", "o"},
+                 {"--label=a=b", "v", "o"},
+                 [](const grab::Settings& settings) {
+                     return settings.label == "a=b";
+                 }},
+        SameCase{"Out",
+                 {"--out", "dir", "v"},
+                 {"--out=dir", "v"},
+                 [](const grab::Settings& settings) {
+                     return settings.outputDirectory == "dir";
+                 }},
+        SameCase{"AbbreviatedName",
+                 {"--merge-r", "all.json", "a.json"},
+                 {"--merge-reports=all.json", "a.json"},
+                 [](const grab::Settings& settings) {
+                     return settings.mergeOutput == "all.json";
+                 }},
+        SameCase{"VideosAfterDoubleDash",
+                 {"--out", "dir", "--", "--x", "-"},
+                 {"--out=dir", "--", "--x", "-"},
+                 [](const grab::Settings& settings) {
+                     return settings.videos == std::vector<std::filesystem::path>{"--x", "-"};
+                 }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GrabOptions, HelpAndVersionNeedNothingElse) {
+    EXPECT_TRUE(Parse({"-h"})->help);
+    EXPECT_TRUE(Parse({"--version"})->version);
+    EXPECT_FALSE(Parse({"--version"})->help);
+    EXPECT_EQ(grab::VersionText().rfind("tesselon-grab (Tesselon) ", 0), 0u);
+}
+
+TEST(GrabOptions, MistakesOfTheLineItselfAreRefusedWithAReason) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* reason;
+    } cases[] = {
+        {{"--frobnicate=1", "a", "o"}, "unknown option --frobnicate=1"},
+        {{"--merge", "a.json", "b.json"}, "unknown option --merge"},
+        {{"--paced=yes", "a", "o"}, "unknown option --paced=yes"},
+        {{"a", "o", "--count"}, "--count needs a whole number of frames"},
+        {{"a", "o", "--size"}, "--size needs WxH or native"},
+        {{"a", "o", "--report"}, "--report needs a value"},
+        {{"--count=", "a", "o"}, "--count needs a whole number of frames"},
+        {{"--out=", "a"}, "--out needs a value"},
+        {{"--help", "--frobnicate"}, "unknown option --frobnicate"},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        EXPECT_FALSE(Parse(c.arguments, &why)) << c.arguments.front();
+        EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+        EXPECT_NE(why.find("usage: tesselon-grab"), std::string::npos);
+    }
+}
+
 TEST(GrabOptions, HelpDescribesEveryOptionAndTheExitStatuses) {
     const std::string help = grab::HelpText();
     for (const char* option : {"--out",
@@ -132,6 +224,8 @@ TEST(GrabOptions, HelpDescribesEveryOptionAndTheExitStatuses) {
                                "--merge-reports",
                                "--merge-output",
                                "--progress",
+                               "-h, --help",
+                               "--version",
                                "Exit status",
                                "0  ",
                                "1  ",

@@ -136,6 +136,26 @@ TEST_P(Refusal, RaisesItsMessageAndLeavesTheStreamEmpty) {
     EXPECT_TRUE(stream.str().empty());
 }
 
+// A command line refuses bad settings before it reads an image: the same
+// refusal, except where only the image's size is wrong.
+TEST_P(Refusal, ValidateSettingsRaisesItWithoutAnImage) {
+    const RefusalCase& refusal = GetParam();
+    JpegWriter writer;
+    refusal.configure(writer);
+    if (refusal.width == 0 || refusal.height == 0 || refusal.width > 65535 ||
+        refusal.height > 65535) {
+        EXPECT_NO_THROW(writer.ValidateSettings());
+        return;
+    }
+    try {
+        writer.ValidateSettings();
+        FAIL() << "no exception";
+    } catch (const EGraphicsException& error) {
+        EXPECT_EQ(typeid(error), refusal.type);
+        EXPECT_STREQ(error.what(), refusal.message);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(ChecksBeforeWriting, Refusal, testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -173,6 +193,7 @@ TEST_P(Accepted, WritesADecodableFile) {
     FillImage(image, 50, 35, Pattern::Photographic);
     JpegWriter writer;
     GetParam().configure(writer);
+    EXPECT_NO_THROW(writer.ValidateSettings());
     const Decoded decoded = DecodeWithLibjpeg(Encode(writer, image));
     ASSERT_TRUE(decoded.ok) << decoded.error;
     EXPECT_EQ(decoded.warnings, 0);

@@ -2,10 +2,10 @@
 
 #include "name_template.h"
 
+#include "options/version.h"
+
 #include <charconv>
 #include <cstdlib>
-#include <functional>
-#include <map>
 
 namespace grab {
 
@@ -63,6 +63,207 @@ std::optional<std::int64_t> ParseSeconds(const std::string& text) {
     for (; fractionDigits < 7; ++fractionDigits)
         fraction *= 10;
     return whole * 10'000'000 + fraction;
+}
+
+// Parses --size: WxH, or native.
+bool ParseSize(const std::string& text, Settings& settings) {
+    if (text == "native") {
+        settings.nativeSize = true;
+        return true;
+    }
+    const std::size_t x = text.find_first_of("xX");
+    return x != std::string::npos && ParseWhole(text.substr(0, x), 1, kMaxSide, settings.width) &&
+           ParseWhole(text.substr(x + 1), 1, kMaxSide, settings.height);
+}
+
+bool ParseStart(const std::string& text, std::int32_t& startMs) {
+    double seconds = 0;
+    if (!ParseNumber(text, seconds) || seconds < 0 || seconds > 2e6)
+        return false;
+    startMs = static_cast<std::int32_t>(seconds * 1000);
+    return true;
+}
+
+// What the line has said so far: the settings, and what only parsing needs.
+struct Parsing {
+    Settings settings;
+    bool out = false;
+    bool mergeReports = false;
+};
+
+using tesselon::options::Takes;
+
+bool Set(bool& flag) {
+    flag = true;
+    return true;
+}
+
+// One option of tesselon-grab: its row in the parser's table, what a refused
+// value is told to be, and what a use of it does (false refuses the value).
+struct GrabOption {
+    const char* name;
+    Takes takes;
+    char letter;
+    // None for an option without a value: it never refuses.
+    const char* needs;
+    bool (*apply)(const std::string& value, Parsing& parsing);
+};
+
+constexpr const char* kFrames = "a whole number of frames";
+constexpr const char* kSeconds = "a number of seconds";
+constexpr const char* kValue = "a value";
+
+const GrabOption kGrabOptions[] = {
+    {"out", Takes::kValue, 0, kValue,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.out = true;
+         parsing.settings.outputDirectory = value;
+         return !value.empty();
+     }},
+    {"per-video", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.perVideo);
+     }},
+    {"name", Takes::kValue, 0, kValue,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.nameTemplate = value;
+         return true;
+     }},
+    {"skip-existing", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.skipExisting);
+     }},
+    {"start", Takes::kValue, 0, kSeconds,
+     [](const std::string& value, Parsing& parsing) {
+         return ParseStart(value, parsing.settings.startMs);
+     }},
+    {"count", Takes::kValue, 0, kFrames,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.countGiven = true;
+         return ParseWhole(value, 1, 2'000'000, parsing.settings.count);
+     }},
+    {"every", Takes::kValue, 0, kFrames,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.everyGiven = true;
+         return ParseWhole(value, 1, 1'000'000'000, parsing.settings.every);
+     }},
+    {"interval", Takes::kValue, 0, kSeconds,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.interval = ParseSeconds(value);
+         return parsing.settings.interval && *parsing.settings.interval > 0;
+     }},
+    {"paced", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.paced);
+     }},
+    {"size", Takes::kValue, 0, "WxH or native",
+     [](const std::string& value, Parsing& parsing) {
+         return ParseSize(value, parsing.settings);
+     }},
+    {"label", Takes::kValue, 0, kValue,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.label = value;
+         return true;
+     }},
+    {"provenance", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.provenance);
+     }},
+    {"report", Takes::kValue, 0, kValue,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.report = value;
+         return !value.empty();
+     }},
+    {"merge-reports", Takes::kValue, 0, kValue,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.mergeReports = true;
+         parsing.settings.mergeOutput = value;
+         return !value.empty();
+     }},
+    {"merge-output", Takes::kValue, 0, kValue,
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.mergeOutput = value;
+         parsing.settings.mergeOutputReplaces = true;
+         return !value.empty();
+     }},
+    {"progress", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.progress);
+     }},
+    {"help", Takes::kNothing, 'h', nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.help);
+     }},
+    {"version", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.version);
+     }},
+};
+
+// The parser's view of kGrabOptions: each option's id is its row.
+const std::vector<tesselon::options::Option>& OptionTable() {
+    static const std::vector<tesselon::options::Option> table = [] {
+        std::vector<tesselon::options::Option> rows;
+        for (const GrabOption& option : kGrabOptions)
+            rows.push_back(
+                {static_cast<int>(rows.size()), option.name, option.takes, option.letter});
+        return rows;
+    }();
+    return table;
+}
+
+// The row of "--name"; the parser names only options of the table.
+const GrabOption& RowNamed(const std::string& option) {
+    for (const GrabOption& row : kGrabOptions) {
+        if (option == std::string("--") + row.name)
+            return row;
+    }
+    return kGrabOptions[0];
+}
+
+std::nullopt_t Fail(const std::string& reason, std::string& error) {
+    error = reason + "\n" + kUsage;
+    return std::nullopt;
+}
+
+// --merge-reports OUT IN... and --merge-output OUT IN...
+std::optional<Settings> CheckMerge(Parsing& parsing, const std::vector<std::string>& positional,
+                                   std::string& error) {
+    if (parsing.mergeReports && parsing.settings.mergeOutputReplaces)
+        return Fail("--merge-reports and --merge-output cannot be used together", error);
+    if (positional.empty())
+        return Fail("--merge-reports needs the reports to merge", error);
+    parsing.settings.mergeInputs.assign(positional.begin(), positional.end());
+    return parsing.settings;
+}
+
+// What no single option can refuse: options that exclude each other, and
+// the videos and the folder.
+std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::string>& positional,
+                                      std::string& error) {
+    Settings& settings = parsing.settings;
+    if (settings.mergeOutput)
+        return CheckMerge(parsing, positional, error);
+    if (settings.everyGiven && settings.interval)
+        return Fail("--every and --interval cannot be used together", error);
+    if (settings.paced && settings.Sampling())
+        return Fail("--paced takes consecutive frames only", error);
+    std::string templateError;
+    if (!NameTemplate::Parse(settings.nameTemplate, templateError))
+        return Fail(templateError, error);
+    if (parsing.out) {
+        if (positional.empty())
+            return Fail("no video given", error);
+        settings.videos.assign(positional.begin(), positional.end());
+        return settings;
+    }
+    if (positional.size() != 2)
+        return Fail(positional.size() < 2 ? "a video and an output folder are needed"
+                                          : "several videos need --out DIR",
+                    error);
+    settings.videos = {positional[0]};
+    settings.outputDirectory = positional[1];
+    return settings;
 }
 
 } // namespace
@@ -123,6 +324,10 @@ Checking:
   --progress           show the progress line even when standard error is not a
                        terminal (on a terminal it is always shown)
 
+About the program:
+  -h, --help           print this help and exit
+  --version            print the version and exit
+
 Exit status:
   0  every frame of every video was written (or skipped with --skip-existing)
   1  some frames or videos failed; each is named on standard error and in the report
@@ -130,143 +335,27 @@ Exit status:
 )";
 }
 
+std::string VersionText() {
+    return tesselon::options::VersionText("tesselon-grab");
+}
+
 std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
                                        std::string& error) {
-    Settings settings;
-    std::vector<std::string> positional;
-    bool out = false;
-    bool mergeReports = false;
-    const auto fail = [&](const std::string& reason) {
-        error = reason + "\n" + kUsage;
-        return std::nullopt;
-    };
-    // Options that take a value, and what each does with it; false refuses it.
-    const std::map<std::string, std::function<bool(const std::string&)>> valued{
-        {"--start",
-         [&](const std::string& v) {
-             double seconds = 0;
-             if (!ParseNumber(v, seconds) || seconds < 0 || seconds > 2e6)
-                 return false;
-             settings.startMs = static_cast<std::int32_t>(seconds * 1000);
-             return true;
-         }},
-        {"--count",
-         [&](const std::string& v) {
-             settings.countGiven = true;
-             return ParseWhole(v, 1, 2'000'000, settings.count);
-         }},
-        {"--every",
-         [&](const std::string& v) {
-             settings.everyGiven = true;
-             return ParseWhole(v, 1, 1'000'000'000, settings.every);
-         }},
-        {"--interval",
-         [&](const std::string& v) {
-             settings.interval = ParseSeconds(v);
-             return settings.interval && *settings.interval > 0;
-         }},
-        {"--out",
-         [&](const std::string& v) {
-             out = true;
-             settings.outputDirectory = v;
-             return !v.empty();
-         }},
-        {"--name",
-         [&](const std::string& v) {
-             settings.nameTemplate = v;
-             return true;
-         }},
-        {"--size",
-         [&](const std::string& v) {
-             if (v == "native") {
-                 settings.nativeSize = true;
-                 return true;
-             }
-             const std::size_t x = v.find_first_of("xX");
-             return x != std::string::npos &&
-                    ParseWhole(v.substr(0, x), 1, kMaxSide, settings.width) &&
-                    ParseWhole(v.substr(x + 1), 1, kMaxSide, settings.height);
-         }},
-        {"--label",
-         [&](const std::string& v) {
-             settings.label = v;
-             return true;
-         }},
-        {"--report",
-         [&](const std::string& v) {
-             settings.report = v;
-             return !v.empty();
-         }},
-        {"--merge-reports",
-         [&](const std::string& v) {
-             mergeReports = true;
-             settings.mergeOutput = v;
-             return !v.empty();
-         }},
-        {"--merge-output",
-         [&](const std::string& v) {
-             settings.mergeOutput = v;
-             settings.mergeOutputReplaces = true;
-             return !v.empty();
-         }},
-    };
-    const std::map<std::string, bool*> flags{
-        {"--per-video", &settings.perVideo}, {"--provenance", &settings.provenance},
-        {"--progress", &settings.progress},  {"--skip-existing", &settings.skipExisting},
-        {"--paced", &settings.paced},        {"--help", &settings.help},
-    };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--") { // what follows is videos and folders, whatever their names
-            positional.insert(positional.end(), arguments.begin() + i + 1, arguments.end());
-            break;
-        }
-        if (const auto flag = flags.find(argument); flag != flags.end()) {
-            *flag->second = true;
-        } else if (const auto option = valued.find(argument); option != valued.end()) {
-            if (i + 1 >= arguments.size() || !option->second(arguments[i + 1]))
-                return fail(
-                    argument + " needs " +
-                    (argument == "--count" || argument == "--every" ? "a whole number of frames"
-                     : argument == "--size"                         ? "WxH or native"
-                     : argument == "--start" || argument == "--interval" ? "a number of seconds"
-                                                                         : "a value"));
-            ++i;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return fail("unknown option " + argument);
-        } else {
-            positional.push_back(argument);
-        }
+    const tesselon::options::ParsedLine line = tesselon::options::Parse(OptionTable(), arguments);
+    if (line.refusal)
+        return Fail(line.refusal->mistake == tesselon::options::Mistake::kMissingValue
+                        ? line.refusal->option + " needs " + RowNamed(line.refusal->option).needs
+                        : "unknown option " + line.refusal->argument,
+                    error);
+    Parsing parsing;
+    for (const tesselon::options::Use& use : line.uses) {
+        const GrabOption& row = kGrabOptions[static_cast<std::size_t>(use.id)];
+        if (!row.apply(use.value, parsing))
+            return Fail(std::string("--") + row.name + " needs " + row.needs, error);
     }
-    if (settings.help)
-        return settings;
-    if (mergeReports && settings.mergeOutputReplaces)
-        return fail("--merge-reports and --merge-output cannot be used together");
-    if (settings.mergeOutput) {
-        if (positional.empty())
-            return fail("--merge-reports needs the reports to merge");
-        settings.mergeInputs.assign(positional.begin(), positional.end());
-        return settings;
-    }
-    if (settings.everyGiven && settings.interval)
-        return fail("--every and --interval cannot be used together");
-    if (settings.paced && settings.Sampling())
-        return fail("--paced takes consecutive frames only");
-    std::string templateError;
-    if (!NameTemplate::Parse(settings.nameTemplate, templateError))
-        return fail(templateError);
-    if (out) {
-        if (positional.empty())
-            return fail("no video given");
-        settings.videos.assign(positional.begin(), positional.end());
-    } else {
-        if (positional.size() != 2)
-            return fail(positional.size() < 2 ? "a video and an output folder are needed"
-                                              : "several videos need --out DIR");
-        settings.videos = {positional[0]};
-        settings.outputDirectory = positional[1];
-    }
-    return settings;
+    if (parsing.settings.help || parsing.settings.version)
+        return parsing.settings;
+    return CheckTogether(parsing, line.operands, error);
 }
 
 } // namespace grab

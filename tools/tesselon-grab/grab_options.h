@@ -2,6 +2,8 @@
 // the files go and how they are named, and the report.
 #pragma once
 
+#include "options/option_parser.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -13,7 +15,7 @@ namespace grab {
 // Exit statuses, as --help documents them.
 inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;
-inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUsage = tesselon::options::kExitUsage;
 
 struct Settings {
     std::vector<std::filesystem::path> videos;
@@ -49,8 +51,10 @@ struct Settings {
     std::vector<std::filesystem::path> mergeInputs;
 
     bool help = false;
+    bool version = false;
 
     bool Sampling() const { return everyGiven || interval.has_value(); }
+    bool operator==(const Settings&) const = default;
 };
 
 // The settings of a command line, or none (with the reason and a usage line
@@ -60,5 +64,8 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
 
 // The text of --help.
 std::string HelpText();
+
+// The text of --version.
+std::string VersionText();
 
 } // namespace grab

@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
         std::cout << grab::HelpText();
         return grab::kExitAllWritten;
     }
+    if (settings->version) {
+        std::cout << grab::VersionText();
+        return grab::kExitAllWritten;
+    }
     tesselon::files::FailWritesPastTheFileSizeLimit();
     // Each frame takes a few blocks of some hundred KiB (the capture, the BMP,
     // the coefficient units). glibc would map each such block afresh and
@@ -55,7 +59,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     gQtMessages = qInstallMessageHandler(PassQtMessage);
-    QApplication application(argc, argv);
+    // Qt gets the program's name alone: a video named -platform, after a
+    // `--`, is a video, not an option of Qt's.
+    int qtArgumentCount = 1;
+    QApplication application(qtArgumentCount, argv);
 
     if (settings->mergeOutput)
         return grab::MergeReportFiles(*settings, std::cerr);
