@@ -3,6 +3,7 @@
 #include "name_template.h"
 
 #include "options/version.h"
+#include "picture/picture.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -16,9 +17,6 @@ const char* const kUsage = "usage: tesselon-grab [options] --out DIR VIDEO...\n"
                            "       tesselon-grab --merge-reports OUT IN...\n"
                            "       tesselon-grab --merge-output OUT IN...\n"
                            "       tesselon-grab --help";
-
-// The largest side a picture may have: the decoder's limit.
-constexpr int kMaxSide = 16384;
 
 bool ParseNumber(const std::string& text, double& value) {
     const char* end = text.data() + text.size();
@@ -72,8 +70,8 @@ bool ParseSize(const std::string& text, Settings& settings) {
         return true;
     }
     const std::size_t x = text.find_first_of("xX");
-    return x != std::string::npos && ParseWhole(text.substr(0, x), 1, kMaxSide, settings.width) &&
-           ParseWhole(text.substr(x + 1), 1, kMaxSide, settings.height);
+    return x != std::string::npos && ParseWhole(text.substr(0, x), 1, picture::kMaxSide, settings.width) &&
+           ParseWhole(text.substr(x + 1), 1, picture::kMaxSide, settings.height);
 }
 
 bool ParseStart(const std::string& text, std::int32_t& startMs) {
