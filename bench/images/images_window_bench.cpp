@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    platform::InstallStringTable(&res::LoadString);
+    platform::InstallStringTable(&res::SharedTableString);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

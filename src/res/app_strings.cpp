@@ -6,7 +6,7 @@
 namespace res {
 
 QString LoadAppString(int id) {
-    if (QString text = LoadString(id); !text.isEmpty())
+    if (QString text = SharedTableString(id); !text.isEmpty())
         return text;
     switch (id) {
     case ID_INDICATOR_DURATION:

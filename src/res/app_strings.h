@@ -16,7 +16,7 @@ inline constexpr int IDS_SAVE_ALL_FILES_EXIST = 61215;
 // Opening a video of which not one frame decodes. %1 = the file's name.
 inline constexpr int IDS_NO_DECODABLE_FRAME = 61231;
 
-// res::LoadString(id) when that has the string, otherwise the main frame's
+// res::SharedTableString(id) when that has the string, otherwise the main frame's
 // own text for `id`, otherwise an empty string. Any thread.
 QString LoadAppString(int id);
 

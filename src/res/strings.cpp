@@ -47,7 +47,7 @@ constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
 
 } // namespace
 
-QString LoadString(int id) {
+QString SharedTableString(int id) {
     const auto found = std::find_if(kStrings.begin(), kStrings.end(),
                                     [id](const auto& entry) { return entry.first == id; });
     return found == kStrings.end() ? QString() : QString::fromUtf8(found->second);

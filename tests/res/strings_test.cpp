@@ -17,7 +17,7 @@ struct Formatted {
 
 class StringTable : public ::testing::TestWithParam<Formatted> {
 protected:
-    void SetUp() override { platform::InstallStringTable(&res::LoadString); }
+    void SetUp() override { platform::InstallStringTable(&res::SharedTableString); }
     void TearDown() override { platform::InstallStringTable(nullptr); }
 };
 
@@ -41,17 +41,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Strings, TheDefaultLabelNamesTheContactAddress) {
     const QString label =
-        res::LoadString(res::IDS_LABEL_TEXT).replace("%1", res::LoadString(res::IDS_CONTACT));
+        res::SharedTableString(res::IDS_LABEL_TEXT).replace("%1", res::SharedTableString(res::IDS_CONTACT));
     EXPECT_TRUE(label.startsWith("JPG created with Tesselon "));
-    EXPECT_FALSE(res::LoadString(res::IDS_CONTACT).isEmpty());
+    EXPECT_FALSE(res::SharedTableString(res::IDS_CONTACT).isEmpty());
     // The label dialog's edit box takes 45 characters: the default must fit,
     // or opening the dialog and pressing OK would cut it.
     EXPECT_LE(label.size(), 45);
 }
 
 TEST(Strings, UnknownIdsAreEmpty) {
-    EXPECT_TRUE(res::LoadString(0).isEmpty());
-    EXPECT_TRUE(res::LoadString(61209).isEmpty());
+    EXPECT_TRUE(res::SharedTableString(0).isEmpty());
+    EXPECT_TRUE(res::SharedTableString(61209).isEmpty());
 }
 
 } // namespace
