@@ -4,6 +4,7 @@
 #include "platform/run_loop.h"
 #include "playback/frame_capture.h"
 
+#include <variant>
 
 using platform::DD_OK;
 using platform::DDERR_SURFACELOST;
@@ -47,15 +48,10 @@ bool CGameApp::CreateSurfaces() {
     if (device_->CreateSurface(primary, &primary_) != DD_OK)
         return Fail("Could not create primary surface!");
 
-    platform::SurfaceDescription offscreen;
-    offscreen.flags = platform::DDSD_CAPS | platform::DDSD_HEIGHT | platform::DDSD_WIDTH;
-    offscreen.width = width_;
-    offscreen.height = height_;
-    offscreen.caps = platform::DDSCAPS_OFFSCREENPLAIN;
-    std::shared_ptr<platform::Surface> canvasSurface;
-    if (device_->CreateSurface(offscreen, &canvasSurface) != DD_OK)
+    auto canvas = playback::Canvas::Create(*device_, width_, height_);
+    if (!std::holds_alternative<playback::Canvas>(canvas))
         return Fail("Could not create off-screen surface!");
-    canvas_.emplace(std::move(canvasSurface));
+    canvas_.emplace(std::move(std::get<playback::Canvas>(canvas)));
     if (device_->CreateClipper(0, &clipper_) != DD_OK)
         return Fail("Could not create clipper!");
     if (clipper_->SetHWnd(0, window_) != DD_OK)
