@@ -1,7 +1,7 @@
 #include "app/main_frame.h"
 
 #include "app/capture_batch.h"
-#include "app/frame_geometry.h"
+#include "app/status_texts.h"
 #include "app/open_messages.h"
 #include "app/playback_objects.h"
 #include "app/video_view.h"

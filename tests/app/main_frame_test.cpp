@@ -1,6 +1,6 @@
 // The main frame: menus, bars, opening and closing files, the aspect rule and
 // the one-second timer.
-#include "app/frame_geometry.h"
+#include "app/status_texts.h"
 #include "app/video_view.h"
 #include "app_fixture.h"
 #include "controls/control_classes.h"
