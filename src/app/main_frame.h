@@ -14,6 +14,7 @@
 // User-interface thread only. gMainWnd may be read by any thread.
 #pragma once
 
+#include "app/capture_host.h"
 #include "platform/client_aspect.h"
 #include "platform/client_fitter.h"
 #include "platform/messages.h"
@@ -39,7 +40,7 @@ extern platform::ReceiverHandle gMainWnd;
 // 1 while the File and Control commands may run; a capture batch clears it.
 extern int gCommandsEnabled;
 
-class CMainFrame : public QMainWindow, public platform::MessageReceiver {
+class CMainFrame : public QMainWindow, public platform::MessageReceiver, public CaptureHost {
     Q_OBJECT
 
 public:
@@ -80,7 +81,7 @@ public:
     // Enables or disables the commands that a capture batch must not run
     // alongside (Open, Close, Exit, Images, Images x 4), the toolbar and the
     // slider (a seek would break the batch's consecutive frames).
-    void SetCommandsEnabled(bool enabled);
+    void SetCommandsEnabled(bool enabled) override;
 
     // Control, Images and Images x 4.
     void OnCaptureImages();
@@ -99,8 +100,10 @@ public:
     // paused frame presented, with its number and time beside the slider.
     void ShowPlaybackState();
     // The slider and the position pane show where the stream is now.
-    void FollowStreamPosition();
+    void FollowStreamPosition() override;
     CaptureBatch& Batch() const { return *batch_; }
+    platform::ReceiverHandle MessageTarget() const override { return Handle(); }
+    void CloseAfterBatch() override { close(); }
 
     // The command's action (menu and toolbar share it), or null.
     QAction* Action(int commandId) const { return actions_.value(commandId); }
@@ -118,8 +121,8 @@ public:
     // and the view's edge, as the frame's layout places them now.
     QSize ViewMargin() const;
     QRect VideoRect() const { return videoRect_; }
-    int VideoWidth() const { return videoWidth_; }
-    int VideoHeight() const { return videoHeight_; }
+    int VideoWidth() const override { return videoWidth_; }
+    int VideoHeight() const override { return videoHeight_; }
     float Aspect() const { return aspect_; }
     int DurationSeconds() const { return durationSeconds_; }
     int PositionSeconds() const { return positionSeconds_; }
