@@ -1,12 +1,10 @@
 #include "app/main_frame.h"
 
 #include "app/capture_batch.h"
-#include "app/status_texts.h"
 #include "app/open_messages.h"
 #include "app/playback_objects.h"
 #include "app/video_view.h"
 #include "controls/control_classes.h"
-#include "platform/client_aspect.h"
 #include "platform/dialogs.h"
 #include "res/app_icons.h"
 #include "res/resource_ids.h"
@@ -16,21 +14,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QSlider>
 #include <QStatusBar>
-#include <QTimerEvent>
 #include <QToolBar>
 
-#include <QSignalBlocker>
-
-#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -75,14 +66,17 @@ std::optional<QString> DroppedFile(const QMimeData* data) {
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , aspect_(platform::AspectOf(videoRect_.width(), videoRect_.height()))
     , batch_(std::make_unique<CaptureBatch>(*this)) {
     setWindowTitle(platform::LoadString(res::IDS_APP_NAME));
     setWindowIcon(res::AppIcon());
     CreateActions();
     CreateMenus();
-    fitter_ = std::make_unique<platform::ClientFitter>(*this, menuWidget());
-    CreateClient();
+    // The slider settles in its pane after every fit; it comes with the status bar.
+    geometry_ = std::make_unique<ViewGeometry>(*this, [this] {
+        if (panes_ != nullptr)
+            panes_->PlaceSlider();
+    });
+    geometry_->StartAtDefaultSize();
     OnCreate();
     setAcceptDrops(true);
     // A frame starts with its commands enabled, whatever a frame before it
@@ -91,8 +85,6 @@ CMainFrame::CMainFrame(QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
-    if (timerId_ != 0)
-        killTimer(timerId_);
     gMainWnd = {};
 }
 
@@ -206,17 +198,9 @@ void CMainFrame::CreateMenus() {
     help->addAction(Action(res::ID_APP_ABOUT));
 }
 
-// The frame starts with a client area of videoRect's size at the
-// platform's default position; the first show gives the view that size.
-void CMainFrame::CreateClient() {
-    resize(fitter_->WindowSizeFor(videoRect_.size()));
-    videoRect_ = QRect(QPoint(0, 0), ClientSize());
-}
-
 void CMainFrame::OnCreate() {
     viewEdge_ = new VideoViewEdge(this);
-    viewEdge_->SetPictureAspect(aspect_);
-    connect(viewEdge_, &VideoViewEdge::Resized, this, &CMainFrame::ScheduleAspectCheck);
+    geometry_->AttachView(*viewEdge_);
     setCentralWidget(viewEdge_);
     CreateToolBar();
     CreateStatusBar();
@@ -245,7 +229,8 @@ void CMainFrame::CreateToolBar() {
     QAction* toggle = Action(res::ID_VIEW_TOOLBAR);
     connect(toggle, &QAction::toggled, toolBar_, &QWidget::setVisible);
     // Docked on another side, the toolbar takes the view's width instead.
-    connect(toolBar_, &QToolBar::orientationChanged, this, &CMainFrame::ScheduleAspectCheck);
+    connect(toolBar_, &QToolBar::orientationChanged, geometry_.get(),
+            &ViewGeometry::ScheduleAspectCheck);
     connect(toolBar_, &QToolBar::visibilityChanged, toggle, [this, toggle](bool) {
         // Closing a floating toolbar hides it too; keep the check in step.
         toggle->setChecked(!toolBar_->isHidden());
@@ -255,181 +240,24 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     tesselon::controls::SetControlId(bar, res::ID_VIEW_STATUS_BAR);
-    // Pane 0 stretches and holds the slider; a prompt shown in the status bar
-    // covers it for as long as the prompt is shown.
-    sliderPane_ = new QWidget(bar);
-    auto* layout = new QHBoxLayout(sliderPane_);
-    layout->setContentsMargins(0, 0, 0, 0);
-    bar->addWidget(sliderPane_, 1);
-
-    const auto makePane = [bar](int id) {
-        auto* pane = new QLabel(platform::LoadString(id), bar);
-        tesselon::controls::SetControlId(pane, id);
-        // 8 points of "Arial" at 96 dpi: the longest time, 00:00:00, fits the
-        // pane's 45 pixels.
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(11);
-        pane->setFont(font);
-        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        pane->setLineWidth(1);
-        pane->setFixedWidth(kPaneWidth + 2 * pane->frameWidth());
-        bar->addPermanentWidget(pane);
-        return pane;
-    };
-    positionPane_ = makePane(res::ID_INDICATOR_POSITION);
-    durationPane_ = makePane(res::ID_INDICATOR_DURATION);
-
-    // Before the slider while paused, in the panes' font. In a narrow window
-    // the text is cut rather than the slider squeezed away; the slider's
-    // tooltip holds it whole.
-    frameLabel_ = new QLabel(sliderPane_);
-    frameLabel_->setObjectName(QStringLiteral("frameLabel"));
-    frameLabel_->setFont(positionPane_->font());
-    frameLabel_->setMinimumWidth(1);
-    frameLabel_->hide();
-    sliderPane_->layout()->addWidget(frameLabel_);
-
+    panes_ = std::make_unique<PositionPanes>(*bar);
+    position_ = std::make_unique<PlaybackPosition>(*panes_, *Action(res::ID_CONTROL_PAUSE));
     QAction* toggle = Action(res::ID_VIEW_STATUS_BAR);
     connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
-}
-
-int CMainFrame::CreateSlider() {
-    if (slider_ != nullptr)
-        return -1;
-    slider_ = new QSlider(Qt::Horizontal, sliderPane_);
-    tesselon::controls::SetControlId(slider_, res::IDC_POSITION_SLIDER);
-    // The slider only gets keyboard focus when clicked, as a status bar child.
-    slider_->setFocusPolicy(Qt::ClickFocus);
-    slider_->setMinimumWidth(kMinimumSliderWidth);
-    sliderPane_->layout()->addWidget(slider_);
-    slider_->show();
-    connect(slider_, &QSlider::sliderReleased, this, &CMainFrame::OnSliderMovedWhilePaused);
-    connect(slider_, &QAbstractSlider::actionTriggered, this, [this](int action) {
-        // The value changes after this signal, and a drag counts at its release.
-        if (action != QAbstractSlider::SliderMove)
-            QMetaObject::invokeMethod(this, &CMainFrame::OnSliderMovedWhilePaused,
-                                      Qt::QueuedConnection);
-    });
-    return 0;
-}
-
-void CMainFrame::PlaceSlider() {
-    // The slider fills pane 0 through the pane's layout; settle it now.
-    if (slider_ != nullptr)
-        sliderPane_->layout()->activate();
 }
 
 CVideoView* CMainFrame::View() const {
     return viewEdge_ != nullptr ? viewEdge_->View() : nullptr;
 }
 
-// ---- Geometry ----
-
-QSize CMainFrame::ClientSize() const {
-    return fitter_->ClientSize();
-}
-
-QSize CMainFrame::ViewMargin() const {
-    // A bar shown or hidden since the last layout is placed now.
-    if (layout() != nullptr)
-        layout()->activate();
-    return ClientSize() - viewEdge_->contentsRect().size();
-}
-
-platform::PictureGrid CMainFrame::Grid() const {
-    return platform::PictureGrid{1, ViewMargin(), aspect_};
-}
-
-// The first size: the view at the default video size, once the bars have
-// their shown sizes and before the window appears.
 void CMainFrame::showEvent(QShowEvent* event) {
-    if (!shown_) {
-        shown_ = true;
-        SetFittedClient(Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
-                                                fitter_->MaximumClientSize()));
-        UpdateMinimumSize();
-        FitWindowToVideo();
-    }
+    geometry_->OnShow();
     QMainWindow::showEvent(event);
-}
-
-// At least the whole menu bar and a view of a few pixels, however the user
-// drags; never more than the screen has room for.
-void CMainFrame::UpdateMinimumSize() {
-    const QSize margin = ViewMargin();
-    const int menuWidth = menuWidget() != nullptr ? menuWidget()->sizeHint().width() : 0;
-    const QSize client(std::max(menuWidth, margin.width() + kMinimumViewSide),
-                       margin.height() + kMinimumViewSide);
-    QSize minimum = fitter_->WindowSizeFor(client);
-    if (layout() != nullptr)
-        minimum = minimum.expandedTo(layout()->totalMinimumSize());
-    const QSize room = fitter_->MaximumClientSize();
-    if (!room.isEmpty())
-        minimum = minimum.boundedTo(fitter_->WindowSizeFor(room));
-    setMinimumSize(minimum);
-}
-
-void CMainFrame::FitWindowToVideo() {
-    // Resizing keeps the top-left corner and may run OnSize again at once.
-    fitter_->ResizeClient(videoRect_.size());
-    videoRect_ = QRect(QPoint(0, 0), ClientSize());
-    PlaceSlider();
-}
-
-void CMainFrame::OnSize(SizeType type, int cx, int cy) {
-    if (type == SizeType::Minimized || cy == 0)
-        return;
-    const std::optional<QSize> fitted = fitter_->Answer(Grid(), QSize(cx, cy));
-    if (!fitted) {
-        // In aspect already, or a size the window manager chose.
-        if (type == SizeType::Restored)
-            SetFittedClient(QSize(cx, cy));
-        else
-            videoRect_ = QRect(0, 0, cx, cy);
-        return;
-    }
-    SetFittedClient(*fitted);
-    FitWindowToVideo();
-}
-
-void CMainFrame::SetFittedClient(QSize client) {
-    videoRect_ = QRect(QPoint(0, 0), client);
-    picture_ = client - ViewMargin();
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (!shown_)
-        return;
-    if (isMinimized()) {
-        OnSize(SizeType::Minimized, 0, 0);
-        return;
-    }
-    const QSize client = ClientSize();
-    OnSize(isMaximized() || isFullScreen() ? SizeType::Maximized : SizeType::Restored,
-           client.width(), client.height());
-}
-
-void CMainFrame::ScheduleAspectCheck() {
-    if (!shown_ || aspectCheckScheduled_)
-        return;
-    aspectCheckScheduled_ = true;
-    QMetaObject::invokeMethod(this, &CMainFrame::KeepViewInAspect, Qt::QueuedConnection);
-}
-
-void CMainFrame::KeepViewInAspect() {
-    aspectCheckScheduled_ = false;
-    if (isMinimized() || isMaximized() || isFullScreen())
-        return;
-    UpdateMinimumSize();
-    const QSize client = ClientSize();
-    const platform::PictureGrid grid = Grid();
-    if (grid.Fit(client) == client)
-        return;
-    // The bars changed, not the user's drag: the picture keeps its size and
-    // the frame grows or shrinks around it.
-    videoRect_ = QRect(QPoint(0, 0), grid.ClientForPicture(picture_, fitter_->MaximumClientSize()));
-    FitWindowToVideo();
+    geometry_->OnResized();
 }
 
 // ---- Commands ----
@@ -461,24 +289,9 @@ bool CMainFrame::OpenFile(const QString& path) {
     platform::SurfaceDescription format;
     const bool known =
         gSource->GetFormat(&format) == platform::DD_OK && format.width > 0 && format.height > 0;
-    videoWidth_ = known ? format.width : kDefaultVideoWidth;
-    videoHeight_ = known ? format.height : kDefaultVideoHeight;
-    aspect_ = platform::AspectOf(videoWidth_, videoHeight_);
-    viewEdge_->SetPictureAspect(aspect_);
-    // The view, not the whole client area, takes the video's own size.
-    SetFittedClient(
-        Grid().ClientForPicture(QSize(videoWidth_, videoHeight_), fitter_->MaximumClientSize()));
-
-    durationSeconds_ = gSource->GetDurationSeconds();
-    positionSeconds_ = 0;
-    FitWindowToVideo();
-    SetSliderRange();
-    if (slider_ != nullptr)
-        slider_->setValue(positionSeconds_);
-    ShowPositionAndDuration();
-    gSource->Play();
-    timerId_ = startTimer(kTimerPeriodMs);
-    ShowPlaybackState();
+    geometry_->ShowVideoSize(known ? format.width : ViewGeometry::kDefaultVideoWidth,
+                             known ? format.height : ViewGeometry::kDefaultVideoHeight);
+    position_->Start();
     return true;
 }
 
@@ -488,66 +301,12 @@ void CMainFrame::OnFileClose() {
         gSource->Close();
     }
     path_.clear();
-    if (timerId_ != 0) {
-        killTimer(timerId_);
-        timerId_ = 0;
-    }
-    ShowPlaybackState();
+    position_->Stop();
 }
 
 void CMainFrame::OnFileExit() {
     OnFileClose();
     DestroyFrame();
-}
-
-void CMainFrame::OnTimer() {
-    // The paused frame's number shows once the frames are counted.
-    if (gSource != nullptr && gSource->IsPaused() && gSource->RenderEnabled() &&
-        frameLabel_->text().contains(u'\u2026'))
-        ShowPlaybackState();
-    // During a capture batch the worker owns the source: no reads, no seeks.
-    if (gSource == nullptr || !gSource->IsPlaying() || !gSource->RenderEnabled())
-        return;
-    FollowGrowingDuration();
-    positionSeconds_ = gSource->GetPositionSeconds();
-    const int sliderPosition = slider_ != nullptr ? slider_->value() : positionSeconds_;
-    const int behind = positionSeconds_ - sliderPosition;
-    if ((behind >= 0 && behind <= 2) || positionSeconds_ == 0) {
-        // The slider follows the stream.
-        if (slider_ != nullptr)
-            slider_->setValue(positionSeconds_);
-    } else {
-        // The user moved the slider ahead of the stream, or well behind it.
-        gSource->SeekSeconds(sliderPosition);
-        positionSeconds_ = gSource->GetPositionSeconds();
-    }
-    positionPane_->setText(FormatTime(positionSeconds_));
-}
-
-// A stream may learn its length only while it plays (an elementary stream
-// states none). Kept at the old end, the slider could not follow the position
-// past it, and the gap would read as a drag back there.
-void CMainFrame::FollowGrowingDuration() {
-    const int duration = gSource->GetDurationSeconds();
-    if (duration <= durationSeconds_)
-        return;
-    durationSeconds_ = duration;
-    SetSliderRange();
-    durationPane_->setText(FormatTime(durationSeconds_));
-}
-
-void CMainFrame::SetSliderRange() {
-    if (slider_ == nullptr)
-        return;
-    slider_->setRange(0, durationSeconds_);
-    slider_->setPageStep(SliderPageSize(durationSeconds_));
-}
-
-void CMainFrame::ShowPositionAndDuration() {
-    durationPane_->setText(FormatTime(durationSeconds_));
-    positionPane_->setText(FormatTime(positionSeconds_));
-    durationPane_->repaint();
-    positionPane_->repaint();
 }
 
 void CMainFrame::SetCommandsEnabled(bool enabled) {
@@ -558,8 +317,8 @@ void CMainFrame::SetCommandsEnabled(bool enabled) {
                    res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
         Action(id)->setEnabled(enabled);
     toolBar_->setEnabled(enabled);
-    if (slider_ != nullptr)
-        slider_->setEnabled(enabled);
+    if (Slider() != nullptr)
+        Slider()->setEnabled(enabled);
     if (enabled)
         ShowPlaybackState();
 }
@@ -574,107 +333,31 @@ void CMainFrame::OnCaptureImages4() {
 
 // ---- Frame by frame ----
 
-namespace {
-
-// The commands act only on an open file, and never while a batch owns it.
-bool CanStep() {
-    return gCommandsEnabled == 1 && gSource != nullptr && gPresenter != nullptr &&
-           gSource->IsOpen() && gSource->RenderEnabled();
-}
-
-} // namespace
-
 void CMainFrame::OnPause() {
-    if (CanStep())
-        gSource->PauseToggle();
-    ShowPlaybackState();
+    position_->PauseToggle();
 }
 
 void CMainFrame::OnNextFrame() {
-    if (CanStep())
-        gSource->StepForward(gPresenter->Offscreen(), kVideoDestRect);
-    ShowPlaybackState();
+    position_->NextFrame();
 }
 
 void CMainFrame::OnPreviousFrame() {
-    if (CanStep())
-        gSource->StepBack(gPresenter->Offscreen(), kVideoDestRect);
-    ShowPlaybackState();
+    position_->PreviousFrame();
 }
 
 void CMainFrame::OnBack5Seconds() {
-    if (CanStep())
-        JumpTo(gSource->ShownTime() - playback::SecondsToStreamTime(kJumpSeconds));
+    position_->Back5Seconds();
 }
 
 void CMainFrame::OnForward5Seconds() {
-    if (CanStep())
-        JumpTo(gSource->ShownTime() + playback::SecondsToStreamTime(kJumpSeconds));
+    position_->Forward5Seconds();
 }
 
 void CMainFrame::OnGoToStart() {
-    if (CanStep())
-        JumpTo(0);
+    position_->GoToStart();
 }
 
-void CMainFrame::JumpTo(std::int64_t streamTime) {
-    streamTime = std::max<std::int64_t>(streamTime, 0);
-    if (gSource->IsPaused()) {
-        gSource->ShowFrameAt(streamTime, gPresenter->Offscreen(), kVideoDestRect);
-    } else {
-        gSource->SeekMs(playback::StreamTimeToMilliseconds(streamTime));
-        positionSeconds_ = playback::StreamTimeToSeconds(streamTime);
-        if (slider_ != nullptr)
-            slider_->setValue(positionSeconds_);
-        positionPane_->setText(FormatTime(positionSeconds_));
-    }
-    ShowPlaybackState();
-}
-
-void CMainFrame::OnSliderMovedWhilePaused() {
-    if (!CanStep() || !gSource->IsPaused() || slider_ == nullptr || slider_->isSliderDown() ||
-        slider_->value() == positionSeconds_)
-        return;
-    JumpTo(playback::SecondsToStreamTime(slider_->value()));
-}
-
-void CMainFrame::FollowStreamPosition() {
-    if (gSource == nullptr || !gSource->IsOpen())
-        return;
-    positionSeconds_ = gSource->GetPositionSeconds();
-    if (slider_ != nullptr) {
-        const QSignalBlocker quiet(slider_);
-        slider_->setValue(positionSeconds_);
-    }
-    positionPane_->setText(FormatTime(positionSeconds_));
-}
-
-void CMainFrame::ShowPlaybackState() {
-    const bool paused = gSource != nullptr && gSource->IsOpen() && gSource->IsPaused();
-    Action(res::ID_CONTROL_PAUSE)->setChecked(paused);
-    if (!paused) {
-        frameLabel_->hide();
-        if (slider_ != nullptr)
-            slider_->setToolTip(QString());
-        return;
-    }
-    if (gPresenter != nullptr)
-        gPresenter->BlitToWindow();
-    const std::int64_t time = gSource->ShownTime();
-    const QString shown = FormatShownFrame(gSource->ShownFrameNumber(), time);
-    frameLabel_->setText(shown);
-    frameLabel_->setToolTip(shown);
-    frameLabel_->show();
-    positionSeconds_ = playback::StreamTimeToSeconds(time);
-    if (slider_ != nullptr) {
-        const QSignalBlocker quiet(slider_);
-        slider_->setValue(positionSeconds_);
-        slider_->setToolTip(shown);
-    }
-    positionPane_->setText(FormatTime(positionSeconds_));
-}
-
-// ---- Messages, timer, closing ----
+// ---- Messages, drops, closing ----
 
 platform::LResult CMainFrame::HandleMessage(platform::MessageId message, platform::WParam,
                                             platform::LParam) {
@@ -717,14 +400,6 @@ void CMainFrame::dropEvent(QDropEvent* event) {
                 OpenFile(path);
         },
         Qt::QueuedConnection);
-}
-
-void CMainFrame::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == timerId_ && timerId_ != 0) {
-        OnTimer();
-        return;
-    }
-    QMainWindow::timerEvent(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
