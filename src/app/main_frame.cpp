@@ -22,8 +22,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <array>
 #include <filesystem>
-#include <tuple>
+#include <optional>
 
 platform::ReceiverHandle gMainWnd;
 int gCommandsEnabled = 1;
@@ -62,7 +63,143 @@ std::optional<QString> DroppedFile(const QMimeData* data) {
     return data->urls().constFirst().toLocalFile();
 }
 
+// ---- The commands, one row each ----
+
+using res::ToolbarIcon;
+
+// The Edit commands' keys are written in their text only: the run loop never
+// applied the original accelerators.
+constexpr std::array kCommands{
+    FrameCommand{.id = res::ID_FILE_OPEN,
+                 .text = "&Open",
+                 .standardKey = QKeySequence::Open,
+                 .icon = ToolbarIcon::kOpen,
+                 .menu = FrameMenu::kFile,
+                 .toolbarGroup = 1,
+                 .handler = &CMainFrame::OnFileOpen,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_FILE_CLOSE,
+                 .text = "&Close",
+                 .key = "Ctrl+W",
+                 .menu = FrameMenu::kFile,
+                 .handler = &CMainFrame::OnFileClose,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_APP_EXIT,
+                 .text = "E&xit",
+                 .key = "Ctrl+Q",
+                 .menu = FrameMenu::kFile,
+                 .menuGroup = 1,
+                 .handler = &CMainFrame::OnFileExit,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_EDIT_UNDO,
+                 .text = "&Undo\tCtrl+Z",
+                 .menu = FrameMenu::kEdit,
+                 .enabling = CommandEnabling::kNever},
+    FrameCommand{.id = res::ID_EDIT_CUT,
+                 .text = "Cu&t\tCtrl+X",
+                 .menu = FrameMenu::kEdit,
+                 .menuGroup = 1,
+                 .enabling = CommandEnabling::kNever},
+    FrameCommand{.id = res::ID_EDIT_COPY,
+                 .text = "&Copy\tCtrl+C",
+                 .menu = FrameMenu::kEdit,
+                 .menuGroup = 1,
+                 .enabling = CommandEnabling::kNever},
+    FrameCommand{.id = res::ID_EDIT_PASTE,
+                 .text = "&Paste\tCtrl+V",
+                 .menu = FrameMenu::kEdit,
+                 .menuGroup = 1,
+                 .enabling = CommandEnabling::kNever},
+    FrameCommand{.id = res::ID_VIEW_TOOLBAR,
+                 .text = "&Toolbar",
+                 .menu = FrameMenu::kView,
+                 .handler = &CMainFrame::OnViewToolBar,
+                 .check = CommandCheck::kChecked},
+    FrameCommand{.id = res::ID_VIEW_STATUS_BAR,
+                 .text = "&Status Bar",
+                 .menu = FrameMenu::kView,
+                 .handler = &CMainFrame::OnViewStatusBar,
+                 .check = CommandCheck::kChecked},
+    FrameCommand{.id = res::ID_CONTROL_IMAGES,
+                 .text = "&Images",
+                 .icon = ToolbarIcon::kImages,
+                 .menu = FrameMenu::kControl,
+                 .toolbarGroup = 2,
+                 .handler = &CMainFrame::OnCaptureImages,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_IMAGES4,
+                 .text = "I&mages x 4",
+                 .icon = ToolbarIcon::kImages4,
+                 .menu = FrameMenu::kControl,
+                 .toolbarGroup = 2,
+                 .toolbarOrder = 1,
+                 .handler = &CMainFrame::OnCaptureImages4,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_PAUSE,
+                 .text = "&Pause",
+                 .key = "Space",
+                 .icon = ToolbarIcon::kPause,
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .toolbarGroup = 3,
+                 .toolbarOrder = 1,
+                 .handler = &CMainFrame::OnPause,
+                 .enabling = CommandEnabling::kWithCommandsFlag,
+                 .check = CommandCheck::kUnchecked},
+    FrameCommand{.id = res::ID_CONTROL_NEXT_FRAME,
+                 .text = "&Next frame",
+                 .key = ".",
+                 .icon = ToolbarIcon::kNextFrame,
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .toolbarGroup = 3,
+                 .toolbarOrder = 2,
+                 .handler = &CMainFrame::OnNextFrame,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_PREVIOUS_FRAME,
+                 .text = "P&revious frame",
+                 .key = ",",
+                 .icon = ToolbarIcon::kPreviousFrame,
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .toolbarGroup = 3,
+                 .handler = &CMainFrame::OnPreviousFrame,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_BACK_5S,
+                 .text = "Back 5 seconds",
+                 .key = "Left",
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .handler = &CMainFrame::OnBack5Seconds,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_FORWARD_5S,
+                 .text = "Forward 5 seconds",
+                 .key = "Right",
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .handler = &CMainFrame::OnForward5Seconds,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_GO_TO_START,
+                 .text = "Go to &start",
+                 .key = "Home",
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .handler = &CMainFrame::OnGoToStart,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    // Handled by the application (CGrabberApp::OnAppAbout).
+    FrameCommand{.id = res::ID_APP_ABOUT,
+                 .text = "&About Tesselon...",
+                 .standardKey = QKeySequence::HelpContents,
+                 .icon = ToolbarIcon::kAbout,
+                 .menu = FrameMenu::kHelp,
+                 .toolbarGroup = 4},
+};
+
 } // namespace
+
+std::span<const FrameCommand> CMainFrame::Commands() {
+    return kCommands;
+}
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
@@ -90,112 +227,45 @@ CMainFrame::~CMainFrame() {
 
 // ---- Building the frame ----
 
-QAction* CMainFrame::AddAction(int commandId, const QString& text) {
+void CMainFrame::AddAction(const FrameCommand& command) {
+    const QString text = tr(command.text);
     auto* action = new QAction(text, this);
-    const QString prompt = platform::LoadString(commandId);
+    const QString prompt = platform::LoadString(command.id);
     action->setStatusTip(PromptPart(prompt));
     action->setToolTip(ToolTipPart(prompt, text));
-    action->setData(commandId);
-    actions_.insert(commandId, action);
-    return action;
+    action->setData(command.id);
+    if (command.icon != res::ToolbarIcon::kNone)
+        action->setIcon(QIcon(res::ToolbarImage(command.icon)));
+    action->setCheckable(command.check != CommandCheck::kNone);
+    action->setChecked(command.check == CommandCheck::kChecked);
+    action->setEnabled(command.enabling != CommandEnabling::kNever);
+    action->setShortcuts(KeysOf(command));
+    // Keys work through the frame itself, whatever bar is hidden.
+    if (!action->shortcuts().isEmpty())
+        addAction(action);
+    if (command.handler != nullptr)
+        connect(action, &QAction::triggered, this, command.handler);
+    actions_.insert(command.id, action);
 }
 
 void CMainFrame::CreateActions() {
-    connect(AddAction(res::ID_FILE_OPEN, tr("&Open")), &QAction::triggered, this,
-            &CMainFrame::OnFileOpen);
-    connect(AddAction(res::ID_FILE_CLOSE, tr("&Close")), &QAction::triggered, this,
-            &CMainFrame::OnFileClose);
-    connect(AddAction(res::ID_APP_EXIT, tr("E&xit")), &QAction::triggered, this,
-            &CMainFrame::OnFileExit);
-
-    // The Edit commands have no handler, so they are never enabled. Their
-    // accelerators are not applied by the run loop either.
-    for (auto [id, text] : {std::pair{res::ID_EDIT_UNDO, "&Undo\tCtrl+Z"},
-                            std::pair{res::ID_EDIT_CUT, "Cu&t\tCtrl+X"},
-                            std::pair{res::ID_EDIT_COPY, "&Copy\tCtrl+C"},
-                            std::pair{res::ID_EDIT_PASTE, "&Paste\tCtrl+V"}})
-        AddAction(id, tr(text))->setEnabled(false);
-
-    QAction* toolbar = AddAction(res::ID_VIEW_TOOLBAR, tr("&Toolbar"));
-    toolbar->setCheckable(true);
-    toolbar->setChecked(true);
-    QAction* statusBarAction = AddAction(res::ID_VIEW_STATUS_BAR, tr("&Status Bar"));
-    statusBarAction->setCheckable(true);
-    statusBarAction->setChecked(true);
-
-    connect(AddAction(res::ID_CONTROL_IMAGES, tr("&Images")), &QAction::triggered, this,
-            &CMainFrame::OnCaptureImages);
-    connect(AddAction(res::ID_CONTROL_IMAGES4, tr("I&mages x 4")), &QAction::triggered, this,
-            &CMainFrame::OnCaptureImages4);
-
-    QAction* pause = AddAction(res::ID_CONTROL_PAUSE, tr("&Pause"));
-    pause->setCheckable(true);
-    connect(pause, &QAction::triggered, this, &CMainFrame::OnPause);
-    for (auto [id, text, handler, key] :
-         {std::tuple{res::ID_CONTROL_PAUSE, "", &CMainFrame::OnPause, "Space"},
-          std::tuple{res::ID_CONTROL_NEXT_FRAME, "&Next frame", &CMainFrame::OnNextFrame, "."},
-          std::tuple{res::ID_CONTROL_PREVIOUS_FRAME, "P&revious frame",
-                     &CMainFrame::OnPreviousFrame, ","},
-          std::tuple{res::ID_CONTROL_BACK_5S, "Back 5 seconds", &CMainFrame::OnBack5Seconds,
-                     "Left"},
-          std::tuple{res::ID_CONTROL_FORWARD_5S, "Forward 5 seconds",
-                     &CMainFrame::OnForward5Seconds, "Right"},
-          std::tuple{res::ID_CONTROL_GO_TO_START, "Go to &start", &CMainFrame::OnGoToStart,
-                     "Home"}}) {
-        QAction* action = Action(id);
-        if (action == nullptr) {
-            action = AddAction(id, tr(text));
-            connect(action, &QAction::triggered, this, handler);
-        }
-        action->setShortcut(QKeySequence(QString::fromLatin1(key)));
-        // Held down, a step key repeats: stepping back walks through the video.
-        action->setAutoRepeat(true);
-        addAction(action);
-    }
-
-    // Handled by the application (CGrabberApp::OnAppAbout).
-    AddAction(res::ID_APP_ABOUT, tr("&About Tesselon..."));
-
-    // The keys Linux desktops use for these commands. A disabled action's
-    // key does nothing, so the keys follow the commands' enabling.
-    for (auto [id, key] :
-         {std::pair{res::ID_FILE_OPEN, "Ctrl+O"}, std::pair{res::ID_FILE_CLOSE, "Ctrl+W"},
-          std::pair{res::ID_APP_EXIT, "Ctrl+Q"}, std::pair{res::ID_APP_ABOUT, "F1"}}) {
-        Action(id)->setShortcut(QKeySequence(QString::fromLatin1(key)));
-        // Keys work through the frame itself, whatever bar is hidden.
-        addAction(Action(id));
-    }
+    for (const FrameCommand& command : Commands())
+        AddAction(command);
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->addAction(Action(res::ID_FILE_OPEN));
-    file->addAction(Action(res::ID_FILE_CLOSE));
-    file->addSeparator();
-    file->addAction(Action(res::ID_APP_EXIT));
-
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    edit->addAction(Action(res::ID_EDIT_UNDO));
-    edit->addSeparator();
-    edit->addAction(Action(res::ID_EDIT_CUT));
-    edit->addAction(Action(res::ID_EDIT_COPY));
-    edit->addAction(Action(res::ID_EDIT_PASTE));
-
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    view->addAction(Action(res::ID_VIEW_TOOLBAR));
-    view->addAction(Action(res::ID_VIEW_STATUS_BAR));
-
-    QMenu* control = menuBar()->addMenu(tr("&Control"));
-    control->addAction(Action(res::ID_CONTROL_IMAGES));
-    control->addAction(Action(res::ID_CONTROL_IMAGES4));
-    control->addSeparator();
-    for (int id :
-         {res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME, res::ID_CONTROL_PREVIOUS_FRAME,
-          res::ID_CONTROL_BACK_5S, res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
-        control->addAction(Action(id));
-
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(Action(res::ID_APP_ABOUT));
+    for (const FrameMenuTitle& title : FrameMenuTitles()) {
+        QMenu* menu = menuBar()->addMenu(tr(title.title));
+        std::optional<int> group;
+        for (const FrameCommand& command : Commands()) {
+            if (command.menu != title.menu)
+                continue;
+            if (group && *group != command.menuGroup)
+                menu->addSeparator();
+            group = command.menuGroup;
+            menu->addAction(Action(command.id));
+        }
+    }
 }
 
 void CMainFrame::OnCreate() {
@@ -215,19 +285,16 @@ void CMainFrame::CreateToolBar() {
     toolBar_->setMovable(true);
     toolBar_->setFloatable(true);
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
-    for (int id : {res::ID_FILE_OPEN, res::ID_CONTROL_IMAGES, res::ID_CONTROL_IMAGES4,
-                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_PAUSE,
-                   res::ID_CONTROL_NEXT_FRAME, res::ID_APP_ABOUT}) {
-        Action(id)->setIcon(QIcon(res::ToolbarImage(id)));
-        toolBar_->addAction(Action(id));
-        if (id == res::ID_FILE_OPEN || id == res::ID_CONTROL_IMAGES4 ||
-            id == res::ID_CONTROL_NEXT_FRAME)
+    int group = 0;
+    for (const FrameCommand* command : ToolbarOrder(Commands())) {
+        if (group != 0 && command->toolbarGroup != group)
             toolBar_->addSeparator();
+        group = command->toolbarGroup;
+        toolBar_->addAction(Action(command->id));
     }
     addToolBar(Qt::TopToolBarArea, toolBar_);
 
     QAction* toggle = Action(res::ID_VIEW_TOOLBAR);
-    connect(toggle, &QAction::toggled, toolBar_, &QWidget::setVisible);
     // Docked on another side, the toolbar takes the view's width instead.
     connect(toolBar_, &QToolBar::orientationChanged, geometry_.get(),
             &ViewGeometry::ScheduleAspectCheck);
@@ -242,8 +309,6 @@ void CMainFrame::CreateStatusBar() {
     tesselon::controls::SetControlId(bar, res::ID_VIEW_STATUS_BAR);
     panes_ = std::make_unique<PositionPanes>(*bar);
     position_ = std::make_unique<PlaybackPosition>(*panes_, *Action(res::ID_CONTROL_PAUSE));
-    QAction* toggle = Action(res::ID_VIEW_STATUS_BAR);
-    connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
 }
 
 CVideoView* CMainFrame::View() const {
@@ -309,13 +374,19 @@ void CMainFrame::OnFileExit() {
     DestroyFrame();
 }
 
+void CMainFrame::OnViewToolBar() {
+    toolBar_->setVisible(Action(res::ID_VIEW_TOOLBAR)->isChecked());
+}
+
+void CMainFrame::OnViewStatusBar() {
+    statusBar()->setVisible(Action(res::ID_VIEW_STATUS_BAR)->isChecked());
+}
+
 void CMainFrame::SetCommandsEnabled(bool enabled) {
     gCommandsEnabled = enabled ? 1 : 0;
-    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
-                   res::ID_CONTROL_IMAGES4, res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME,
-                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_BACK_5S,
-                   res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
-        Action(id)->setEnabled(enabled);
+    for (const FrameCommand& command : Commands())
+        if (command.enabling == CommandEnabling::kWithCommandsFlag)
+            Action(command.id)->setEnabled(enabled);
     toolBar_->setEnabled(enabled);
     if (Slider() != nullptr)
         Slider()->setEnabled(enabled);

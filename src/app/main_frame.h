@@ -10,7 +10,7 @@
 #pragma once
 
 #include "app/capture_host.h"
-#include "app/commands_flag.h"
+#include "app/frame_commands.h"
 #include "app/playback_position.h"
 #include "app/position_panes.h"
 #include "app/view_geometry.h"
@@ -21,6 +21,7 @@
 #include <QRect>
 
 #include <memory>
+#include <span>
 
 class CaptureBatch;
 class CVideoView;
@@ -45,6 +46,10 @@ public:
 
     using SizeType = ViewGeometry::SizeType;
 
+    // The frame's commands, one row each (frame_commands.h), in the order
+    // that the menus list them.
+    static std::span<const FrameCommand> Commands();
+
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -60,10 +65,13 @@ public:
     bool OpenFile(const QString& path);
     void OnFileClose();
     void OnFileExit();
+    // View, Toolbar and Status Bar: the bar shows as the command is checked.
+    void OnViewToolBar();
+    void OnViewStatusBar();
     void OnTimer() { position_->OnTimer(); }
     // Enables or disables the commands that a capture batch must not run
-    // alongside (Open, Close, Exit, Images, Images x 4), the toolbar and the
-    // slider (a seek would break the batch's consecutive frames).
+    // alongside (the rows of Commands() that follow the flag), the toolbar
+    // and the slider (a seek would break the batch's consecutive frames).
     void SetCommandsEnabled(bool enabled) override;
 
     // Control, Images and Images x 4.
@@ -125,7 +133,7 @@ private:
     void CreateStatusBar();
     void OnCreate();
 
-    QAction* AddAction(int commandId, const QString& text);
+    void AddAction(const FrameCommand& command);
     void DestroyFrame();
 
     QHash<int, QAction*> actions_;

@@ -1,6 +1,6 @@
 #include "app/playback_position.h"
 
-#include "app/commands_flag.h"
+#include "app/frame_commands.h"
 #include "app/playback_objects.h"
 #include "app/position_panes.h"
 #include "app/status_texts.h"

@@ -45,8 +45,8 @@ void ViewGeometry::OnShow() {
     if (shown_)
         return;
     shown_ = true;
-    SetFittedClient(Grid().ClientForPicture(QSize(videoWidth_, videoHeight_),
-                                            fitter_->MaximumClientSize()));
+    SetFittedClient(
+        Grid().ClientForPicture(QSize(videoWidth_, videoHeight_), fitter_->MaximumClientSize()));
     UpdateMinimumSize();
     FitWindowToVideo();
 }
@@ -114,8 +114,7 @@ void ViewGeometry::OnResized() {
         return;
     }
     const QSize client = ClientSize();
-    OnSize(frame_.isMaximized() || frame_.isFullScreen() ? SizeType::Maximized
-                                                          : SizeType::Restored,
+    OnSize(frame_.isMaximized() || frame_.isFullScreen() ? SizeType::Maximized : SizeType::Restored,
            client.width(), client.height());
 }
 
