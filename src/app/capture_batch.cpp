@@ -1,6 +1,6 @@
 #include "app/capture_batch.h"
 
-#include "app/main_frame.h"
+#include "app/capture_host.h"
 #include "app/playback_objects.h"
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
@@ -81,7 +81,7 @@ void FreeImagesWorker(std::shared_ptr<CaptureRun> run) {
 
 // ---- The user-interface side ----
 
-CaptureBatch::CaptureBatch(CMainFrame& frame)
+CaptureBatch::CaptureBatch(CaptureHost& frame)
     : frame_(frame)
     , runImagesWindow_([](tesselon::images::ImagesWindow& window) { return window.exec(); }) {}
 
@@ -97,7 +97,7 @@ std::shared_ptr<CaptureRun> CaptureBatch::StartPhase() {
     run->flags = gCaptureProgressDlg->Flags();
     run->progressDialog = gCaptureProgressDlg->Handle();
     run->progressBar = gCaptureProgressDlg->Bar()->Handle();
-    run->mainFrame = frame_.Handle();
+    run->mainFrame = frame_.MessageTarget();
     platform::SendMessage(run->progressBar, platform::PBM_SETSTEP, 1);
     platform::SendMessage(run->progressBar, platform::PBM_SETRANGE, 0,
                           static_cast<platform::LParam>(list_.count) << 16);
@@ -174,7 +174,7 @@ void CaptureBatch::OnImagesFreed() {
     const int outOfMemoryAt = capture_ ? capture_->outOfMemoryAt : -1;
     capture_.reset();
     if (closeRequested_) {
-        frame_.close();
+        frame_.CloseAfterBatch();
         return;
     }
     ResumePlayback();

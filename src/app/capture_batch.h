@@ -5,8 +5,8 @@
 // (cancelled, sent: the worker waits until the stream is paused).
 //
 // CaptureBatch is the user-interface side, owned by the main frame, which
-// passes it the messages 1001 to 1003; the workers are the thread functions
-// below.
+// passes it the messages 1001 to 1003 and which it sees only as a
+// CaptureHost; the workers are the thread functions below.
 #pragma once
 
 #include "images/progress_dialog.h"
@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-class CMainFrame;
+class CaptureHost;
 
 namespace tesselon::images {
 class ImagesWindow;
@@ -76,7 +76,7 @@ public:
     // at the window and close it instead.
     using RunImagesWindow = std::function<int(tesselon::images::ImagesWindow&)>;
 
-    explicit CaptureBatch(CMainFrame& frame);
+    explicit CaptureBatch(CaptureHost& frame);
     ~CaptureBatch();
     CaptureBatch(const CaptureBatch&) = delete;
     CaptureBatch& operator=(const CaptureBatch&) = delete;
@@ -105,7 +105,7 @@ private:
     void ShowImagesWindow();
     void ResumePlayback();
 
-    CMainFrame& frame_;
+    CaptureHost& frame_;
     CaptureList list_;
     // Which images window the next batch opens; four views at first.
     bool fourUp_ = true;

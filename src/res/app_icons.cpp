@@ -1,7 +1,5 @@
 #include "res/app_icons.h"
 
-#include "res/resource_ids.h"
-
 #include <QPainter>
 #include <QPolygonF>
 
@@ -67,25 +65,26 @@ QIcon AppIcon() {
     return icon;
 }
 
-QPixmap ToolbarImage(int commandId) {
-    switch (commandId) {
-    case res::ID_FILE_OPEN:
+QPixmap ToolbarImage(ToolbarIcon icon) {
+    switch (icon) {
+    case ToolbarIcon::kOpen:
         return QPixmap(toolbar_open_xpm);
-    case res::ID_CONTROL_IMAGES:
+    case ToolbarIcon::kImages:
         return QPixmap(toolbar_images_xpm);
-    case res::ID_CONTROL_IMAGES4:
+    case ToolbarIcon::kImages4:
         return QPixmap(toolbar_images4_xpm);
-    case res::ID_APP_ABOUT:
+    case ToolbarIcon::kAbout:
         return QPixmap(toolbar_about_xpm);
-    case res::ID_CONTROL_PAUSE:
+    case ToolbarIcon::kPause:
         return QPixmap(toolbar_pause_xpm);
-    case res::ID_CONTROL_NEXT_FRAME:
+    case ToolbarIcon::kNextFrame:
         return QPixmap(toolbar_next_frame_xpm);
-    case res::ID_CONTROL_PREVIOUS_FRAME:
+    case ToolbarIcon::kPreviousFrame:
         return QPixmap(toolbar_previous_frame_xpm);
-    default:
-        return QPixmap();
+    case ToolbarIcon::kNone:
+        break;
     }
+    return QPixmap();
 }
 
 } // namespace res

@@ -12,8 +12,19 @@ QIcon AppIcon();
 // The icon drawn at one size (a square of `side` pixels).
 QPixmap AppIconPixmap(int side);
 
-// The toolbar image of a command (Open, Images, Images x 4, Pause, Next frame,
-// Previous frame, About); a null pixmap for any other command.
-QPixmap ToolbarImage(int commandId);
+// The main frame's toolbar pictures; a command's row names its own.
+enum class ToolbarIcon {
+    kNone,
+    kOpen,
+    kImages,
+    kImages4,
+    kPause,
+    kNextFrame,
+    kPreviousFrame,
+    kAbout
+};
+
+// The picture, 16 × 15; a null pixmap for kNone.
+QPixmap ToolbarImage(ToolbarIcon icon);
 
 } // namespace res

@@ -1,7 +1,7 @@
 // Frame by frame in the program: the keys and the toolbar pause, step and
 // jump; the status bar and the slider's tooltip name the paused frame; the
 // keys do nothing while the commands are off.
-#include "app/frame_geometry.h"
+#include "app/status_texts.h"
 #include "app_fixture.h"
 
 #include <QLabel>

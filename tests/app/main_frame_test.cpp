@@ -1,6 +1,7 @@
 // The main frame: menus, bars, opening and closing files, the aspect rule and
 // the one-second timer.
-#include "app/frame_geometry.h"
+#include "app/frame_commands.h"
+#include "app/status_texts.h"
 #include "app/video_view.h"
 #include "app_fixture.h"
 #include "controls/control_classes.h"
@@ -12,6 +13,9 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
+
+#include <algorithm>
+#include <set>
 
 namespace app_test {
 namespace {
@@ -35,8 +39,8 @@ TEST_P(MenuCommandTest, HasItsTextEnablingAndPrompt) {
     EXPECT_EQ(action->text(), QString::fromUtf8(GetParam().text));
     EXPECT_EQ(action->isEnabled(), GetParam().enabled);
     EXPECT_EQ(action->statusTip(), QString::fromUtf8(GetParam().prompt));
-    // The Linux desktop's keys for the File and Help commands; the Part's
-    // accelerators (Edit) are not applied.
+    // The Linux desktop's keys for the File and Help commands, the player's
+    // keys for Control; the Part's accelerators (Edit) are not applied.
     EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromUtf8(GetParam().shortcut)));
 }
 
@@ -55,6 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{59392, "&Toolbar", true, "Show or hide the toolbar"},
         CommandCase{59393, "&Status Bar", true, "Show or hide the status bar"},
         CommandCase{32774, "&Images", true, ""}, CommandCase{32781, "I&mages x 4", true, ""},
+        CommandCase{32782, "&Pause", true, "Pause or resume playback", "Space"},
+        CommandCase{32783, "&Next frame", true, "Pause and show the next frame", "."},
+        CommandCase{32784, "P&revious frame", true, "Pause and show the previous frame", ","},
+        CommandCase{32785, "Back 5 seconds", true, "Go back five seconds", "Left"},
+        CommandCase{32786, "Forward 5 seconds", true, "Go forward five seconds", "Right"},
+        CommandCase{32787, "Go to &start", true, "Go to the first frame", "Home"},
         CommandCase{57664, "&About Tesselon...", true,
                     "Display program information, version number and copyright", "F1"}),
     [](const auto& info) { return "Command" + std::to_string(info.param.id); });
@@ -162,17 +172,8 @@ TEST_F(AppTest, OpeningAClipGivesTheClientAreaItsSizeAndStartsPlaying) {
     ASSERT_EQ(dialogs_.FileDialogs().size(), 1u);
     const platform::ShownFileDialog shown = dialogs_.FileDialogs()[0];
     EXPECT_EQ(shown.kind, platform::FileDialogKind::kOpen);
-    EXPECT_EQ(
-        shown.options.filter,
-        QStringLiteral("Video files|*.mpeg;*.mpg;*.m1v;*.mp2;*.mpe;*.vob;*.ts;*.m2ts;*.mts;"
-                       "*.asf;*.asx;*.wmv;*.avi;*.rm;*.rmvb;*.mp4;*.m4v;*.mov;*.3gp;*.mkv;"
-                       "*.webm;*.flv;*.ogv;*.ogg|"
-                       "Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)|*.mpeg;*.mpg;*.m1v;*.mp2|"
-                       "Active Streaming Format (*.asf)|*.asf|"
-                       "Active Streaming Redirector (*.asx)|*.asx|"
-                       "Audio Video Interleave Format (*.avi)|*.avi|"
-                       "RealAudio/RealVideo (*.rm)|*.rm|Wave Audio (*.wav)|*.wav|"
-                       "All Files (*.*)|*.*||"));
+    // What the filter offers is open_filter_test's.
+    EXPECT_EQ(shown.options.filter, CMainFrame::kOpenFilter);
     EXPECT_EQ(shown.options.defaultExtension, QStringLiteral("mpg"));
     EXPECT_EQ(shown.options.owner, nullptr);
 
@@ -365,27 +366,95 @@ TEST_F(AppTest, CloseKeepsTheSizeTextsAndSlider) {
     EXPECT_FALSE(gSource->IsOpen());
 }
 
+const FrameCommand& RowOf(int id) {
+    const auto rows = CMainFrame::Commands();
+    const auto row = std::ranges::find(rows, id, &FrameCommand::id);
+    EXPECT_NE(row, rows.end()) << id;
+    return row != rows.end() ? *row : rows.front();
+}
+
+// The table's rule, for every row: off while the flag is 0 when the row
+// follows it, otherwise as the row says.
 TEST_F(AppTest, CommandsFollowTheCommandsEnabledFlag) {
     gCommandsEnabled = 0; // as a frame closed during a batch leaves it
     ASSERT_TRUE(Start());
     EXPECT_EQ(gCommandsEnabled, 1);
-    Frame().SetCommandsEnabled(false);
-    EXPECT_EQ(gCommandsEnabled, 0);
-    for (int id : {res::ID_FILE_OPEN, res::ID_FILE_CLOSE, res::ID_APP_EXIT, res::ID_CONTROL_IMAGES,
-                   res::ID_CONTROL_IMAGES4, res::ID_CONTROL_PAUSE, res::ID_CONTROL_NEXT_FRAME,
-                   res::ID_CONTROL_PREVIOUS_FRAME, res::ID_CONTROL_BACK_5S,
-                   res::ID_CONTROL_FORWARD_5S, res::ID_CONTROL_GO_TO_START})
-        EXPECT_FALSE(Frame().Action(id)->isEnabled()) << id;
-    EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_FALSE(Frame().Slider()->isEnabled());
-    EXPECT_TRUE(Frame().Action(res::ID_APP_ABOUT)->isEnabled());
-    EXPECT_TRUE(Frame().Action(res::ID_VIEW_STATUS_BAR)->isEnabled());
-    Frame().SetCommandsEnabled(true);
-    EXPECT_EQ(gCommandsEnabled, 1);
-    EXPECT_TRUE(Frame().Action(res::ID_FILE_OPEN)->isEnabled());
-    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_IMAGES4)->isEnabled());
-    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
-    EXPECT_TRUE(Frame().Slider()->isEnabled());
+    for (bool enabled : {false, true, false}) {
+        Frame().SetCommandsEnabled(enabled);
+        EXPECT_EQ(gCommandsEnabled, enabled ? 1 : 0);
+        for (const FrameCommand& command : CMainFrame::Commands()) {
+            const bool expected =
+                command.enabling == CommandEnabling::kAlways ||
+                (command.enabling == CommandEnabling::kWithCommandsFlag && enabled);
+            EXPECT_EQ(Frame().Action(command.id)->isEnabled(), expected)
+                << command.id << (enabled ? " on" : " off");
+        }
+        EXPECT_EQ(Frame().ToolBar()->isEnabled(), enabled);
+        EXPECT_EQ(Frame().Slider()->isEnabled(), enabled);
+    }
+}
+
+// A wrong row would pass the rule above: these commands' rows are named.
+TEST(FrameCommandTable, NamedCommandsFollowTheFlagOrNot) {
+    for (auto [id, enabling] :
+         {std::pair{res::ID_FILE_OPEN, CommandEnabling::kWithCommandsFlag},
+          std::pair{res::ID_APP_EXIT, CommandEnabling::kWithCommandsFlag},
+          std::pair{res::ID_CONTROL_IMAGES4, CommandEnabling::kWithCommandsFlag},
+          std::pair{res::ID_CONTROL_PREVIOUS_FRAME, CommandEnabling::kWithCommandsFlag},
+          std::pair{res::ID_CONTROL_GO_TO_START, CommandEnabling::kWithCommandsFlag},
+          std::pair{res::ID_APP_ABOUT, CommandEnabling::kAlways},
+          std::pair{res::ID_VIEW_STATUS_BAR, CommandEnabling::kAlways},
+          std::pair{res::ID_EDIT_COPY, CommandEnabling::kNever}})
+        EXPECT_EQ(RowOf(id).enabling, enabling) << id;
+}
+
+QMenu* MenuOf(CMainFrame& frame, FrameMenu menu) {
+    const auto titles = FrameMenuTitles();
+    const auto title = std::ranges::find(titles, menu, &FrameMenuTitle::menu);
+    if (title == titles.end())
+        return nullptr;
+    return frame.menuBar()->actions().value(title - titles.begin())->menu();
+}
+
+// Each row is one action, shown where its row says: its menu, the toolbar
+// with its picture, the frame's own keys.
+TEST_F(AppTest, EachRowIsOneActionWhereItsRowPutsIt) {
+    ASSERT_TRUE(Start());
+    std::set<int> ids;
+    for (const FrameCommand& command : CMainFrame::Commands()) {
+        EXPECT_TRUE(ids.insert(command.id).second) << command.id << " twice";
+        QAction* action = Frame().Action(command.id);
+        ASSERT_NE(action, nullptr) << command.id;
+        QMenu* menu = MenuOf(Frame(), command.menu);
+        ASSERT_NE(menu, nullptr) << command.id;
+        EXPECT_TRUE(menu->actions().contains(action)) << command.id;
+        const bool onToolbar = command.toolbarGroup != 0;
+        EXPECT_EQ(Frame().ToolBar()->actions().contains(action), onToolbar) << command.id;
+        EXPECT_EQ(!action->icon().isNull(), command.icon != res::ToolbarIcon::kNone) << command.id;
+        EXPECT_EQ(action->isCheckable(), command.check != CommandCheck::kNone) << command.id;
+        // One key at most: a standard key that adds another is no row's.
+        EXPECT_EQ(action->shortcuts(), KeysOf(command)) << command.id;
+        EXPECT_LE(action->shortcuts().size(), 1) << command.id;
+        EXPECT_EQ(Frame().actions().contains(action), !action->shortcuts().isEmpty()) << command.id;
+    }
+}
+
+TEST_F(AppTest, ToolbarButtonsShowTheirPromptsToolTip) {
+    ASSERT_TRUE(Start());
+    QStringList tips;
+    for (QAction* action : Frame().ToolBar()->actions())
+        if (!action->isSeparator())
+            tips << action->toolTip();
+    EXPECT_EQ(tips, QStringList({"Open", "Images", "Images x 4", "Previous frame (,)",
+                                 "Pause (Space)", "Next frame (.)", "About"}));
+}
+
+TEST_F(AppTest, ViewCommandsAndPauseStartCheckedAsTheirRowsSay) {
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(Frame().Action(res::ID_VIEW_TOOLBAR)->isChecked());
+    EXPECT_TRUE(Frame().Action(res::ID_VIEW_STATUS_BAR)->isChecked());
+    EXPECT_TRUE(Frame().Action(res::ID_CONTROL_PAUSE)->isCheckable());
+    EXPECT_FALSE(Frame().Action(res::ID_CONTROL_PAUSE)->isChecked());
 }
 
 } // namespace

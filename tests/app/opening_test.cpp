@@ -1,12 +1,10 @@
 // Opening files from outside the File menu: the command line, a drop, the
-// keyboard; and the open dialog's filters as the dialog shows them.
+// keyboard.
 #include "app/command_line.h"
 #include "app/video_view.h"
 #include "app_fixture.h"
 
-#include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -130,29 +128,6 @@ TEST_F(AppTest, KeysRunTheCommandsWhileTheyAreEnabled) {
     Frame().SetCommandsEnabled(true);
     QTest::keyClick(&Frame(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(gSource->IsOpen()) << "Ctrl+W";
-}
-
-TEST(OpenFilterTest, TheDialogShowsEachDescriptionOnceWithVideoFilesFirst) {
-    platform::FileDialogOptions options;
-    options.filter = CMainFrame::kOpenFilter;
-    const std::unique_ptr<QFileDialog> dialog =
-        platform::MakeFileDialog(platform::FileDialogKind::kOpen, options);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    const auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    ASSERT_NE(types, nullptr);
-    QStringList shown;
-    for (int i = 0; i < types->count(); ++i)
-        shown << types->itemText(i);
-    EXPECT_EQ(shown,
-              QStringList({"Video files", "Movie File (MPEG) (*,mpeg,*.mpg,*.m1v,*.mp2)",
-                           "Active Streaming Format (*.asf)", "Active Streaming Redirector (*.asx)",
-                           "Audio Video Interleave Format (*.avi)", "RealAudio/RealVideo (*.rm)",
-                           "Wave Audio (*.wav)", "All Files (*.*)"}));
-    // The first entry lists what users have today besides the original types.
-    const QString videoFiles = dialog->nameFilters().constFirst();
-    for (const char* pattern : {"*.mp4", "*.mkv", "*.webm", "*.wmv", "*.flv", "*.ogv", "*.mpg",
-                                "*.asf", "*.asx", "*.avi", "*.rm"})
-        EXPECT_TRUE(videoFiles.contains(QLatin1String(pattern))) << pattern;
 }
 
 struct LineCase {

@@ -1,4 +1,4 @@
-#include "app/frame_geometry.h"
+#include "app/status_texts.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
-// The main frame's arithmetic, apart from its widgets: the time texts of the
-// status bar and the slider's page.
+// The status bar's texts, apart from its widgets: the times of the position
+// and duration panes, the paused frame's label and the slider's page.
 #pragma once
 
 #include <QString>
