@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kFrames = 100;
-constexpr platform::Rect kVideoDestRect{0, 0, 360, 240};
+constexpr platform::Rect kTargetRect{0, 0, 360, 240};
 
 struct Clip {
     const char* name;
@@ -90,7 +90,7 @@ double TimeDecodeAndStretch(const fs::path& clip, int* frames) {
         return -1;
     source.Play();
     *frames = 0;
-    while (source.Render(target.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame) &&
+    while (source.Render(target.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame) &&
            source.IsPlaying())
         ++*frames;
     source.Close();

@@ -36,12 +36,12 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
     CaptureList& list = *run->list;
     const std::stop_token stop = run->flags->stop.get_token();
     if (run->refetchPausedFrame)
-        gSource->Render(gPresenter->Offscreen(), kVideoDestRect,
+        gSource->Render(gPresenter->Offscreen(), playback::kCaptureRect,
                         playback::FetchWait::UntilNextFrame, stop);
     playback::NameMaker names;
     for (int i = 0; i < list.count && !CancelRequested(*run); ++i) {
         playback::CapturedFrame frame =
-            playback::CaptureFrame(*gPresenter->Canvas(), *gSource, kVideoDestRect, stop);
+            playback::CaptureFrame(*gPresenter->Canvas(), *gSource, playback::kCaptureRect, stop);
         gPresenter->BlitToWindow();
         if (!frame.picture) {
             // No batch with holes: what was taken is freed and the user told.
@@ -150,7 +150,7 @@ void CaptureBatch::ShowImagesWindow() {
     QStringList names;
     for (int i = 0; i < list_.count; ++i)
         names.append(fourUp_ ? TwoDigits(i) : QString::fromStdString(list_.names[i]));
-    const picture::Shape shape{kVideoDestRect.Width(), kVideoDestRect.Height(),
+    const picture::Shape shape{playback::kCaptureRect.Width(), playback::kCaptureRect.Height(),
                                playback::kLabelBandRows};
     std::unique_ptr<tesselon::images::ImagesWindow> window;
     if (fourUp_)
@@ -198,7 +198,7 @@ void CaptureBatch::ResumePlayback() {
         return;
     }
     // Still paused from the batch's end: only the frame on show changes.
-    gSource->ShowFrameAt(*pausedAt_, gPresenter->Offscreen(), kVideoDestRect);
+    gSource->ShowFrameAt(*pausedAt_, gPresenter->Offscreen(), playback::kCaptureRect);
     gPresenter->BlitToWindow();
     pausedAt_.reset();
 }

@@ -40,7 +40,7 @@ int UpdateFrame() {
         platform::ReportIdle();
         return 0;
     }
-    gSource->Render(gPresenter->Offscreen(), kVideoDestRect);
+    gSource->Render(gPresenter->Offscreen(), playback::kCaptureRect);
     if (gSource->IsOpen() && !gSource->IsPlaying())
         gSource->Play();
     const int result = gPresenter->BlitToWindow();

@@ -14,7 +14,3 @@
 
 extern CGameApp* gPresenter;
 extern CDShow* gSource;
-
-// Every video frame is drawn into this rectangle of the presenter's
-// off-screen surface, whatever the video's own size.
-inline constexpr platform::Rect kVideoDestRect = playback::kCaptureRect;

@@ -137,13 +137,13 @@ void PlaybackPosition::PauseToggle() {
 
 void PlaybackPosition::NextFrame() {
     if (CanStep())
-        gSource->StepForward(gPresenter->Offscreen(), kVideoDestRect);
+        gSource->StepForward(gPresenter->Offscreen(), playback::kCaptureRect);
     ShowPlaybackState();
 }
 
 void PlaybackPosition::PreviousFrame() {
     if (CanStep())
-        gSource->StepBack(gPresenter->Offscreen(), kVideoDestRect);
+        gSource->StepBack(gPresenter->Offscreen(), playback::kCaptureRect);
     ShowPlaybackState();
 }
 
@@ -165,7 +165,7 @@ void PlaybackPosition::GoToStart() {
 void PlaybackPosition::JumpTo(std::int64_t streamTime) {
     streamTime = std::max<std::int64_t>(streamTime, 0);
     if (gSource->IsPaused()) {
-        gSource->ShowFrameAt(streamTime, gPresenter->Offscreen(), kVideoDestRect);
+        gSource->ShowFrameAt(streamTime, gPresenter->Offscreen(), playback::kCaptureRect);
     } else {
         gSource->SeekMs(playback::StreamTimeToMilliseconds(streamTime));
         positionSeconds_ = playback::StreamTimeToSeconds(streamTime);

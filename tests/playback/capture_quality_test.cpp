@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr platform::Rect kVideoDestRect{0, 0, 360, 240};
+constexpr platform::Rect kTargetRect{0, 0, 360, 240};
 
 struct StripeClip {
     const char* name;
@@ -38,7 +38,7 @@ protected:
         ASSERT_EQ(platform::DisplayDevice::Create(&device_), platform::DD_OK);
         const platform::SurfaceDescription description{
             platform::DDSD_CAPS | platform::DDSD_WIDTH | platform::DDSD_HEIGHT,
-            kVideoDestRect.Width(), kVideoDestRect.Height(), platform::DDSCAPS_OFFSCREENPLAIN};
+            kTargetRect.Width(), kTargetRect.Height(), platform::DDSCAPS_OFFSCREENPLAIN};
         ASSERT_EQ(device_->CreateSurface(description, &target_), platform::DD_OK);
         fs::create_directories(folder_);
     }
@@ -75,7 +75,7 @@ TEST_P(CaptureQuality, StripesComeOutGrey) {
     CDShow source(options);
     ASSERT_TRUE(source.Open(path, device_.get()));
     ASSERT_TRUE(source.Play());
-    ASSERT_TRUE(source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame));
+    ASSERT_TRUE(source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame));
 
     platform::LockedSurface locked;
     ASSERT_EQ(target_->Lock(&locked, platform::DDLOCK_WAIT), platform::DD_OK);

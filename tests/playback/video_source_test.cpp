@@ -24,7 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 using platform::Rect;
 
-constexpr Rect kVideoDestRect{0, 0, 360, 240};
+constexpr Rect kTargetRect{0, 0, 360, 240};
 constexpr int kIndexFrames = 50;
 
 std::filesystem::path DataPath(const std::string& name) {
@@ -69,7 +69,7 @@ protected:
     // (or, with a long step, past whatever frame comes next).
     void CaptureStep(CDShow& source, std::chrono::nanoseconds step = 40ms) {
         time_->Advance(step);
-        source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+        source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     }
 
     std::filesystem::path Scratch(const std::string& name, const std::string& bytes) {
@@ -128,7 +128,7 @@ TEST_P(OpensClip, WithTheVideoSizeAndNoMessage) {
     EXPECT_TRUE(dialogs_.Messages().empty());
 
     ASSERT_TRUE(source.Play());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     EXPECT_EQ(ShownIndex(), 0);
     CaptureStep(source);
     EXPECT_EQ(ShownIndex(), 1);
@@ -185,7 +185,7 @@ TEST_F(VideoSourceTest, EveryOperationOnAClosedSourceReturnsFalseOrZero) {
     ASSERT_TRUE(closed.Close());
     for (CDShow* source : {&neverOpened, &closed}) {
         EXPECT_FALSE(source->Close());
-        EXPECT_FALSE(source->Render(target_.get(), kVideoDestRect));
+        EXPECT_FALSE(source->Render(target_.get(), kTargetRect));
         EXPECT_FALSE(source->Play());
         EXPECT_FALSE(source->Stop());
         EXPECT_FALSE(source->PauseToggle());
@@ -238,7 +238,7 @@ TEST_F(VideoSourceTest, PauseAndResumeShowThePausedFrameAgain) {
     CDShow source(ManualOptions());
     ASSERT_TRUE(source.Open(DataPath("index_mpeg4.avi"), device_.get()));
     ASSERT_TRUE(source.Play());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     for (int i = 0; i < 20; ++i)
         CaptureStep(source);
     ASSERT_EQ(ShownIndex(), 20);
@@ -253,7 +253,7 @@ TEST_F(VideoSourceTest, PauseAndResumeShowThePausedFrameAgain) {
     ASSERT_TRUE(source.PauseToggle());
     EXPECT_FALSE(source.IsPaused());
     EXPECT_TRUE(source.IsPlaying());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     EXPECT_EQ(ShownIndex(), 20);
     CaptureStep(source);
     EXPECT_EQ(ShownIndex(), 21);
@@ -263,17 +263,17 @@ TEST_F(VideoSourceTest, StepsPauseFirstAndResumingPlaysOnFromTheFrameShown) {
     CDShow source(ManualOptions());
     ASSERT_TRUE(source.Open(DataPath("index_mpeg4.avi"), device_.get()));
     ASSERT_TRUE(source.Play());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     for (int i = 0; i < 10; ++i)
         CaptureStep(source);
     ASSERT_EQ(ShownIndex(), 10);
 
-    EXPECT_EQ(source.StepForward(target_.get(), kVideoDestRect), media::StepResult::Frame);
+    EXPECT_EQ(source.StepForward(target_.get(), kTargetRect), media::StepResult::Frame);
     EXPECT_TRUE(source.IsPaused());
     EXPECT_FALSE(source.IsPlaying());
     EXPECT_EQ(ShownIndex(), 11);
     for (int expected = 10; expected >= 8; --expected) {
-        EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::Frame);
+        EXPECT_EQ(source.StepBack(target_.get(), kTargetRect), media::StepResult::Frame);
         EXPECT_EQ(ShownIndex(), expected);
     }
     EXPECT_EQ(source.ShownTime(), 8 * 400'000);
@@ -283,16 +283,16 @@ TEST_F(VideoSourceTest, StepsPauseFirstAndResumingPlaysOnFromTheFrameShown) {
     EXPECT_EQ(source.ShownFrameNumber(), 8);
 
     // A jump while paused shows the frame there and stays paused.
-    EXPECT_EQ(source.ShowFrameAt(30 * 400'000 - 1, target_.get(), kVideoDestRect),
+    EXPECT_EQ(source.ShowFrameAt(30 * 400'000 - 1, target_.get(), kTargetRect),
               media::StepResult::Frame);
     EXPECT_EQ(ShownIndex(), 30);
     EXPECT_TRUE(source.IsPaused());
-    EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::Frame);
+    EXPECT_EQ(source.StepBack(target_.get(), kTargetRect), media::StepResult::Frame);
     EXPECT_EQ(ShownIndex(), 29);
 
     ASSERT_TRUE(source.PauseToggle());
     EXPECT_TRUE(source.IsPlaying());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     EXPECT_EQ(ShownIndex(), 29);
     CaptureStep(source);
     EXPECT_EQ(ShownIndex(), 30);
@@ -301,11 +301,11 @@ TEST_F(VideoSourceTest, StepsPauseFirstAndResumingPlaysOnFromTheFrameShown) {
     ASSERT_TRUE(source.PauseToggle());
     ASSERT_TRUE(source.Open(DataPath("index.mp4"), device_.get()));
     EXPECT_FALSE(source.IsPaused());
-    EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::Frame);
+    EXPECT_EQ(source.StepBack(target_.get(), kTargetRect), media::StepResult::Frame);
     EXPECT_EQ(ShownIndex(), 0); // nothing shown yet: the first frame
-    EXPECT_EQ(source.StepBack(target_.get(), kVideoDestRect), media::StepResult::AtStart);
+    EXPECT_EQ(source.StepBack(target_.get(), kTargetRect), media::StepResult::AtStart);
     source.Close();
-    EXPECT_EQ(source.StepForward(target_.get(), kVideoDestRect), media::StepResult::Interrupted);
+    EXPECT_EQ(source.StepForward(target_.get(), kTargetRect), media::StepResult::Interrupted);
 }
 
 // ---- order, looping, pacing ----
@@ -314,7 +314,7 @@ TEST_F(VideoSourceTest, HundredFetchesAreConsecutiveFramesThatLoopAtTheEnd) {
     CDShow source(ManualOptions());
     ASSERT_TRUE(source.Open(DataPath("index.mpg"), device_.get()));
     ASSERT_TRUE(source.Play());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     std::vector<int> shown{ShownIndex()};
     int endings = 0;
     while (shown.size() < 100) {
@@ -339,11 +339,11 @@ TEST_F(VideoSourceTest, WorkerFetchWaitsForTheClock) {
     CDShow source(ManualOptions());
     ASSERT_TRUE(source.Open(DataPath("index_silent.mp4"), device_.get()));
     ASSERT_TRUE(source.Play());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     ASSERT_EQ(ShownIndex(), 0);
     std::atomic<bool> fetched{false};
     std::thread worker([&] {
-        source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+        source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
         fetched = true;
     });
     std::this_thread::sleep_for(100ms);
@@ -362,8 +362,8 @@ TEST_F(VideoSourceTest, UserInterfaceFetchReturnsWithinAboutOneFrame) {
     ASSERT_TRUE(source.Open(DataPath("index_1fps.mp4"), device_.get()));
     ASSERT_TRUE(source.Play());
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(source.Render(target_.get(), kVideoDestRect)); // frame 0 is due at once
-    ASSERT_TRUE(source.Render(target_.get(), kVideoDestRect)); // frame 1 is a second away
+    ASSERT_TRUE(source.Render(target_.get(), kTargetRect)); // frame 0 is due at once
+    ASSERT_TRUE(source.Render(target_.get(), kTargetRect)); // frame 1 is a second away
     EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms);
     EXPECT_TRUE(source.IsPlaying()); // not an end of stream
     EXPECT_EQ(ShownIndex(), 0);      // the last frame, presented again
@@ -376,11 +376,11 @@ TEST_F(VideoSourceTest, UserInterfaceFetchSkipsFramesAlreadyLate) {
         CDShow source(ManualOptions());
         ASSERT_TRUE(source.Open(DataPath("index.mp4"), device_.get()));
         ASSERT_TRUE(source.Play());
-        source.Render(target_.get(), kVideoDestRect, wait);
+        source.Render(target_.get(), kTargetRect, wait);
         ASSERT_EQ(ShownIndex(), 0);
         time_->Advance(1s);                 // busy elsewhere: frames 1 to 25 are due
         std::this_thread::sleep_for(200ms); // the decoder fills its queue meanwhile
-        source.Render(target_.get(), kVideoDestRect, wait);
+        source.Render(target_.get(), kTargetRect, wait);
         if (wait == CDShow::FetchWait::UpToOneFrame)
             EXPECT_GT(ShownIndex(), 1);
         else
@@ -394,12 +394,12 @@ TEST_F(VideoSourceTest, StopRequestEndsTheWorkerWaitAtOnce) {
     CDShow source(ManualOptions());
     ASSERT_TRUE(source.Open(DataPath("index_1fps.mp4"), device_.get()));
     ASSERT_TRUE(source.Play());
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     ASSERT_EQ(ShownIndex(), 0);
     std::stop_source cancel;
     std::atomic<bool> returned{false};
     std::thread worker([&] {
-        EXPECT_TRUE(source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame,
+        EXPECT_TRUE(source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame,
                                   cancel.get_token()));
         returned = true;
     });
@@ -409,7 +409,7 @@ TEST_F(VideoSourceTest, StopRequestEndsTheWorkerWaitAtOnce) {
     worker.join();
     EXPECT_EQ(ShownIndex(), 0); // nothing fetched: the last frame again
     time_->Advance(1s);
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     EXPECT_EQ(ShownIndex(), 1); // and the frame it waited for is still the next
 }
 
@@ -418,10 +418,10 @@ TEST_F(VideoSourceTest, RenderRestoresALostTarget) {
     ASSERT_TRUE(source.Open(DataPath("index.mp4"), device_.get()));
     ASSERT_TRUE(source.Play());
     target_->MarkLost();
-    EXPECT_TRUE(source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame));
+    EXPECT_TRUE(source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame));
     EXPECT_EQ(target_->IsLost(), platform::DD_OK);
     source.SeekMs(0);
-    source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+    source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
     EXPECT_EQ(ShownIndex(), 0);
 }
 
@@ -464,7 +464,7 @@ TEST_F(VideoSourceTest, TimerAndWorkerCallsDoNotOverlap) {
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (int i = 0; i < 60; ++i) {
-            source.Render(target_.get(), kVideoDestRect, CDShow::FetchWait::UntilNextFrame);
+            source.Render(target_.get(), kTargetRect, CDShow::FetchWait::UntilNextFrame);
             source.GetPositionMs();
             if (!source.IsPlaying())
                 source.Play();
