@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace tesselon::jpeg;
+using namespace jpeg;
 
 // Pictures up to 1 GiB are accepted, but zeroing and freeing one under the
 // address sanitizer takes half a second: inputs that declare an accepted

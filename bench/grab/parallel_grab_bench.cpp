@@ -81,9 +81,9 @@ int CountJpegs(const fs::path& folder) {
 
 // The widest vector path our encoder's transform takes on this machine.
 std::string SimdLevel() {
-    using tesselon::jpeg::TransformPath;
-    return tesselon::jpeg::TransformPathSupported(TransformPath::Avx512) ? "avx512f"
-           : tesselon::jpeg::TransformPathSupported(TransformPath::Avx2) ? "avx2"
+    using jpeg::TransformPath;
+    return jpeg::TransformPathSupported(TransformPath::Avx512) ? "avx512f"
+           : jpeg::TransformPathSupported(TransformPath::Avx2) ? "avx2"
                                                                          : "portable";
 }
 

@@ -21,10 +21,10 @@
 
 namespace {
 
-using tesselon::images::CImagesDlg;
-using tesselon::images::ImageList;
-using tesselon::images::ImageView;
-using tesselon::testing_support::PaintCounter;
+using images::CImagesDlg;
+using images::ImageList;
+using images::ImageView;
+using testing_support::PaintCounter;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kCount = 100;

@@ -51,13 +51,13 @@ std::vector<std::uint8_t> FrameBuffer() {
 }
 
 void SaveWithLibjpegTurbo(const std::vector<std::uint8_t>& pixels,
-                          const tesselon::bench::NaturalTables& tables, const fs::path& path) {
+                          const bench::NaturalTables& tables, const fs::path& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         throw std::runtime_error("cannot open " + path.string());
     }
     {
-        tesselon::bench::PeerCompressor peer;
+        bench::PeerCompressor peer;
         jpeg_stdio_dest(&peer.info, file);
         peer.Describe(kWidth, kHeight, 4, JCS_EXT_BGRX);
         peer.UseNearestEquivalent(tables);
@@ -68,22 +68,22 @@ void SaveWithLibjpegTurbo(const std::vector<std::uint8_t>& pixels,
 
 void BM_SavePathAgainstLibjpegTurbo(benchmark::State& state) {
     const auto pixels = FrameBuffer();
-    const tesselon::bench::NaturalTables tables = tesselon::bench::OurTables();
+    const bench::NaturalTables tables = bench::OurTables();
     std::string pattern = (fs::temp_directory_path() / "tesselon-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         state.SkipWithError("cannot make a temporary directory");
         return;
     }
     const fs::path directory = pattern;
-    const tesselon::images::SaveJob job{kWidth, kHeight, pixels.data(), directory / "OURS.JPG"};
+    const images::SaveJob job{kWidth, kHeight, pixels.data(), directory / "OURS.JPG"};
     const fs::path peerPath = directory / "PEER.JPG";
 
     // The save path encodes on every core: the CPU time of all its threads.
-    tesselon::bench::AlternatingTimes times(tesselon::bench::Clock::ProcessCpu);
+    bench::AlternatingTimes times(bench::Clock::ProcessCpu);
     for (auto _ : state) {
         times.Run(
             [&] {
-                if (!tesselon::images::SaveImageAsJpeg(job).Written()) {
+                if (!images::SaveImageAsJpeg(job).Written()) {
                     state.SkipWithError("the save path failed");
                 }
             },

@@ -20,7 +20,7 @@
 #include <sstream>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 // A frame-like picture, top row first, RGB: smooth shading, hard-edged boxes
@@ -155,6 +155,6 @@ BENCHMARK(BM_ThreadedEncoderAgainstLibjpegTurbo)
     ->UseRealTime();
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg
 
 BENCHMARK_MAIN();

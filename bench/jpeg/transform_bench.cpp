@@ -27,7 +27,7 @@
 // in place on 64 samples already shifted by −128.
 extern "C" void jpeg_fdct_float(float* data);
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 constexpr std::uint32_t kWidth = 360;
@@ -256,14 +256,14 @@ private:
 };
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    tesselon::jpeg::RatioReporter reporter;
+    jpeg::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -54,7 +54,7 @@ double WallSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-using tesselon::testing_support::PaintCounter;
+using testing_support::PaintCounter;
 
 // Shows the widget and waits until its window can be painted.
 void ShowExposed(QWidget& widget) {

@@ -15,7 +15,7 @@
 #include <ctime>
 #include <vector>
 
-namespace tesselon::bench {
+namespace bench {
 
 // Our quality-75 tables in natural order, as jpeg_add_quant_table takes them.
 struct NaturalTables {
@@ -152,4 +152,4 @@ private:
     bool oursFirst_ = true;
 };
 
-} // namespace tesselon::bench
+} // namespace bench

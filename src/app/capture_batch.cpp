@@ -14,7 +14,7 @@
 #include <QPushButton>
 
 
-QPointer<tesselon::images::CProgressDlg> gCaptureProgressDlg;
+QPointer<images::CProgressDlg> gCaptureProgressDlg;
 
 namespace {
 
@@ -51,7 +51,7 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
         list.pictures[i] = std::move(frame.picture);
         list.timesMs[i] = frame.timeMs;
         list.names[i] = names.Next(frame.timeMs);
-        tesselon::images::SendStepTitle(
+        images::SendStepTitle(
             run->progressDialog, platform::FormatString(res::IDS_COPYING_IMAGE, TwoDigits(i)));
         platform::SendMessage(run->progressBar, platform::PBM_STEPIT);
     }
@@ -83,7 +83,7 @@ void FreeImagesWorker(std::shared_ptr<CaptureRun> run) {
 
 CaptureBatch::CaptureBatch(CaptureHost& frame)
     : frame_(frame)
-    , runImagesWindow_([](tesselon::images::ImagesWindow& window) { return window.exec(); }) {}
+    , runImagesWindow_([](images::ImagesWindow& window) { return window.exec(); }) {}
 
 CaptureBatch::~CaptureBatch() {
     delete gCaptureProgressDlg;
@@ -91,7 +91,7 @@ CaptureBatch::~CaptureBatch() {
 
 std::shared_ptr<CaptureRun> CaptureBatch::StartPhase() {
     delete gCaptureProgressDlg;
-    gCaptureProgressDlg = new tesselon::images::CProgressDlg;
+    gCaptureProgressDlg = new images::CProgressDlg;
     auto run = std::make_shared<CaptureRun>();
     run->list = &list_;
     run->flags = gCaptureProgressDlg->Flags();
@@ -152,12 +152,12 @@ void CaptureBatch::ShowImagesWindow() {
         names.append(fourUp_ ? TwoDigits(i) : QString::fromStdString(list_.names[i]));
     const picture::Shape shape{playback::kCaptureRect.Width(), playback::kCaptureRect.Height(),
                                playback::kLabelBandRows};
-    std::unique_ptr<tesselon::images::ImagesWindow> window;
+    std::unique_ptr<images::ImagesWindow> window;
     if (fourUp_)
-        window = std::make_unique<tesselon::images::CImages4Dlg>(
+        window = std::make_unique<images::CImages4Dlg>(
             list_.count, frame_.VideoWidth(), frame_.VideoHeight(), names, shape);
     else
-        window = std::make_unique<tesselon::images::CImagesDlg>(
+        window = std::make_unique<images::CImagesDlg>(
             list_.count, frame_.VideoWidth(), frame_.VideoHeight(), names, shape);
     for (int i = 0; i < list_.count; ++i)
         if (!window->AddImage(list_.pictures[i]))

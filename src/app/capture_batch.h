@@ -24,7 +24,7 @@
 
 class CaptureHost;
 
-namespace tesselon::images {
+namespace images {
 class ImagesWindow;
 }
 
@@ -44,13 +44,13 @@ struct CaptureList {
 // The progress dialog of the running batch phase (capturing or freeing), or
 // null. User-interface thread only: the workers reach the dialog through the
 // handles of their CaptureRun, and it is deleted when they end it.
-extern QPointer<tesselon::images::CProgressDlg> gCaptureProgressDlg;
+extern QPointer<images::CProgressDlg> gCaptureProgressDlg;
 
 // What a batch phase's worker is given: the list and the ways to its
 // progress dialog and to the main frame.
 struct CaptureRun {
     CaptureList* list = nullptr;
-    std::shared_ptr<tesselon::images::ProgressFlags> flags;
+    std::shared_ptr<images::ProgressFlags> flags;
     platform::ReceiverHandle progressDialog;
     platform::ReceiverHandle progressBar;
     platform::ReceiverHandle mainFrame;
@@ -74,7 +74,7 @@ class CaptureBatch {
 public:
     // How an images window runs: QDialog::exec() in the program; tests look
     // at the window and close it instead.
-    using RunImagesWindow = std::function<int(tesselon::images::ImagesWindow&)>;
+    using RunImagesWindow = std::function<int(images::ImagesWindow&)>;
 
     explicit CaptureBatch(CaptureHost& frame);
     ~CaptureBatch();

@@ -12,7 +12,7 @@
 
 namespace {
 
-namespace options = tesselon::options;
+namespace options = options;
 
 enum OptionId { kHelp, kVersion };
 

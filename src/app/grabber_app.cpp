@@ -61,7 +61,7 @@ CGrabberApp::~CGrabberApp() {
 }
 
 bool CGrabberApp::InitInstance() {
-    tesselon::controls::RegisterControlClasses();
+    controls::RegisterControlClasses();
 
     mainFrame_ = new CMainFrame();
     connect(mainFrame_, &QObject::destroyed, this, [this] {
@@ -140,6 +140,6 @@ void CGrabberApp::DestroyMainFrame() {
 }
 
 void CGrabberApp::OnAppAbout() {
-    tesselon::controls::CAboutDlg about(mainFrame_);
+    controls::CAboutDlg about(mainFrame_);
     about.exec();
 }

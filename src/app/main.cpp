@@ -68,13 +68,13 @@ int main(int argc, char** argv) {
     if (line.action != CommandLine::Action::kRun)
         return Finish(line);
 
-    tesselon::files::FailWritesPastTheFileSizeLimit();
+    files::FailWritesPastTheFileSizeLimit();
     QtArguments qtArguments(argv[0], line.qtOptions);
     const QtMessageHandler qtMessages = qInstallMessageHandler(EndAFailedStart);
     QApplication application(qtArguments.Count(), qtArguments.Data());
     qInstallMessageHandler(qtMessages);
     QApplication::setApplicationName(QStringLiteral("Tesselon"));
-    QApplication::setApplicationVersion(QString::fromLatin1(tesselon::options::kVersion));
+    QApplication::setApplicationVersion(QString::fromLatin1(options::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("tesselon"));
     // Fusion gives the same sizes on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));

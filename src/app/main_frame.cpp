@@ -279,7 +279,7 @@ void CMainFrame::OnCreate() {
 
 void CMainFrame::CreateToolBar() {
     toolBar_ = new QToolBar(tr("Standard"), this);
-    tesselon::controls::SetControlId(toolBar_, res::ID_VIEW_TOOLBAR);
+    controls::SetControlId(toolBar_, res::ID_VIEW_TOOLBAR);
     toolBar_->setObjectName(QStringLiteral("toolBar"));
     toolBar_->setIconSize(QSize(16, 15));
     toolBar_->setMovable(true);
@@ -306,7 +306,7 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    tesselon::controls::SetControlId(bar, res::ID_VIEW_STATUS_BAR);
+    controls::SetControlId(bar, res::ID_VIEW_STATUS_BAR);
     panes_ = std::make_unique<PositionPanes>(*bar);
     position_ = std::make_unique<PlaybackPosition>(*panes_, *Action(res::ID_CONTROL_PAUSE));
 }

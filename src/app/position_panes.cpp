@@ -32,7 +32,7 @@ PositionPanes::PositionPanes(QStatusBar& bar) {
 
 QLabel* PositionPanes::AddTimePane(QStatusBar& bar, int id) {
     auto* pane = new QLabel(platform::LoadString(id), &bar);
-    tesselon::controls::SetControlId(pane, id);
+    controls::SetControlId(pane, id);
     // 8 points of "Arial" at 96 dpi: the longest time, 00:00:00, fits the
     // pane's 45 pixels.
     QFont font(QStringLiteral("Arial"));
@@ -49,7 +49,7 @@ QSlider* PositionPanes::CreateSlider() {
     if (slider_ != nullptr)
         return nullptr;
     slider_ = new QSlider(Qt::Horizontal, sliderPane_);
-    tesselon::controls::SetControlId(slider_, res::IDC_POSITION_SLIDER);
+    controls::SetControlId(slider_, res::IDC_POSITION_SLIDER);
     // The slider only gets keyboard focus when clicked, as a status bar child.
     slider_->setFocusPolicy(Qt::ClickFocus);
     slider_->setMinimumWidth(kMinimumSliderWidth);

@@ -24,7 +24,7 @@ CVideoView::CVideoView(QWidget* parent)
     // The class background: the black stock brush, and the arrow cursor.
     PaintBlack(*this);
     setCursor(Qt::ArrowCursor);
-    tesselon::controls::SetControlId(this, res::ID_VIDEO_VIEW);
+    controls::SetControlId(this, res::ID_VIDEO_VIEW);
 }
 
 void CVideoView::paintEvent(QPaintEvent*) {

@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace tesselon::controls {
+namespace controls {
 
 QString CAboutDlg::VersionText() {
     return QStringLiteral("Tesselon Version %1").arg(QLatin1String(options::kVersion));
@@ -42,4 +42,4 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-namespace tesselon::controls {
+namespace controls {
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
@@ -17,4 +17,4 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 constexpr char kControlIdProperty[] = "tesselonControlId";
@@ -112,4 +112,4 @@ QWidget* FindControl(const QWidget* parent, int controlId) {
     return nullptr;
 }
 
-} // namespace tesselon::controls
+} // namespace controls

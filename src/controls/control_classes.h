@@ -17,7 +17,7 @@
 class QObject;
 class QWidget;
 
-namespace tesselon::controls {
+namespace controls {
 
 inline const QString kTabBeamClass = QStringLiteral("CGXTabBeam");
 inline const QString kTabWindowClass = QStringLiteral("CGXTabWnd");
@@ -65,4 +65,4 @@ int ControlId(const QWidget* window);
 // The first direct child of `parent` with the id, or null.
 QWidget* FindControl(const QWidget* parent, int controlId);
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 constexpr int kSlant = kTabSlant;
@@ -497,4 +497,4 @@ void CGXTabBeam::PaintButtonFrame(QPainter& painter, QRect frame, bool pressed) 
     painter.fillRect(QRect(x + 2, y + h - 3, w - 3, 1), shadow);
 }
 
-} // namespace tesselon::controls
+} // namespace controls

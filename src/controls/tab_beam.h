@@ -20,7 +20,7 @@
 
 #include <vector>
 
-namespace tesselon::controls {
+namespace controls {
 
 // One tab. The beam owns the entry; the sheet is only referred to, and reads
 // as null once the sheet has been deleted (the tab itself stays).
@@ -146,4 +146,4 @@ private:
     QPoint pointer_;
 };
 
-} // namespace tesselon::controls
+} // namespace controls

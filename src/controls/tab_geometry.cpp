@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tesselon::controls {
+namespace controls {
 
 int TabStripLayout::TabLeft(int index) const {
     if (index >= firstVisible)
@@ -81,4 +81,4 @@ int TabStripLayout::SlotDistance(int from, int to) const {
     return sum;
 }
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -4,7 +4,7 @@
 
 #include <span>
 
-namespace tesselon::controls {
+namespace controls {
 
 // The horizontal run of each slanted tab side, and the overlap between
 // neighbouring tabs.
@@ -52,4 +52,4 @@ private:
     int FurthestFirstTab() const;
 };
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -5,7 +5,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 bool IsEnter(const QKeyEvent* event) {
@@ -62,4 +62,4 @@ void TabNameEditor::focusOutEvent(QFocusEvent* event) {
     SendToWidget(parentWidget(), platform::WM_TAB_EDIT_CANCEL);
 }
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -6,7 +6,7 @@
 
 #include <QLineEdit>
 
-namespace tesselon::controls {
+namespace controls {
 
 class TabNameEditor : public QLineEdit {
     Q_OBJECT
@@ -26,4 +26,4 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 };
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 // Windows scroll codes, the low word of WM_HSCROLL and WM_VSCROLL.
@@ -491,4 +491,4 @@ void CGXTabWnd::CloseEditor() {
     editor->deleteLater();
 }
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -26,7 +26,7 @@
 
 class QScrollBar;
 
-namespace tesselon::controls {
+namespace controls {
 
 class CGXTabBeam;
 class TabNameEditor;
@@ -117,4 +117,4 @@ private:
     QScrollBar* verticalBar_ = nullptr;
 };
 
-} // namespace tesselon::controls
+} // namespace controls

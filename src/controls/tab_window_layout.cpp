@@ -1,6 +1,6 @@
 #include "controls/tab_window_layout.h"
 
-namespace tesselon::controls {
+namespace controls {
 
 QRect TabWindowLayout::GripRect() const {
     return QRect(splitterX + 1, clientHeight - beamHeight, kGripWidth - 1, beamHeight);
@@ -26,4 +26,4 @@ QRect TabWindowLayout::SheetNominal() const {
     return QRect(1, 1, SheetRight() - 2, SheetBottom() - 2);
 }
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -4,7 +4,7 @@
 
 #include <QRect>
 
-namespace tesselon::controls {
+namespace controls {
 
 struct TabWindowLayout {
     // Width of the sizing grip's slot; the grip itself is one pixel narrower.
@@ -36,4 +36,4 @@ struct TabWindowLayout {
     static QRect Placed(const QRect& nominal) { return nominal.adjusted(-1, -1, 1, 1); }
 };
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-namespace tesselon::controls {
+namespace controls {
 
 platform::ReceiverHandle HandleOf(QObject* object) {
     if (auto* receiver = dynamic_cast<platform::MessageReceiver*>(object))
@@ -20,4 +20,4 @@ void PostToWidget(QObject* target, platform::MessageId message, platform::WParam
     platform::PostMessage(HandleOf(target), message, wParam, lParam);
 }
 
-} // namespace tesselon::controls
+} // namespace controls

@@ -7,7 +7,7 @@
 
 class QObject;
 
-namespace tesselon::controls {
+namespace controls {
 
 // The widget's receiver handle, or an empty handle.
 platform::ReceiverHandle HandleOf(QObject* object);
@@ -17,4 +17,4 @@ platform::LResult SendToWidget(QObject* target, platform::MessageId message,
 void PostToWidget(QObject* target, platform::MessageId message, platform::WParam wParam = 0,
                   platform::LParam lParam = 0);
 
-} // namespace tesselon::controls
+} // namespace controls

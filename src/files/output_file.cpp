@@ -14,7 +14,7 @@
 #include <ctime>
 #include <string>
 
-namespace tesselon::files {
+namespace files {
 namespace {
 
 namespace fs = std::filesystem;
@@ -313,4 +313,4 @@ void FailWritesPastTheFileSizeLimit() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-} // namespace tesselon::files
+} // namespace files

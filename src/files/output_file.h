@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tesselon::files {
+namespace files {
 
 // Whether a committed file must be on the disk itself before it replaces the
 // target, so that after a power cut the name holds the old file or the new
@@ -84,4 +84,4 @@ int WriteWholeFile(const std::filesystem::path& target, std::string_view bytes,
 // kept. Called once at start-up by every program that writes files.
 void FailWritesPastTheFileSizeLimit();
 
-} // namespace tesselon::files
+} // namespace files

@@ -9,7 +9,7 @@
 #include <immintrin.h>
 #endif
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 constexpr std::uint32_t kInfoHeaderSize = 40;
@@ -127,4 +127,4 @@ BmpImage BuildBmpImage(std::uint16_t width, std::uint16_t height, const std::uin
     return image;
 }
 
-} // namespace tesselon::images
+} // namespace images

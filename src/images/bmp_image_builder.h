@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-namespace tesselon::images {
+namespace images {
 
 // File header (14 bytes) and BITMAPINFOHEADER (40 bytes).
 inline constexpr std::uint32_t kBmpHeaderSize = 54;
@@ -46,4 +46,4 @@ constexpr std::uint32_t BmpRowSize(std::uint32_t width) {
 BmpImage BuildBmpImage(std::uint16_t width, std::uint16_t height, const std::uint8_t* pixels,
                        BmpStepFunction step, unsigned steps);
 
-} // namespace tesselon::images
+} // namespace images

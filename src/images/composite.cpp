@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // The black border round the four frames and the gap between columns.
@@ -50,4 +50,4 @@ picture::Picture BuildComposite(const ImageList& list) {
     return composite;
 }
 
-} // namespace tesselon::images
+} // namespace images

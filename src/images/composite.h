@@ -15,7 +15,7 @@
 
 #include "picture/picture.h"
 
-namespace tesselon::images {
+namespace images {
 
 class ImageList;
 
@@ -27,4 +27,4 @@ picture::Shape CompositeShape(const picture::Shape& shape);
 // position gives black. Null when its memory cannot be had.
 picture::Picture BuildComposite(const ImageList& list);
 
-} // namespace tesselon::images
+} // namespace images

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace tesselon::images {
+namespace images {
 
 ImageList::ImageList(int count, int frameWidth, int frameHeight, const QStringList& names,
                      picture::Shape shape, int viewCount)
@@ -104,4 +104,4 @@ void ImageList::ReadLease::Release() {
     list_ = nullptr;
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 
 inline constexpr int kMaxImages = 100;
 
@@ -125,4 +125,4 @@ private:
     mutable std::atomic<int> readers_{0};
 };
 
-} // namespace tesselon::images
+} // namespace images

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // The shown rows of a picture stretched to `size`; black for an empty
@@ -76,4 +76,4 @@ int ImageIndexOfSheet(const QWidget* sheet, const std::vector<ImageView*>& views
     return found == views.end() ? -1 : static_cast<int>(found - views.begin());
 }
 
-} // namespace tesselon::images
+} // namespace images

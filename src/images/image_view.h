@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 
 class ImageList;
 
@@ -39,4 +39,4 @@ private:
 // `views`, or -1 when the sheet is not one of them.
 int ImageIndexOfSheet(const QWidget* sheet, const std::vector<ImageView*>& views);
 
-} // namespace tesselon::images
+} // namespace images

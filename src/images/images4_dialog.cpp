@@ -6,7 +6,7 @@
 
 #include <QAction>
 
-namespace tesselon::images {
+namespace images {
 
 CImages4Dlg::CImages4Dlg(int count, int frameWidth, int frameHeight, const QStringList& names,
                          picture::Shape shape, QWidget* parent)
@@ -57,4 +57,4 @@ void CImages4Dlg::OnSaveAs() {
     StartSave({SaveJob::Of(composite_, composite_.Rows(), *chosen)}, Worker::kSaveOne);
 }
 
-} // namespace tesselon::images
+} // namespace images

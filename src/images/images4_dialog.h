@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 
 class CImages4Dlg : public ImagesWindow {
     Q_OBJECT
@@ -40,4 +40,4 @@ private:
     picture::Picture composite_;
 };
 
-} // namespace tesselon::images
+} // namespace images

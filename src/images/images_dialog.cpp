@@ -7,7 +7,7 @@
 #include <QAction>
 #include <QPushButton>
 
-namespace tesselon::images {
+namespace images {
 
 CImagesDlg::CImagesDlg(int count, int frameWidth, int frameHeight, const QStringList& names,
                        picture::Shape shape, QWidget* parent)
@@ -79,4 +79,4 @@ void CImagesDlg::OnSaveAll() {
     SavingProgress()->CancelButton()->setEnabled(true);
 }
 
-} // namespace tesselon::images
+} // namespace images

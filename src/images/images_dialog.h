@@ -7,7 +7,7 @@
 
 #include "images/images_window.h"
 
-namespace tesselon::images {
+namespace images {
 
 class CImagesDlg : public ImagesWindow {
     Q_OBJECT
@@ -40,4 +40,4 @@ private:
     void SaveAsFromDialog();
 };
 
-} // namespace tesselon::images
+} // namespace images

@@ -23,7 +23,7 @@
 #include <cmath>
 #include <utility>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 constexpr int kIconSide = 32;
@@ -475,4 +475,4 @@ void ImagesWindow::OnSavingDone(bool enable) {
         OnClose();
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -35,11 +35,11 @@
 class QAction;
 class QMenuBar;
 
-namespace tesselon::controls {
+namespace controls {
 class CGXTabWnd;
 }
 
-namespace tesselon::images {
+namespace images {
 
 class CProgressDlg;
 class ImageView;
@@ -180,4 +180,4 @@ private:
     bool ending_ = false;
 };
 
-} // namespace tesselon::images
+} // namespace images

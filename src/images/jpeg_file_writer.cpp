@@ -14,7 +14,7 @@
 #include <ostream>
 #include <system_error>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // A read-only input stream buffer over a block of memory. It has no put area
@@ -122,4 +122,4 @@ SaveResult SaveImageAsJpeg(const SaveJob& job) {
                                    jpeg::JpegWriter::AvailableCores(), {}});
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-namespace tesselon::images {
+namespace images {
 
 // What became of one save. Written means the whole file is in place as far
 // as the system can tell (every write, the close and the rename succeeded);
@@ -60,4 +60,4 @@ SaveResult SavePictureAsJpeg(const SaveJob& job, const SaveSettings& settings);
 // encoder on every core (the user waits for this one image).
 SaveResult SaveImageAsJpeg(const SaveJob& job);
 
-} // namespace tesselon::images
+} // namespace images

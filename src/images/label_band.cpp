@@ -8,7 +8,7 @@
 #include <bit>
 #include <cstring>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // The band's words go into pictures as they are: on a little-endian machine
@@ -78,4 +78,4 @@ void StampLabelBand(picture::Picture& picture, const LabelBand& band) {
                     std::size_t(columns) * 4);
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 
 // The band as pictures hold it: width × rows words, row by row, left to right.
 struct LabelBand {
@@ -40,4 +40,4 @@ LabelBand RenderLabelBand(const QString& text, int width, int rows);
 // as both reach; the rest of the band rows stays as it is.
 void StampLabelBand(picture::Picture& picture, const LabelBand& band);
 
-} // namespace tesselon::images
+} // namespace images

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // The template, in dialog units.
@@ -87,4 +87,4 @@ bool EditLabel(ImageList& list, QWidget* parent, const RunModal& run) {
     return true;
 }
 
-} // namespace tesselon::images
+} // namespace images

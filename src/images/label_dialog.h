@@ -12,7 +12,7 @@
 class QCheckBox;
 class QLineEdit;
 
-namespace tesselon::images {
+namespace images {
 
 class ImageList;
 
@@ -55,4 +55,4 @@ int ExecModal(QDialog& dialog);
 // repaints its views).
 bool EditLabel(ImageList& list, QWidget* parent, const RunModal& run = ExecModal);
 
-} // namespace tesselon::images
+} // namespace images

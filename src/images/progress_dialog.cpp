@@ -10,7 +10,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // The template, in dialog units.
@@ -93,4 +93,4 @@ void CProgressDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -25,7 +25,7 @@ namespace platform {
 class ProgressBar;
 }
 
-namespace tesselon::images {
+namespace images {
 
 // Set by the dialog on the user-interface thread, read by the worker.
 struct ProgressFlags {
@@ -70,4 +70,4 @@ private:
     QPushButton* cancel_ = nullptr;
 };
 
-} // namespace tesselon::images
+} // namespace images

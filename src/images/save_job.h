@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 
-namespace tesselon::images {
+namespace images {
 
 // Made on the user-interface thread and owned by the saving worker from the
 // moment the worker starts. The pixels are borrowed: the image list or the
@@ -29,4 +29,4 @@ struct SaveJob {
     }
 };
 
-} // namespace tesselon::images
+} // namespace images

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 constexpr int kWriteTestAttempts = 50;
@@ -83,4 +83,4 @@ QString ToText(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 
 // The name of the directory write test's file.
 inline constexpr char kWriteTestName[] = "piruli";
@@ -44,4 +44,4 @@ std::filesystem::path ImageFilePath(const std::filesystem::path& directory, cons
 std::filesystem::path ToPath(const QString& text);
 QString ToText(const std::filesystem::path& path);
 
-} // namespace tesselon::images
+} // namespace images

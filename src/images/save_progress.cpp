@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // Written by the user-interface thread, read by the worker: atomic.
@@ -43,4 +43,4 @@ std::int32_t LastCodecPassSeen() {
     return lastPassSeen.load(std::memory_order_relaxed);
 }
 
-} // namespace tesselon::images
+} // namespace images

@@ -6,7 +6,7 @@
 
 #include "jpeg/raster_coder.h"
 
-namespace tesselon::images {
+namespace images {
 
 // Something that advances by one step per call, such as a progress bar with
 // step 1. Step() is called on the saving worker's thread; an implementation
@@ -40,4 +40,4 @@ void StepCodecProgress(jpeg::RasterCoder& coder, std::uint32_t userValue, std::i
 // The last pass seen by StepCodecProgress (for diagnostics and tests).
 std::int32_t LastCodecPassSeen();
 
-} // namespace tesselon::images
+} // namespace images

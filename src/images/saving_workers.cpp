@@ -5,7 +5,7 @@
 #include "platform/dialogs.h"
 #include "res/resource_ids.h"
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 // Steps the progress dialog's bar from the worker's thread.
@@ -81,4 +81,4 @@ QString FailureReport(const std::vector<SaveResult>& failures) {
     return report;
 }
 
-} // namespace tesselon::images
+} // namespace images

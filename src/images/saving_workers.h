@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 
 // One save, shared by the user-interface thread, which makes it, and the
 // worker, which runs it.
@@ -49,4 +49,4 @@ void SaveAllWorker(std::shared_ptr<SaveRun> run);
 // The message that lists the images a save could not write, or empty.
 QString FailureReport(const std::vector<SaveResult>& failures);
 
-} // namespace tesselon::images
+} // namespace images

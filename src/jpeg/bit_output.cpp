@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 void BitOutput::Start(std::ostream& stream) {
     stream_ = &stream;
@@ -71,4 +71,4 @@ void BitOutput::Refused() {
     stream_->setstate(std::ios_base::badbit);
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <streambuf>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // Owned by one writer and used by one thread at a time. Every byte, word,
 // block or marker write first completes a partial byte of entropy-coded data
@@ -92,4 +92,4 @@ private:
     std::uint8_t pendingByte_ = 0;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -334,4 +334,4 @@ void BmpReader::ReportReadProgress(std::int64_t percent) {
     }
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <istream>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class RasterImage;
 struct BmpHeader; // the fields of a stream's headers that the reader uses
@@ -40,4 +40,4 @@ private:
     void ReportReadProgress(std::int64_t percent);
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

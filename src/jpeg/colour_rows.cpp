@@ -4,7 +4,7 @@
 #include <immintrin.h>
 #endif
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -162,4 +162,4 @@ void ConvertRow(ColourChannel channel, const std::uint8_t* pixels, std::uint8_t*
     kWidest[static_cast<int>(channel)](pixels, samples, count);
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // `count` pixels of blue, green, red bytes from `pixels` become `count`
 // samples of `channel`, at the widest path the processor supports.
@@ -20,4 +20,4 @@ void ConvertRow(ColourChannel channel, const std::uint8_t* pixels, std::uint8_t*
 void ConvertRowUsing(TransformPath path, ColourChannel channel, const std::uint8_t* pixels,
                      std::uint8_t* samples, std::size_t count);
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // Borrows an output that holds no pending bits, for one run of entropy-coded
 // data. Whole bytes reach the output at every Flush and when the block fills;
@@ -116,4 +116,4 @@ private:
     std::array<std::uint8_t, kBlockSize> block_;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

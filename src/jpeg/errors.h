@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // Common base of every codec failure.
 class EGraphicsException : public std::logic_error {
@@ -98,4 +98,4 @@ public:
     using EGraphicsException::what;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -302,4 +302,4 @@ void HuffmanCodeTable::CheckCodes(const std::array<std::uint32_t, kSymbolCount>&
     }
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <span>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // A code, right-aligned in `code`, of `length` bits (1 to 16).
 struct HuffmanCode {
@@ -149,4 +149,4 @@ void EncodeDataUnit(const CoefficientUnit& unit, std::int32_t& predictor, const 
     }
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

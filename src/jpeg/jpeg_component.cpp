@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 void JpegComponent::SetHorizontalSampling(std::uint32_t factor) {
     if (factor == 0 || factor > kMaximumFactor) {
@@ -64,4 +64,4 @@ void JpegComponent::SetTables(const QuantTable* quantization, HuffmanCodeTable* 
     acTable_ = acTable;
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

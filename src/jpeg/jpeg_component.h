@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class HuffmanCodeTable;
 
@@ -84,4 +84,4 @@ private:
     HuffmanCodeTable* acTable_ = nullptr;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <thread>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -459,4 +459,4 @@ void JpegWriter::WriteEndOfImage() {
     output_.WriteMarker(kEndOfImage);
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -18,7 +18,7 @@
 #include <ostream>
 #include <string>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // One entry of the writer's scan list.
 struct ScanSpec {
@@ -158,4 +158,4 @@ private:
     std::array<JpegComponent, 4> components_;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace tesselon::jpeg::marker {
+namespace jpeg::marker {
 
 constexpr std::uint8_t kStartOfFrameBaseline = 0xC0;     // SOF0
 constexpr std::uint8_t kDefineHuffmanTables = 0xC4;      // DHT
@@ -16,4 +16,4 @@ constexpr std::uint8_t kDefineRestartInterval = 0xDD;    // DRI
 constexpr std::uint8_t kApplication0 = 0xE0;             // APP0, the JFIF header
 constexpr std::uint8_t kComment = 0xFE;                  // COM
 
-} // namespace tesselon::jpeg::marker
+} // namespace jpeg::marker

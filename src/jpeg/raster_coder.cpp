@@ -1,6 +1,6 @@
 #include "jpeg/raster_coder.h"
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 RasterCoder::~RasterCoder() = default;
 
@@ -19,4 +19,4 @@ bool RasterCoder::ReportProgress(std::int32_t currentPass, std::int32_t passCoun
     return abortFlag != 0;
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class RasterCoder;
 
@@ -40,4 +40,4 @@ private:
     std::uint32_t userValue_ = 0;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

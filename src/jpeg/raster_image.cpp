@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -124,4 +124,4 @@ void RasterImage::PixelRgb(std::uint32_t row, std::uint32_t column, std::uint8_t
     blue = colour.blue;
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // One colour map entry, in the byte order of a BMP colour table.
 struct PaletteColour {
@@ -72,4 +72,4 @@ private:
     std::unique_ptr<PaletteColour[]> colourMap_;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

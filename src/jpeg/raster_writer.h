@@ -6,7 +6,7 @@
 
 #include <ostream>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class RasterImage;
 
@@ -21,4 +21,4 @@ public:
     virtual void EncodeImage(std::ostream& output, const RasterImage& image) = 0;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

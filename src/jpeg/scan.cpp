@@ -9,7 +9,7 @@
 #include <array>
 #include <sstream>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -398,4 +398,4 @@ void WriteScanBands(const ScanContext& scan, std::span<const ScanBand> bands) {
     }
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // A component as one scan codes it: its id in the frame, the number of its
 // DC and AC tables (0 for component 1, 1 for components 2 and 3: components
@@ -90,4 +90,4 @@ std::uint32_t CodingUnitRows(const ScanContext& scan);
 // units otherwise.
 std::uint32_t RestartInterval(const ScanContext& scan);
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

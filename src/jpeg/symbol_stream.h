@@ -10,7 +10,7 @@
 #include <memory>
 #include <span>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class SymbolStream {
 public:
@@ -81,4 +81,4 @@ private:
     std::size_t capacity_ = 0;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

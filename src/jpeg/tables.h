@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 // Annex K, Table K.1: luminance quantization table, natural (row-major) order.
 inline constexpr std::array<std::uint8_t, 64> kLuminanceQuantization = {
@@ -47,4 +47,4 @@ inline constexpr std::array<std::uint8_t, 64> kNaturalToZigzag = [] {
     return inverse;
 }();
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

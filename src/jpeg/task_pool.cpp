@@ -1,6 +1,6 @@
 #include "jpeg/task_pool.h"
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 TaskPool::TaskPool(unsigned threads) {
     for (unsigned index = 1; index < threads; ++index) {
@@ -78,4 +78,4 @@ void TaskPool::WorkerLoop() {
     }
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class TaskPool {
 public:
@@ -48,4 +48,4 @@ private:
     std::vector<std::jthread> workers_;
 };
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

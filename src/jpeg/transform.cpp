@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 namespace {
 
@@ -607,4 +607,4 @@ void SampleComponent(JpegComponent& component, ColourChannel channel, const Rast
     });
 }
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

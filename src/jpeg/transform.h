@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 
 class RasterImage;
 
@@ -128,4 +128,4 @@ void QuantizeReference(const std::array<double, 64>& coefficients, const QuantTa
 void TransformBlockReference(const SampleBlock& samples, const QuantTable& table,
                              CoefficientUnit& destination);
 
-} // namespace tesselon::jpeg
+} // namespace jpeg

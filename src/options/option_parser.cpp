@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
-namespace tesselon::options {
+namespace options {
 
 namespace {
 
@@ -129,4 +129,4 @@ ParsedLine Parse(std::span<const Option> table, const std::vector<std::string>& 
     return line;
 }
 
-} // namespace tesselon::options
+} // namespace options

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tesselon::options {
+namespace options {
 
 // The exit status of every bad command line, in every program.
 inline constexpr int kExitUsage = 2;
@@ -69,4 +69,4 @@ struct ParsedLine {
 // call from several threads: the calls take turns on getopt_long's state.
 ParsedLine Parse(std::span<const Option> table, const std::vector<std::string>& arguments);
 
-} // namespace tesselon::options
+} // namespace options

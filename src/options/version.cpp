@@ -1,6 +1,6 @@
 #include "options/version.h"
 
-namespace tesselon::options {
+namespace options {
 
 std::string VersionText(std::string_view program) {
     std::string text =
@@ -8,4 +8,4 @@ std::string VersionText(std::string_view program) {
     return text + " " + kVersion + "\n";
 }
 
-} // namespace tesselon::options
+} // namespace options

@@ -27,7 +27,7 @@ namespace app_test {
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::images::ImagesWindow;
+using images::ImagesWindow;
 
 struct Seen {
     bool windowShown = false;

@@ -26,7 +26,7 @@ TEST_F(AppTest, StartUpRegistersClassesAndShowsTheFrameBeforeThePlaybackObjects)
     CGrabberApp::Options options = SilentOptions();
     options.allocatePresenter = [&] {
         for (const char* name : {"CGXTabBeam", "CGXTabWnd", "GXWND", "GxMdiFrame", "GXEDIT"})
-            if (tesselon::controls::IsWindowClassRegistered(QString::fromLatin1(name)))
+            if (controls::IsWindowClassRegistered(QString::fromLatin1(name)))
                 seenAtPresenter.push_back(QString::fromLatin1(name));
         CMainFrame* frame = app_->MainFrame();
         EXPECT_TRUE(frame != nullptr && frame->isVisible());
@@ -258,13 +258,13 @@ TEST_F(AppTest, AboutBoxShowsIconVersionAndOk) {
     QStringList shownTexts;
     QTimer::singleShot(0, [&] {
         auto* about =
-            qobject_cast<tesselon::controls::CAboutDlg*>(QApplication::activeModalWidget());
+            qobject_cast<controls::CAboutDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(about, nullptr);
         shownTitle = about->windowTitle();
         for (QLabel* label : about->findChildren<QLabel*>())
             shownTexts << (label->pixmap().isNull() ? label->text() : QStringLiteral("<icon>"));
         QWidget* ok =
-            tesselon::controls::FindControl(about->findChild<QDialogButtonBox*>(), res::IDOK);
+            controls::FindControl(about->findChild<QDialogButtonBox*>(), res::IDOK);
         ASSERT_NE(ok, nullptr);
         static_cast<QAbstractButton*>(ok)->click();
     });

@@ -93,10 +93,10 @@ TEST_F(AppTest, FrameHasMenusToolbarAndStatusBarInOrder) {
             continue;
         EXPECT_EQ(action->icon().pixmap(QSize(16, 15)).size(), QSize(16, 15));
     }
-    EXPECT_EQ(tesselon::controls::ControlId(bar), 59392);
-    EXPECT_EQ(tesselon::controls::ControlId(Frame().statusBar()), 59393);
-    EXPECT_EQ(tesselon::controls::ControlId(Frame().View()), 59648);
-    EXPECT_EQ(tesselon::controls::ControlId(Frame().Slider()), 1005);
+    EXPECT_EQ(controls::ControlId(bar), 59392);
+    EXPECT_EQ(controls::ControlId(Frame().statusBar()), 59393);
+    EXPECT_EQ(controls::ControlId(Frame().View()), 59648);
+    EXPECT_EQ(controls::ControlId(Frame().Slider()), 1005);
 
     // Before a file: "00" in both panes, 45 pixels of text each, slider first.
     for (QLabel* pane : {Frame().PositionPane(), Frame().DurationPane()}) {
@@ -105,8 +105,8 @@ TEST_F(AppTest, FrameHasMenusToolbarAndStatusBarInOrder) {
         EXPECT_LE(pane->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")), 45)
             << "the longest time is not clipped";
     }
-    EXPECT_EQ(tesselon::controls::ControlId(Frame().PositionPane()), 59143);
-    EXPECT_EQ(tesselon::controls::ControlId(Frame().DurationPane()), 59142);
+    EXPECT_EQ(controls::ControlId(Frame().PositionPane()), 59143);
+    EXPECT_EQ(controls::ControlId(Frame().DurationPane()), 59142);
     EXPECT_LT(Frame().Slider()->mapTo(&Frame(), QPoint()).x(),
               Frame().PositionPane()->mapTo(&Frame(), QPoint()).x());
     EXPECT_LT(Frame().PositionPane()->mapTo(&Frame(), QPoint()).x(),

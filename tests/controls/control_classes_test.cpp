@@ -11,7 +11,7 @@
 
 #include <memory>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 void FlushDeletions() {
@@ -94,4 +94,4 @@ TEST(ControlClasses, ATabWindowMadeByCodeSurvivesClosing) {
 }
 
 } // namespace
-} // namespace tesselon::controls
+} // namespace controls

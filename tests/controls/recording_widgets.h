@@ -10,7 +10,7 @@
 #include <map>
 #include <vector>
 
-namespace tesselon::controls::testing_support {
+namespace controls::testing_support {
 
 struct Received {
     platform::MessageId message;
@@ -59,4 +59,4 @@ inline void DeliverPosted() {
     QCoreApplication::processEvents();
 }
 
-} // namespace tesselon::controls::testing_support
+} // namespace controls::testing_support

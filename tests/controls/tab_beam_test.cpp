@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 using testing_support::DeliverPosted;
@@ -503,4 +503,4 @@ TEST_F(TabBeamPixelTest, APressedButtonIsSunkenWithItsArrowMovedDownRight) {
 }
 
 } // namespace
-} // namespace tesselon::controls
+} // namespace controls

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 // Five tabs behind buttons 28 pixels wide: the tab area starts at 29 and the
@@ -147,4 +147,4 @@ TEST(TabWindowLayout, WithoutTheVerticalBarTheSheetAreaTakesTheFullWidth) {
 }
 
 } // namespace
-} // namespace tesselon::controls
+} // namespace controls

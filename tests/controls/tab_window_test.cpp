@@ -22,7 +22,7 @@
 
 #include <memory>
 
-namespace tesselon::controls {
+namespace controls {
 namespace {
 
 using testing_support::DeliverPosted;
@@ -240,7 +240,7 @@ TEST_F(TabWindowTest, TheTabOfADeletedSheetCannotBeChosen) {
     EXPECT_EQ(Beam()->Current(), 2);
 }
 
-using tesselon::testing_support::PaintCounter;
+using ::testing_support::PaintCounter;
 
 // Whether the tab window is a window of its own or a child of one.
 class ShowSheetRepaintTest : public testing::TestWithParam<bool> {};
@@ -593,4 +593,4 @@ TEST_F(TabWindowTest, EnterInTheEditorDoesNotReachTheDialogsDefaultButton) {
 }
 
 } // namespace
-} // namespace tesselon::controls
+} // namespace controls

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-namespace tesselon::files {
+namespace files {
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,7 +50,7 @@ protected:
         return names;
     }
 
-    tesselon::testing_support::TemporaryFolder folder_{"tesselon-output"};
+    testing_support::TemporaryFolder folder_{"tesselon-output"};
     fs::path directory_;
 };
 
@@ -178,7 +178,7 @@ class InterruptedWrite : public OutputFileTest {
 protected:
     void LimitFileSize(rlim_t bytes) const { limit_.Set(bytes); }
 
-    tesselon::testing_support::FileSizeLimit limit_;
+    testing_support::FileSizeLimit limit_;
 };
 
 TEST_F(InterruptedWrite, LeavesTheOldFileWhole) {
@@ -226,4 +226,4 @@ TEST_F(OutputFileTest, ConcurrentWritersNeverSpliceAFile) {
 }
 
 } // namespace
-} // namespace tesselon::files
+} // namespace files

@@ -20,24 +20,24 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::images::testing::DecodedJpeg;
-using tesselon::images::testing::DecodeJpeg;
-using tesselon::images::testing::ReadFileBytes;
-using tesselon::testing_support::ExpectedMatrixColour;
-using tesselon::testing_support::MatrixClip;
-using tesselon::testing_support::MatrixClipPath;
-using tesselon::testing_support::MatrixClipTest;
-using tesselon::testing_support::MatrixClipTestName;
-using tesselon::testing_support::SelectedMatrixClips;
+using images::testing::DecodedJpeg;
+using images::testing::DecodeJpeg;
+using images::testing::ReadFileBytes;
+using testing_support::ExpectedMatrixColour;
+using testing_support::MatrixClip;
+using testing_support::MatrixClipPath;
+using testing_support::MatrixClipTest;
+using testing_support::MatrixClipTestName;
+using testing_support::SelectedMatrixClips;
 
 constexpr int kCount = 100;
 // As in the media stream's test, plus the JPEG encoder's own rounding.
 constexpr double kColourTolerance = 12;
 
-using Result = tesselon::testing_support::ShellResult;
+using Result = testing_support::ShellResult;
 
 Result RunGrab(const fs::path& video, const fs::path& folder) {
-    return tesselon::testing_support::RunShell(std::string("'") + TESSELON_GRAB_PROGRAM +
+    return testing_support::RunShell(std::string("'") + TESSELON_GRAB_PROGRAM +
                                                "' --count " + std::to_string(kCount) + " '" +
                                                video.string() + "' '" + folder.string() + "'");
 }

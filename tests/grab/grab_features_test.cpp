@@ -19,14 +19,14 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::images::testing::DecodedJpeg;
+using images::testing::DecodedJpeg;
 
 fs::path DataPath(const std::string& name) {
     return fs::path(TESSELON_TEST_DATA) / name;
 }
 
 std::optional<DecodedJpeg> Decode(const fs::path& path) {
-    return tesselon::images::testing::DecodeJpeg(tesselon::images::testing::ReadFileBytes(path));
+    return images::testing::DecodeJpeg(images::testing::ReadFileBytes(path));
 }
 
 // The frame number an index clip's picture spells, in `rows` frame rows of
@@ -44,7 +44,7 @@ int Marker(const DecodedJpeg& picture, int rows) {
 
 // The text of the first comment segment (before the image data).
 std::string FirstComment(const fs::path& path) {
-    const auto bytes = tesselon::images::testing::ReadFileBytes(path);
+    const auto bytes = images::testing::ReadFileBytes(path);
     for (std::size_t i = 2; i + 4 < bytes.size();) {
         if (bytes[i] != 0xFF)
             return {};

@@ -471,7 +471,7 @@ TEST(SourceDigest, LargeFileMatchesOtherImplementations) {
     WriteFile(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
     const auto digest = grab::Sha256OfFile(path);
     ASSERT_TRUE(digest);
-    EXPECT_EQ(*digest, tesselon::testing::Sha256Hex(bytes));
+    EXPECT_EQ(*digest, testing_support::Sha256Hex(bytes));
 
     const std::string command = "sha256sum '" + path.string() + "' 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");

@@ -28,10 +28,10 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::images::testing::DecodeJpeg;
-using tesselon::images::testing::ReadFileBytes;
-using tesselon::testing_support::Quoted;
-using tesselon::testing_support::RunShell;
+using images::testing::DecodeJpeg;
+using images::testing::ReadFileBytes;
+using testing_support::Quoted;
+using testing_support::RunShell;
 
 const std::string kGrab = TESSELON_GRAB_PROGRAM;
 
@@ -93,7 +93,7 @@ protected:
         work_ = folder_.Path();
     }
 
-    tesselon::testing_support::TemporaryFolder folder_{"tesselon-interrupt"};
+    testing_support::TemporaryFolder folder_{"tesselon-interrupt"};
     fs::path work_;
 };
 
@@ -166,7 +166,7 @@ TEST(BoundedMemory, A1080pGrabUnderAnAddressSpaceLimitWritesEveryFrame) {
 #endif
     if (RunShell("command -v ffmpeg").status != 0)
         GTEST_SKIP() << "needs the ffmpeg command";
-    const tesselon::testing_support::TemporaryFolder folder("tesselon-memory");
+    const testing_support::TemporaryFolder folder("tesselon-memory");
     const fs::path work = folder.Path();
     const fs::path clip = work / "clip.avi";
     ASSERT_EQ(RunShell("ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "

@@ -21,7 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::testing_support::RunShell;
+using testing_support::RunShell;
 
 // A file name in Latin-1 and a byte that starts no UTF-8 sequence.
 const std::string kOddName = "clips/caf\xE9 \xFF.mp4";

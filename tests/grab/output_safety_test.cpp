@@ -24,11 +24,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::images::testing::DecodeJpeg;
-using tesselon::images::testing::ReadFileBytes;
-using tesselon::testing_support::Quoted;
-using tesselon::testing_support::RunShell;
-using tesselon::testing_support::ShellResult;
+using images::testing::DecodeJpeg;
+using images::testing::ReadFileBytes;
+using testing_support::Quoted;
+using testing_support::RunShell;
+using testing_support::ShellResult;
 
 const std::string kGrab = TESSELON_GRAB_PROGRAM;
 const std::string kJpeg = TESSELON_JPEG_PROGRAM;
@@ -88,7 +88,7 @@ protected:
                   0);
     }
 
-    tesselon::testing_support::TemporaryFolder folder_{"tesselon-safety"};
+    testing_support::TemporaryFolder folder_{"tesselon-safety"};
     fs::path work_;
     fs::path clip_;
 };

@@ -22,8 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::images::testing::DecodeJpeg;
-using tesselon::images::testing::ReadFileBytes;
+using images::testing::DecodeJpeg;
+using images::testing::ReadFileBytes;
 
 constexpr int kCount = 100;
 constexpr int kRate = 25;
@@ -66,9 +66,9 @@ const Clip kClips[] = {
      "-c:v libvpx -b:v 300k -deadline realtime -cpu-used 8 -g 20"},
 };
 
-using Result = tesselon::testing_support::ShellResult;
-using tesselon::testing_support::Quoted;
-using tesselon::testing_support::RunShell;
+using Result = testing_support::ShellResult;
+using testing_support::Quoted;
+using testing_support::RunShell;
 
 bool HasCommand(const std::string& name) {
     return RunShell("command -v " + name).status == 0;

@@ -19,8 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::testing_support::Quoted;
-using tesselon::testing_support::RunShell;
+using testing_support::Quoted;
+using testing_support::RunShell;
 
 const std::string kGrab = TESSELON_GRAB_PROGRAM;
 // An old build waiting on a pipe for ever fails the test instead of hanging it.
@@ -44,7 +44,7 @@ protected:
         return names;
     }
 
-    const tesselon::testing_support::TemporaryFolder folder_{"grab-input"};
+    const testing_support::TemporaryFolder folder_{"grab-input"};
     const fs::path work_ = folder_.Path();
 };
 

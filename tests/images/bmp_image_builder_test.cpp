@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 using testing::Bgr;
@@ -224,4 +224,4 @@ INSTANTIATE_TEST_SUITE_P(Heights, BmpSteps,
                                            StepCase{10, 1, 0}, StepCase{10, 0, 0}));
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

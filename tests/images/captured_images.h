@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-namespace tesselon::images::testing {
+namespace images::testing {
 
 // The program's pictures, as the tests look into them.
 inline constexpr picture::Shape kShape{360, 240, 16};
@@ -104,4 +104,4 @@ private:
     std::vector<picture::Picture> pictures_;
 };
 
-} // namespace tesselon::images::testing
+} // namespace images::testing

@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-namespace tesselon::images::testing {
+namespace images::testing {
 
 class CountingTarget : public SaveProgressTarget {
 public:
@@ -20,4 +20,4 @@ public:
     std::atomic<int> steps{0};
 };
 
-} // namespace tesselon::images::testing
+} // namespace images::testing

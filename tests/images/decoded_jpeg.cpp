@@ -9,7 +9,7 @@
 
 #include <jpeglib.h>
 
-namespace tesselon::images::testing {
+namespace images::testing {
 namespace {
 
 struct ErrorManager {
@@ -85,4 +85,4 @@ double PsnrAgainstBuffer(const DecodedJpeg& decoded, const std::vector<std::uint
     return 10 * std::log10(255.0 * 255.0 / meanSquaredError);
 }
 
-} // namespace tesselon::images::testing
+} // namespace images::testing

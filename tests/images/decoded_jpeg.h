@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-namespace tesselon::images::testing {
+namespace images::testing {
 
 struct DecodedJpeg {
     int width = 0;
@@ -27,4 +27,4 @@ std::optional<DecodedJpeg> DecodeJpeg(const std::vector<std::uint8_t>& bytes);
 // first width × height pixels of a 32-bit blue-green-red-unused buffer.
 double PsnrAgainstBuffer(const DecodedJpeg& decoded, const std::vector<std::uint8_t>& buffer);
 
-} // namespace tesselon::images::testing
+} // namespace images::testing

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-namespace tesselon::images::testing {
+namespace images::testing {
 
 struct Bgr {
     std::uint8_t blue;
@@ -69,4 +69,4 @@ inline std::vector<std::uint8_t> NoiseBuffer(std::uint32_t width, std::uint32_t 
     return buffer;
 }
 
-} // namespace tesselon::images::testing
+} // namespace images::testing

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 using testing::CapturedBatch;
@@ -238,4 +238,4 @@ INSTANTIATE_TEST_SUITE_P(Widths, BandStamps,
                          });
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 using testing::CapturedBatch;
@@ -110,4 +110,4 @@ TEST_F(ImageViewTest, CurrentImageIsThePositionOfTheTabWindowsSheet) {
 }
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -23,7 +23,7 @@
 
 #include <cmath>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 using testing::CapturedBatch;
@@ -343,7 +343,7 @@ TEST_F(ImagesWindowTest, AboutRunsTheAboutBox) {
         return 0;
     });
     dialog->Command(res::ID_IMAGES_ABOUT)->trigger();
-    EXPECT_EQ(shown, "tesselon::controls::CAboutDlg");
+    EXPECT_EQ(shown, "controls::CAboutDlg");
 }
 
 // A save in progress, as far as closing can tell.
@@ -434,4 +434,4 @@ TEST_F(ImagesWindowTest, MinimisedDialogPaintsItsIconInTheMiddle) {
 }
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 namespace fs = std::filesystem;
@@ -303,4 +303,4 @@ INSTANTIATE_TEST_SUITE_P(Offsets, FileSizeLimit,
                                            -100000, -65537, -65536, -1, 0));
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 using testing::CapturedBatch;
@@ -101,4 +101,4 @@ TEST_F(LabelDialogTest, CancelChangesNothingAndLabelOffStampsNothing) {
 }
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -16,7 +16,7 @@
 
 #ifdef TESSELON_JPEG_PROGRAM
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 namespace fs = std::filesystem;
@@ -141,6 +141,6 @@ TEST_F(RawMode, UnopenableOutputIsAFailure) {
 }
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images
 
 #endif

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 using testing::CountingTarget;
@@ -98,4 +98,4 @@ TEST(StepCodecProgress, CarriesTheLastPassAcrossImages) {
 }
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -28,7 +28,7 @@
 #include <csignal>
 #include <fstream>
 
-namespace tesselon::images {
+namespace images {
 namespace {
 
 namespace fs = std::filesystem;
@@ -512,4 +512,4 @@ TEST(ProgressDialogTest, EscapeAndTheCloseBoxLeaveItToTheWorker) {
 }
 
 } // namespace
-} // namespace tesselon::images
+} // namespace images

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -216,4 +216,4 @@ TEST(BitOutput, MatchesBitByBitModelOnRandomSequences) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

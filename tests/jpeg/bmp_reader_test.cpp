@@ -13,7 +13,7 @@
 #include <typeinfo>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -778,4 +778,4 @@ TEST_F(BmpProgressTest, NoFunctionNoReports) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

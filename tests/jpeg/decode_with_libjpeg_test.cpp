@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace tesselon::jpeg::writer_test {
+namespace jpeg::writer_test {
 namespace {
 
 enum class Layout {
@@ -182,4 +182,4 @@ INSTANTIATE_TEST_SUITE_P(Factors, DecodeSampling,
                                          SamplingCase{{{1, 2}, {1, 1}, {1, 2}}, {2, 12, 0}}));
 
 } // namespace
-} // namespace tesselon::jpeg::writer_test
+} // namespace jpeg::writer_test

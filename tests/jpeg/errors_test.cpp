@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 struct FixedMessageCase {
@@ -101,4 +101,4 @@ TEST(GraphicsAbortTest, PassesEveryHandlerButItsOwn) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

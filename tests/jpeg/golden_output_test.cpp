@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 constexpr const char* kGoldenFile = TESSELON_TEST_DATA "/encoder_golden.txt";
 
 TEST(Sha256, MatchesTheStandardsExamples) {
     const auto digest = [](const std::string& text) {
-        return testing::Sha256Hex(
+        return testing_support::Sha256Hex(
             {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
     };
     EXPECT_EQ(digest(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
@@ -176,7 +176,7 @@ std::string Fingerprint(const RasterImage& image, const Setting& setting, std::u
     std::ostringstream stream;
     writer.EncodeImage(stream, image);
     const std::string bytes = stream.str();
-    return testing::Sha256Hex({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    return testing_support::Sha256Hex({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
 }
 
 // Every case's name and fingerprint, in a fixed order; with `minimumHeight`,
@@ -279,4 +279,4 @@ TEST(GoldenOutput, EveryThreadCountWritesTheSameFiles) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

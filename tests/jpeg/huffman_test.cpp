@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -565,4 +565,4 @@ INSTANTIATE_TEST_SUITE_P(EncodeDataUnit, ValueSizeAndBits,
                                          SizeCase{2047, 11, 2047}, SizeCase{-2047, 11, 0}));
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -12,7 +12,7 @@
 #include <typeinfo>
 #include <vector>
 
-namespace tesselon::jpeg::writer_test {
+namespace jpeg::writer_test {
 namespace {
 
 constexpr std::uint8_t kSoi = 0xD8, kApp0 = 0xE0, kCom = 0xFE, kSof0 = 0xC0, kDqt = 0xDB,
@@ -529,4 +529,4 @@ TEST(JpegWriterProgressOff, NoProgressFunctionMeansNoAbort) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg::writer_test
+} // namespace jpeg::writer_test

@@ -8,7 +8,7 @@
 #include <new>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 struct GeometryCase {
@@ -171,4 +171,4 @@ TEST(RasterImageTest, RowWidthBeyondThirtyTwoBitsFailsCleanly) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

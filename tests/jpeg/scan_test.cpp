@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::jpeg::writer_test {
+namespace jpeg::writer_test {
 namespace {
 
 class ScanFixture : public testing::Test {
@@ -212,4 +212,4 @@ TEST_P(ScanAbort, StopsWithJpegAborted) {
 INSTANTIATE_TEST_SUITE_P(EachPass, ScanAbort, testing::Values(0, 6, 7, 13));
 
 } // namespace
-} // namespace tesselon::jpeg::writer_test
+} // namespace jpeg::writer_test

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::jpeg {
+namespace jpeg {
 namespace {
 
 // ---- Quantization tables --------------------------------------------------
@@ -726,4 +726,4 @@ TEST(JpegComponent, FactorsOutsideOneToFourAreRefused) {
 }
 
 } // namespace
-} // namespace tesselon::jpeg
+} // namespace jpeg

@@ -16,7 +16,7 @@
 
 #include <jpeglib.h>
 
-namespace tesselon::jpeg::writer_test {
+namespace jpeg::writer_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -290,4 +290,4 @@ inline double Psnr(const RasterImage& source, const Decoded& decoded) {
     return 10 * std::log10(255.0 * 255.0 / (squaredError / samples));
 }
 
-} // namespace tesselon::jpeg::writer_test
+} // namespace jpeg::writer_test

@@ -22,12 +22,12 @@ using media::ManualTimeSource;
 using media::MediaStream;
 using media::StreamState;
 using media::StreamTime;
-using tesselon::testing_support::ExpectedMatrixColour;
-using tesselon::testing_support::MatrixClip;
-using tesselon::testing_support::MatrixClipPath;
-using tesselon::testing_support::MatrixClipTest;
-using tesselon::testing_support::MatrixClipTestName;
-using tesselon::testing_support::SelectedMatrixClips;
+using testing_support::ExpectedMatrixColour;
+using testing_support::MatrixClip;
+using testing_support::MatrixClipPath;
+using testing_support::MatrixClipTest;
+using testing_support::MatrixClipTestName;
+using testing_support::SelectedMatrixClips;
 
 // Lossy codecs, 4:2:0 chroma and RGB 5-5-5 move the average by a few levels;
 // a mixed-up plane or channel moves it by fifty or more.

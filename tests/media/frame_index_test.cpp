@@ -148,13 +148,13 @@ TEST_P(FrameIndexClip, NumbersEveryDecodedFrame) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(IndexClips, FrameIndexClip, tesselon::testing_support::kIndexClips,
-                         tesselon::testing_support::ClipTestName);
+INSTANTIATE_TEST_SUITE_P(IndexClips, FrameIndexClip, testing_support::kIndexClips,
+                         testing_support::ClipTestName);
 // Presentation order unlike decoding order, an edit list that starts past the
 // first keyframe, and frames at uneven steps.
 INSTANTIATE_TEST_SUITE_P(Reordered, FrameIndexClip,
                          testing::Values("index_bframes.mp4", "index_cut.mp4", "index_vfr.mkv"),
-                         tesselon::testing_support::ClipTestName);
+                         testing_support::ClipTestName);
 
 // index_vfr.mkv: 20 frames 40 ms apart, a 140 ms gap, then 20 ms steps.
 TEST(FrameIndexVariableRate, MatchesOnlyTimesNearAFrame) {

@@ -12,8 +12,8 @@
 
 namespace {
 
-using tesselon::testing_support::Picture;
-using tesselon::testing_support::ReadIndex;
+using testing_support::Picture;
+using testing_support::ReadIndex;
 
 std::filesystem::path DataPath(const std::string& name) {
     return std::filesystem::path(TESSELON_TEST_DATA) / name;

@@ -24,8 +24,8 @@ using media::MediaStreamOptions;
 using media::StreamState;
 using media::StreamTime;
 using namespace std::chrono_literals;
-using tesselon::testing_support::Picture;
-using tesselon::testing_support::ReadIndex;
+using testing_support::Picture;
+using testing_support::ReadIndex;
 
 constexpr StreamTime kFrame25 = 400'000; // one frame at 25 fps, in 100 ns units
 constexpr int kIndexFrames = 50;         // index clips: 2 s at 25 fps
@@ -104,8 +104,8 @@ TEST_P(IndexClip, SeekDeliversTheFirstFrameAtOrAfterTheTarget) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, IndexClip, tesselon::testing_support::kIndexClips,
-                         tesselon::testing_support::ClipTestName);
+INSTANTIATE_TEST_SUITE_P(Formats, IndexClip, testing_support::kIndexClips,
+                         testing_support::ClipTestName);
 
 TEST(MediaStreamPacing, HandsOverAFrameOnlyWhenTheClockReachesItsTime) {
     Stream clip("index.mp4");

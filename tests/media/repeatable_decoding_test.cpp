@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using media::FetchResult;
 using media::StreamTime;
-using tesselon::testing_support::Picture;
+using testing_support::Picture;
 
 struct ClipCase {
     const char* name;

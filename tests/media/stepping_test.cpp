@@ -21,8 +21,8 @@ namespace {
 
 using media::MediaStream;
 using media::StepResult;
-using tesselon::testing_support::Picture;
-using tesselon::testing_support::ReadIndex;
+using testing_support::Picture;
+using testing_support::ReadIndex;
 using namespace std::chrono_literals;
 
 const std::size_t kFrameBytes = media::PixelBuffer::BytesFor(176, 144);
@@ -132,11 +132,11 @@ TEST_P(SteppingClip, PausedPlaybackStepsBothWaysFromTheFrameOnShow) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, SteppingClip, tesselon::testing_support::kIndexClips,
-                         tesselon::testing_support::ClipTestName);
+INSTANTIATE_TEST_SUITE_P(Formats, SteppingClip, testing_support::kIndexClips,
+                         testing_support::ClipTestName);
 INSTANTIATE_TEST_SUITE_P(Reordered, SteppingClip,
                          testing::Values("index_bframes.mp4", "index_cut.mp4", "index_vfr.mkv"),
-                         tesselon::testing_support::ClipTestName);
+                         testing_support::ClipTestName);
 
 TEST(Stepping, NothingOpenStepsNowhere) {
     Stepper clip("not_a_video.mpg", kFewFrames);

@@ -11,13 +11,13 @@
 
 namespace {
 
-using tesselon::options::Mistake;
-using tesselon::options::Option;
-using tesselon::options::Parse;
-using tesselon::options::ParsedLine;
-using tesselon::options::Refusal;
-using tesselon::options::Takes;
-using tesselon::options::Use;
+using options::Mistake;
+using options::Option;
+using options::Parse;
+using options::ParsedLine;
+using options::Refusal;
+using options::Takes;
+using options::Use;
 
 enum Id { kHelp, kVersion, kQuality, kCount, kMergeReports, kMergeOutput, kGray };
 
@@ -143,8 +143,8 @@ TEST(OptionParser, ThreadsParsingAtOnceEachGetTheirOwnLine) {
 }
 
 TEST(Version, ToolsNameThemselvesAndThePackage) {
-    using tesselon::options::kVersion;
-    using tesselon::options::VersionText;
+    using options::kVersion;
+    using options::VersionText;
     EXPECT_TRUE(std::regex_match(kVersion, std::regex(R"(\d+\.\d+\.\d+)"))) << kVersion;
     EXPECT_EQ(VersionText(), std::string("Tesselon ") + kVersion + "\n");
     EXPECT_EQ(VersionText("tesselon-grab"),

@@ -435,7 +435,7 @@ TEST_F(PresenterTest, AWorkerCopiesAndPresentsWhileTheLoopRuns) {
     EXPECT_EQ(Shown(5, 5), 0x123456u);
 }
 
-using tesselon::testing_support::PaintCounter;
+using testing_support::PaintCounter;
 
 // Presenting an unchanged frame on every idle turn, as with no file open,
 // must not keep the loop busy with repaints.

@@ -135,8 +135,8 @@ TEST_P(OpensClip, WithTheVideoSizeAndNoMessage) {
     EXPECT_EQ(source.GetPositionMs(), 40);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, OpensClip, tesselon::testing_support::kIndexClips,
-                         tesselon::testing_support::ClipTestName);
+INSTANTIATE_TEST_SUITE_P(Formats, OpensClip, testing_support::kIndexClips,
+                         testing_support::ClipTestName);
 
 // Each failed step is said with its cause as a value; the program words the
 // message, so the source shows none.

@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 // The colour every clip shows, red, green, blue (made with a little noise).
 inline constexpr std::array<double, 3> kMatrixColour = {0x30, 0x80, 0xC0};
@@ -124,4 +124,4 @@ protected:
     }
 };
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

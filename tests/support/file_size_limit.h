@@ -9,7 +9,7 @@
 
 #include <csignal>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 class FileSizeLimit {
 public:
@@ -36,4 +36,4 @@ private:
     void (*previous_)(int) = SIG_DFL;
 };
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

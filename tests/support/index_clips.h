@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 inline const auto kIndexClips =
     ::testing::Values("index.mpg", "index.asf", "index_mpeg4.avi", "index_mjpeg.avi", "index.rm",
@@ -23,4 +23,4 @@ inline std::string ClipTestName(const ::testing::TestParamInfo<const char*>& inf
     return name;
 }
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

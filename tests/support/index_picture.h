@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 struct Picture {
     Picture(int w, int h)
@@ -34,4 +34,4 @@ inline int ReadIndex(const Picture& picture) {
     return index;
 }
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

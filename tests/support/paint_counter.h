@@ -4,7 +4,7 @@
 #include <QEvent>
 #include <QObject>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 class PaintCounter final : public QObject {
 public:
@@ -18,4 +18,4 @@ protected:
     }
 };
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::testing {
+namespace testing_support {
 
 inline std::string Sha256Hex(std::span<const std::uint8_t> data) {
     static constexpr std::array<std::uint32_t, 64> kRound = {
@@ -83,4 +83,4 @@ inline std::string Sha256Hex(std::span<const std::uint8_t> data) {
     return hex;
 }
 
-} // namespace tesselon::testing
+} // namespace testing_support

@@ -8,7 +8,7 @@
 
 #include <sys/wait.h>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 struct ShellResult {
     int status = -1;
@@ -36,4 +36,4 @@ inline ShellResult RunShell(const std::string& command) {
     return result;
 }
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-namespace tesselon::testing_support {
+namespace testing_support {
 
 class TemporaryFolder {
 public:
@@ -34,4 +34,4 @@ private:
     std::filesystem::path path_;
 };
 
-} // namespace tesselon::testing_support
+} // namespace testing_support

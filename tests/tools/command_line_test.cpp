@@ -21,9 +21,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using tesselon::options::kVersion;
-using tesselon::testing_support::Quoted;
-using tesselon::testing_support::TemporaryFolder;
+using options::kVersion;
+using testing_support::Quoted;
+using testing_support::TemporaryFolder;
 
 enum class Program { kJpeg, kGrab, kTesselon };
 
@@ -89,7 +89,7 @@ Finished RunIn(const fs::path& folder, const std::string& program, const std::st
     // In parentheses: RunShell sends the group's standard error to its output.
     command += " >" + Quoted(folder / "stdout.txt") + " 2>" + Quoted(folder / "stderr.txt") + ")";
     Finished run;
-    run.status = tesselon::testing_support::RunShell(command).status;
+    run.status = testing_support::RunShell(command).status;
     run.out = ReadText(folder / "stdout.txt");
     run.errors = ReadText(folder / "stderr.txt");
     return run;

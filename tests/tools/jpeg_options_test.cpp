@@ -12,9 +12,9 @@
 
 namespace {
 
-using tesselon::jpeg_tool::Options;
-using tesselon::jpeg_tool::ParseCommandLine;
-using tesselon::jpeg_tool::UsageError;
+using jpeg_tool::Options;
+using jpeg_tool::ParseCommandLine;
+using jpeg_tool::UsageError;
 using Line = std::vector<std::string>;
 
 struct SameCase {

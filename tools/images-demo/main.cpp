@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     // Headless tries answer message boxes and file dialogs from TESSELON_DIALOG_ANSWERS.
     const std::unique_ptr<platform::ScriptedDialogs> script =
         platform::ScriptedDialogs::FromEnvironment();
-    tesselon::controls::RegisterControlClasses();
+    controls::RegisterControlClasses();
 
     bool four = false;
     const char* video = nullptr;
@@ -118,16 +118,16 @@ int main(int argc, char** argv) {
     if (video == nullptr)
         FillWithTestPictures(batch);
 
-    std::unique_ptr<tesselon::images::ImagesWindow> dialog;
+    std::unique_ptr<images::ImagesWindow> dialog;
     if (four) {
         QStringList indexes;
         for (int i = 0; i < kCount; ++i)
             indexes.append(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')));
-        dialog = std::make_unique<tesselon::images::CImages4Dlg>(kCount, batch.frameWidth,
+        dialog = std::make_unique<images::CImages4Dlg>(kCount, batch.frameWidth,
                                                                  batch.frameHeight, indexes,
                                                                  kShape);
     } else {
-        dialog = std::make_unique<tesselon::images::CImagesDlg>(kCount, batch.frameWidth,
+        dialog = std::make_unique<images::CImagesDlg>(kCount, batch.frameWidth,
                                                                 batch.frameHeight, batch.names,
                                                                 kShape);
     }

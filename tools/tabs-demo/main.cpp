@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace tesselon::controls;
+using namespace controls;
 
 constexpr int kSheetCount = 100;
 

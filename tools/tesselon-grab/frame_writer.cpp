@@ -27,7 +27,7 @@ std::uint64_t PictureHash(const picture::Picture& picture) {
     return hash != 0 ? hash : 1;
 }
 
-FrameWriter::FrameWriter(std::optional<tesselon::images::LabelBand> band)
+FrameWriter::FrameWriter(std::optional<images::LabelBand> band)
     : band_(std::move(band)) {
     const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     // Two waiting per thread: each thread finds its next frame ready when it
@@ -81,12 +81,12 @@ void FrameWriter::Write(WriteJob& job) const {
         record.pictureHash = PictureHash(job.picture);
     int rows = job.picture.Height();
     if (band_) {
-        tesselon::images::StampLabelBand(job.picture, *band_);
+        images::StampLabelBand(job.picture, *band_);
         rows = job.picture.Rows();
     }
     // The writers already run one encode per core: each takes one thread.
-    const auto result = tesselon::images::SavePictureAsJpeg(
-        tesselon::images::SaveJob::Of(job.picture, rows, job.path),
+    const auto result = images::SavePictureAsJpeg(
+        images::SaveJob::Of(job.picture, rows, job.path),
         {nullptr, nullptr, 1, job.comment});
     job.picture.Reset();
     record.written = result.Written();

@@ -35,7 +35,7 @@ class FrameWriter {
 public:
     // band: stamped into the band rows under every frame, which are then
     // written too; none leaves them out.
-    explicit FrameWriter(std::optional<tesselon::images::LabelBand> band);
+    explicit FrameWriter(std::optional<images::LabelBand> band);
     ~FrameWriter();
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
@@ -49,7 +49,7 @@ private:
     void Loop();
     void Write(WriteJob& job) const;
 
-    const std::optional<tesselon::images::LabelBand> band_;
+    const std::optional<images::LabelBand> band_;
     std::mutex mutex_;
     std::condition_variable wake_; // a job is waiting, or the writer is finished
     std::condition_variable room_; // the queue has room for another job

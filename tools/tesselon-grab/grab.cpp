@@ -138,9 +138,9 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
         errors << why << '\n';
         return kExitSomeFailed;
     }
-    std::optional<tesselon::images::LabelBand> band;
+    std::optional<images::LabelBand> band;
     if (settings.label)
-        band = tesselon::images::RenderLabelBand(QString::fromStdString(*settings.label),
+        band = images::RenderLabelBand(QString::fromStdString(*settings.label),
                                                  playback::kCaptureRect.Width(),
                                                  playback::kLabelBandRows);
     const int videoCount = static_cast<int>(settings.videos.size());

@@ -89,7 +89,7 @@ struct Parsing {
     bool mergeReports = false;
 };
 
-using tesselon::options::Takes;
+using options::Takes;
 
 bool Set(bool& flag) {
     flag = true;
@@ -199,9 +199,9 @@ const GrabOption kGrabOptions[] = {
 };
 
 // The parser's view of kGrabOptions: each option's id is its row.
-const std::vector<tesselon::options::Option>& OptionTable() {
-    static const std::vector<tesselon::options::Option> table = [] {
-        std::vector<tesselon::options::Option> rows;
+const std::vector<options::Option>& OptionTable() {
+    static const std::vector<options::Option> table = [] {
+        std::vector<options::Option> rows;
         for (const GrabOption& option : kGrabOptions)
             rows.push_back(
                 {static_cast<int>(rows.size()), option.name, option.takes, option.letter});
@@ -334,19 +334,19 @@ Exit status:
 }
 
 std::string VersionText() {
-    return tesselon::options::VersionText("tesselon-grab");
+    return options::VersionText("tesselon-grab");
 }
 
 std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
                                        std::string& error) {
-    const tesselon::options::ParsedLine line = tesselon::options::Parse(OptionTable(), arguments);
+    const options::ParsedLine line = options::Parse(OptionTable(), arguments);
     if (line.refusal)
-        return Fail(line.refusal->mistake == tesselon::options::Mistake::kMissingValue
+        return Fail(line.refusal->mistake == options::Mistake::kMissingValue
                         ? line.refusal->option + " needs " + RowNamed(line.refusal->option).needs
                         : "unknown option " + line.refusal->argument,
                     error);
     Parsing parsing;
-    for (const tesselon::options::Use& use : line.uses) {
+    for (const options::Use& use : line.uses) {
         const GrabOption& row = kGrabOptions[static_cast<std::size_t>(use.id)];
         if (!row.apply(use.value, parsing))
             return Fail(std::string("--") + row.name + " needs " + row.needs, error);

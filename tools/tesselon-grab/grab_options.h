@@ -15,7 +15,7 @@ namespace grab {
 // Exit statuses, as --help documents them.
 inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;
-inline constexpr int kExitUsage = tesselon::options::kExitUsage;
+inline constexpr int kExitUsage = options::kExitUsage;
 
 struct Settings {
     std::vector<std::filesystem::path> videos;

@@ -117,8 +117,8 @@ Totals TotalsOf(const std::vector<VideoRecord>& videos) {
 
 bool WriteReport(const Report& report, const fs::path& path, std::string& error) {
     // Synced: after a crash the report is the old one or the whole new one.
-    const int failure = tesselon::files::WriteWholeFile(
-        path, IsCsvName(path) ? ToCsv(report) : ToJson(report), tesselon::files::Durability::Synced);
+    const int failure = files::WriteWholeFile(
+        path, IsCsvName(path) ? ToCsv(report) : ToJson(report), files::Durability::Synced);
     if (failure != 0)
         error = "cannot write " + path.string() + ": " +
                 std::error_code(failure, std::generic_category()).message();

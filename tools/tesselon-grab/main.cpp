@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         std::cout << grab::VersionText();
         return grab::kExitAllWritten;
     }
-    tesselon::files::FailWritesPastTheFileSizeLimit();
+    files::FailWritesPastTheFileSizeLimit();
     // Each frame takes a few blocks of some hundred KiB (the capture, the BMP,
     // the coefficient units). glibc would map each such block afresh and
     // unmap it on free, so every frame would fault in and zero new pages;

@@ -22,7 +22,7 @@ struct GrabContext {
     const Settings& settings;
     const NameTemplate& names;
     // The label band, rendered once on the user-interface thread.
-    const std::optional<tesselon::images::LabelBand>& band;
+    const std::optional<images::LabelBand>& band;
     ProgressLine* progress = nullptr;
     // Names used so far, per folder: videos that share a folder never
     // overwrite each other's files.

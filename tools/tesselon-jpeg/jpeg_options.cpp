@@ -7,11 +7,11 @@
 #include <charconv>
 #include <string_view>
 
-namespace tesselon::jpeg_tool {
+namespace jpeg_tool {
 
 namespace {
 
-namespace options = tesselon::options;
+namespace options = options;
 
 constexpr const char* kHelpText = R"(Usage: tesselon-jpeg [OPTION]... INPUT.bmp OUTPUT.jpg
        tesselon-jpeg --raw WIDTHxHEIGHT [--bmp-out FILE] INPUT.raw OUTPUT.jpg
@@ -235,4 +235,4 @@ std::string VersionText() {
     return options::VersionText("tesselon-jpeg");
 }
 
-} // namespace tesselon::jpeg_tool
+} // namespace jpeg_tool

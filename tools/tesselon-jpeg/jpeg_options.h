@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselon::jpeg_tool {
+namespace jpeg_tool {
 
 // A bad command line: reported with a pointer to --help, exit status 2.
 class UsageError : public std::runtime_error {
@@ -52,4 +52,4 @@ void ConfigureWriter(const Options& options, jpeg::JpegWriter& writer);
 const char* HelpText();
 std::string VersionText();
 
-} // namespace tesselon::jpeg_tool
+} // namespace jpeg_tool

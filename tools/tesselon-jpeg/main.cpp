@@ -39,13 +39,13 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace tesselon::jpeg;
-using tesselon::jpeg_tool::Options;
-using tesselon::jpeg_tool::UsageError;
+using namespace jpeg;
+using jpeg_tool::Options;
+using jpeg_tool::UsageError;
 
 constexpr const char* kProgram = "tesselon-jpeg";
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = tesselon::options::kExitUsage;
+constexpr int kExitUsage = options::kExitUsage;
 
 void ReadBmp(const std::string& path, RasterImage& image) {
     std::ifstream stream(path, std::ios::binary);
@@ -60,7 +60,7 @@ std::string EncodeJpeg(const Options& options, const RasterImage& image) {
     // The one image has the machine to itself.
     JpegWriter writer;
     writer.SetThreadCount(JpegWriter::AvailableCores());
-    tesselon::jpeg_tool::ConfigureWriter(options, writer);
+    jpeg_tool::ConfigureWriter(options, writer);
     std::ostringstream stream;
     writer.EncodeImage(stream, image);
     return std::move(stream).str();
@@ -68,7 +68,7 @@ std::string EncodeJpeg(const Options& options, const RasterImage& image) {
 
 // OUTPUT is written whole or not at all; "-" is standard output.
 void WriteOutput(const fs::path& target, const std::string& bytes) {
-    if (const int error = tesselon::files::WriteWholeFile(target, bytes)) {
+    if (const int error = files::WriteWholeFile(target, bytes)) {
         throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(error));
     }
 }
@@ -76,7 +76,7 @@ void WriteOutput(const fs::path& target, const std::string& bytes) {
 // --raw: the program's own save path, BuildBmpImage then WriteJpegFile.
 void SaveImageBuffer(const Options& options) {
 #ifdef TESSELON_JPEG_SAVE_PATH
-    namespace images = tesselon::images;
+    namespace images = images;
     std::ifstream stream(options.input, std::ios::binary);
     if (!stream) {
         throw std::runtime_error("cannot open " + options.input + ": " + std::strerror(errno));
@@ -111,13 +111,13 @@ void SaveImageBuffer(const Options& options) {
 }
 
 int Run(int argc, char** argv) {
-    const Options options = tesselon::jpeg_tool::ParseCommandLine({argv + 1, argv + argc});
+    const Options options = jpeg_tool::ParseCommandLine({argv + 1, argv + argc});
     if (options.help) {
-        std::cout << tesselon::jpeg_tool::HelpText();
+        std::cout << jpeg_tool::HelpText();
         return 0;
     }
     if (options.version) {
-        std::cout << tesselon::jpeg_tool::VersionText();
+        std::cout << jpeg_tool::VersionText();
         return 0;
     }
     if (options.raw) {
@@ -133,7 +133,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    tesselon::files::FailWritesPastTheFileSizeLimit();
+    files::FailWritesPastTheFileSizeLimit();
     try {
         return Run(argc, argv);
     } catch (const UsageError& error) {
