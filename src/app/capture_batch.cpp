@@ -81,8 +81,8 @@ void FreeImagesWorker(std::shared_ptr<CaptureRun> run) {
 
 // ---- The user-interface side ----
 
-CaptureBatch::CaptureBatch(CaptureHost& frame)
-    : frame_(frame)
+CaptureBatch::CaptureBatch(CaptureHost host)
+    : host_(std::move(host))
     , runImagesWindow_([](images::ImagesWindow& window) { return window.exec(); }) {}
 
 CaptureBatch::~CaptureBatch() {
@@ -97,7 +97,7 @@ std::shared_ptr<CaptureRun> CaptureBatch::StartPhase() {
     run->flags = gCaptureProgressDlg->Flags();
     run->progressDialog = gCaptureProgressDlg->Handle();
     run->progressBar = gCaptureProgressDlg->Bar()->Handle();
-    run->mainFrame = frame_.MessageTarget();
+    run->mainFrame = host_.messageTarget;
     platform::SendMessage(run->progressBar, platform::PBM_SETSTEP, 1);
     platform::SendMessage(run->progressBar, platform::PBM_SETRANGE, 0,
                           static_cast<platform::LParam>(list_.count) << 16);
@@ -114,7 +114,7 @@ void CaptureBatch::Start(bool fourUp) {
     closeRequested_ = false;
     std::shared_ptr<CaptureRun> run = StartPhase();
     capture_ = run;
-    frame_.SetCommandsEnabled(false);
+    host_.enableCommands(false);
     // A paused stream runs again for the batch, from the frame on screen.
     pausedAt_.reset();
     if (gSource->IsPaused()) {
@@ -153,12 +153,13 @@ void CaptureBatch::ShowImagesWindow() {
     const picture::Shape shape{playback::kCaptureRect.Width(), playback::kCaptureRect.Height(),
                                playback::kLabelBandRows};
     std::unique_ptr<images::ImagesWindow> window;
+    const QSize video = host_.videoSize();
     if (fourUp_)
-        window = std::make_unique<images::CImages4Dlg>(
-            list_.count, frame_.VideoWidth(), frame_.VideoHeight(), names, shape);
+        window = std::make_unique<images::CImages4Dlg>(list_.count, video.width(),
+                                                       video.height(), names, shape);
     else
-        window = std::make_unique<images::CImagesDlg>(
-            list_.count, frame_.VideoWidth(), frame_.VideoHeight(), names, shape);
+        window = std::make_unique<images::CImagesDlg>(list_.count, video.width(),
+                                                      video.height(), names, shape);
     for (int i = 0; i < list_.count; ++i)
         if (!window->AddImage(list_.pictures[i]))
             qWarning("Captured picture %d has another size than the first; it is not shown", i);
@@ -174,11 +175,11 @@ void CaptureBatch::OnImagesFreed() {
     const int outOfMemoryAt = capture_ ? capture_->outOfMemoryAt : -1;
     capture_.reset();
     if (closeRequested_) {
-        frame_.CloseAfterBatch();
+        host_.closeWindow();
         return;
     }
     ResumePlayback();
-    frame_.SetCommandsEnabled(true);
+    host_.enableCommands(true);
     if (outOfMemoryAt >= 0)
         platform::ShowMessage(
             platform::FormatString(res::IDS_CAPTURE_OUT_OF_MEMORY, TwoDigits(outOfMemoryAt)),
@@ -194,7 +195,7 @@ void CaptureBatch::ResumePlayback() {
         gSource->PauseToggle();
         // The timer stood aside during the batch: a slider left where the
         // batch began would read as a drag back there.
-        frame_.FollowStreamPosition();
+        host_.followStream();
         return;
     }
     // Still paused from the batch's end: only the frame on show changes.

@@ -9,6 +9,7 @@
 // CaptureHost; the workers are the thread functions below.
 #pragma once
 
+#include "app/capture_host.h"
 #include "images/progress_dialog.h"
 #include "picture/picture.h"
 #include "platform/messages.h"
@@ -22,7 +23,6 @@
 #include <optional>
 #include <string>
 
-class CaptureHost;
 
 namespace images {
 class ImagesWindow;
@@ -76,7 +76,7 @@ public:
     // at the window and close it instead.
     using RunImagesWindow = std::function<int(images::ImagesWindow&)>;
 
-    explicit CaptureBatch(CaptureHost& frame);
+    explicit CaptureBatch(CaptureHost host);
     ~CaptureBatch();
     CaptureBatch(const CaptureBatch&) = delete;
     CaptureBatch& operator=(const CaptureBatch&) = delete;
@@ -105,7 +105,7 @@ private:
     void ShowImagesWindow();
     void ResumePlayback();
 
-    CaptureHost& frame_;
+    CaptureHost host_;
     CaptureList list_;
     // Which images window the next batch opens; four views at first.
     bool fourUp_ = true;

@@ -201,9 +201,15 @@ std::span<const FrameCommand> CMainFrame::Commands() {
     return kCommands;
 }
 
+CaptureHost CMainFrame::BatchHost() {
+    return {Handle(), [this](bool enabled) { SetCommandsEnabled(enabled); },
+            [this] { return QSize(VideoWidth(), VideoHeight()); },
+            [this] { FollowStreamPosition(); }, [this] { close(); }};
+}
+
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , batch_(std::make_unique<CaptureBatch>(*this)) {
+    , batch_(std::make_unique<CaptureBatch>(BatchHost())) {
     setWindowTitle(platform::LoadString(res::IDS_APP_NAME));
     setWindowIcon(res::AppIcon());
     CreateActions();

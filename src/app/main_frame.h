@@ -35,7 +35,7 @@ class VideoViewEdge;
 // is destroyed. Capture workers post and send to it.
 extern platform::ReceiverHandle gMainWnd;
 
-class CMainFrame : public QMainWindow, public platform::MessageReceiver, public CaptureHost {
+class CMainFrame : public QMainWindow, public platform::MessageReceiver {
     Q_OBJECT
 
 public:
@@ -72,7 +72,7 @@ public:
     // Enables or disables the commands that a capture batch must not run
     // alongside (the rows of Commands() that follow the flag), the toolbar
     // and the slider (a seek would break the batch's consecutive frames).
-    void SetCommandsEnabled(bool enabled) override;
+    void SetCommandsEnabled(bool enabled);
 
     // Control, Images and Images x 4.
     void OnCaptureImages();
@@ -89,10 +89,8 @@ public:
     // paused frame presented, with its number and time beside the slider.
     void ShowPlaybackState() { position_->ShowPlaybackState(); }
     // The slider and the position pane show where the stream is now.
-    void FollowStreamPosition() override { position_->FollowStreamPosition(); }
+    void FollowStreamPosition() { position_->FollowStreamPosition(); }
     CaptureBatch& Batch() const { return *batch_; }
-    platform::ReceiverHandle MessageTarget() const override { return Handle(); }
-    void CloseAfterBatch() override { close(); }
 
     // The command's action (menu and toolbar share it), or null.
     QAction* Action(int commandId) const { return actions_.value(commandId); }
@@ -109,8 +107,8 @@ public:
     // What the client area holds beside the view's picture area.
     QSize ViewMargin() const { return geometry_->ViewMargin(); }
     QRect VideoRect() const { return geometry_->VideoRect(); }
-    int VideoWidth() const override { return geometry_->VideoWidth(); }
-    int VideoHeight() const override { return geometry_->VideoHeight(); }
+    int VideoWidth() const { return geometry_->VideoWidth(); }
+    int VideoHeight() const { return geometry_->VideoHeight(); }
     float Aspect() const { return geometry_->Aspect(); }
     int DurationSeconds() const { return position_->DurationSeconds(); }
     int PositionSeconds() const { return position_->PositionSeconds(); }
@@ -127,6 +125,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // What the capture batch may ask of the frame.
+    CaptureHost BatchHost();
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
