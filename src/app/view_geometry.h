@@ -11,6 +11,7 @@
 
 #include "platform/client_aspect.h"
 #include "platform/client_fitter.h"
+#include "playback/frame_capture.h"
 
 #include <QObject>
 #include <QRect>
@@ -24,9 +25,9 @@ class VideoViewEdge;
 
 class ViewGeometry : public QObject {
 public:
-    // The view's size before a video sets it.
-    static constexpr int kDefaultVideoWidth = 360;
-    static constexpr int kDefaultVideoHeight = 240;
+    // The view's size before a video sets it: the capture's.
+    static constexpr int kDefaultVideoWidth = playback::kCaptureRect.Width();
+    static constexpr int kDefaultVideoHeight = playback::kCaptureRect.Height();
     // The view's smallest side, so that a tiny frame still shows a picture.
     static constexpr int kMinimumViewSide = 16;
 

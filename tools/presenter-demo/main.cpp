@@ -3,6 +3,7 @@
 // about 60 frames per second. With --frames it quits after N frames and
 // prints the rate it reached.
 #include "platform/run_loop.h"
+#include "playback/frame_capture.h"
 #include "playback/presenter.h"
 
 #include <QApplication>
@@ -19,8 +20,8 @@
 
 namespace {
 
-constexpr int kWidth = 360;
-constexpr int kHeight = 240;
+constexpr int kWidth = playback::kCaptureRect.Width();
+constexpr int kHeight = playback::kCaptureRect.Height();
 constexpr qint64 kFrameNanoseconds = 16'666'667;
 
 // Closing the window ends the run loop.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "options/option_parser.h"
+#include "playback/frame_capture.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,10 +23,11 @@ struct Settings {
     std::filesystem::path outputDirectory;
     bool perVideo = false;
     std::string nameTemplate = "{ms}";
-    // The pictures' size; native takes each video's own, its pixels made square.
+    // The pictures' size, the program's by default; native takes each
+    // video's own, its pixels made square.
     bool nativeSize = false;
-    int width = 360;
-    int height = 240;
+    int width = playback::kCaptureRect.Width();
+    int height = playback::kCaptureRect.Height();
     std::int32_t startMs = 0;
     int count = 100;
     // --count was given: it then bounds sampling too, which otherwise runs
