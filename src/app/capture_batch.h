@@ -83,10 +83,10 @@ public:
 
     // Control, Images (fourUp false) and Images x 4 (true).
     void Start(bool fourUp);
-    // True from Start until the buffers are freed.
+    // True from Start until the pictures are freed.
     bool Running() const { return running_; }
     // A close of the main frame while the batch runs: the batch is cancelled
-    // and the frame closes once the buffers are freed.
+    // and the frame closes once the pictures are freed.
     void RequestClose();
 
     // Messages 1001, 1002 and 1003.

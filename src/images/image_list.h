@@ -88,10 +88,10 @@ public:
     // RenderBand when the label is on and its band is not rendered yet: called
     // before the images are first shown, after the label dialog's OK and
     // before every save's worker starts. Painting never stamps, so a save
-    // never reads a band half written. False when a worker reads the buffers.
+    // never reads a band half written. False when a worker reads the pictures.
     bool StampBandIfNeeded();
 
-    // Held by a saving worker for as long as it reads the buffers. Made on the
+    // Held by a saving worker for as long as it reads the pictures. Made on the
     // user-interface thread; may be released on any thread.
     class ReadLease {
     public:

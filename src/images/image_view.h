@@ -3,7 +3,7 @@
 // and, with the label on, the band under them, stretched smoothly to the
 // view as the main window stretches its picture.
 //
-// Painting only reads the image buffer. User-interface thread only.
+// Painting only reads the picture. User-interface thread only.
 #pragma once
 
 #include <QWidget>

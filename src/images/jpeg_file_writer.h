@@ -1,5 +1,5 @@
 // Writes one in-memory BMP as a baseline JPEG file, and the whole save path
-// of one image buffer (BMP building, then the file).
+// of one picture (BMP building, then the file).
 #pragma once
 
 #include "images/bmp_image_builder.h"

@@ -29,7 +29,7 @@ struct SaveRun {
     platform::ReceiverHandle imagesDialog;
     platform::ReceiverHandle progressDialog;
     platform::ReceiverHandle progressBar;
-    // Held while the worker reads the image buffers; the worker lets go
+    // Held while the worker reads the pictures; the worker lets go
     // before it reports its end.
     ImageList::ReadLease lease;
 
