@@ -355,13 +355,17 @@ bool CMainFrame::OpenFile(const QString& path) {
         return false;
     }
 
-    // A format the stream cannot give, or an empty one, leaves the frame's
-    // size as the off-screen surface has it.
-    platform::SurfaceDescription format;
-    const bool known =
-        gSource->GetFormat(&format) == platform::DD_OK && format.width > 0 && format.height > 0;
-    geometry_->ShowVideoSize(known ? format.width : ViewGeometry::kDefaultVideoWidth,
-                             known ? format.height : ViewGeometry::kDefaultVideoHeight);
+    // The view takes the shape players show: pixels made square, the picture
+    // turned. A format without a size leaves the default.
+    const media::VideoFormat format = gSource->Format();
+    if (format.width > 0 && format.height > 0) {
+        const auto [width, height] =
+            media::DisplaySize(format.width, format.height, format.sampleAspect);
+        geometry_->ShowVideoSize(width, height);
+    } else {
+        geometry_->ShowVideoSize(ViewGeometry::kDefaultVideoWidth,
+                                 ViewGeometry::kDefaultVideoHeight);
+    }
     position_->Start();
     return true;
 }

@@ -50,6 +50,9 @@ bool IsFullRange(const AVFrame& frame) {
     }
 }
 
+FrameConverter::FrameConverter(Orientation orientation)
+    : orientation_(orientation) {}
+
 bool FrameConverter::Prepare(const AVFrame& frame, int width, int height) {
     const auto format = static_cast<AVPixelFormat>(frame.format);
     const Shape shape{frame.width, frame.height, format, width, height};
@@ -77,13 +80,18 @@ bool FrameConverter::Prepare(const AVFrame& frame, int width, int height) {
 }
 
 bool FrameConverter::Convert(const AVFrame& frame, int width, int height, PixelBuffer& picture) {
-    if (frame.width <= 0 || frame.height <= 0 || !Prepare(frame, width, height) ||
-        !picture.Reserve(width, height))
+    // The scaler makes the upright picture: the turned size, turned back.
+    const auto [uprightWidth, uprightHeight] = orientation_.Turned(width, height);
+    PixelBuffer& upright = orientation_.IsIdentity() ? picture : upright_;
+    if (frame.width <= 0 || frame.height <= 0 || !Prepare(frame, uprightWidth, uprightHeight) ||
+        !upright.Reserve(uprightWidth, uprightHeight))
         return false;
-    std::uint8_t* planes[4] = {picture.Row(0), nullptr, nullptr, nullptr};
-    const int pitches[4] = {picture.Pitch(), 0, 0, 0};
-    return sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes,
-                     pitches) > 0;
+    std::uint8_t* planes[4] = {upright.Row(0), nullptr, nullptr, nullptr};
+    const int pitches[4] = {upright.Pitch(), 0, 0, 0};
+    if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) <=
+        0)
+        return false;
+    return orientation_.IsIdentity() || TurnPicture(upright_, orientation_, picture);
 }
 
 } // namespace media

@@ -1,9 +1,11 @@
 // Converts decoded video frames into 32-bit pictures (bytes blue, green, red,
 // unused) of a fixed size, with the colour matrix and range the stream
-// declares. Owned and used by the video decoder thread.
+// declares, turned as the stream's display matrix asks. Owned and used by the
+// video decoder thread.
 #pragma once
 
 #include "media/ffmpeg_handles.h"
+#include "media/orientation.h"
 #include "media/pixel_buffer.h"
 
 namespace media {
@@ -17,8 +19,10 @@ bool IsFullRange(const AVFrame& frame);
 
 class FrameConverter {
 public:
-    // Converts frame to width x height into picture. False when the frame's
-    // format cannot be converted or no row came out.
+    explicit FrameConverter(Orientation orientation = {});
+
+    // Converts frame into picture, which is width x height once turned.
+    // False when the frame's format cannot be converted or no row came out.
     bool Convert(const AVFrame& frame, int width, int height, PixelBuffer& picture);
 
 private:
@@ -34,6 +38,9 @@ private:
 
     bool Prepare(const AVFrame& frame, int width, int height);
 
+    Orientation orientation_;
+    // The converted picture before its turn; unused for an upright video.
+    PixelBuffer upright_;
     SwsContextPtr scaler_;
     Shape shape_;
     int matrix_ = -1;

@@ -8,15 +8,31 @@
 #include "media/stream_control.h"
 #include "media/stream_queues.h"
 #include "media/video_decode_loop.h"
+#include "picture/picture.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 namespace media {
+
+std::pair<int, int> DisplaySize(int width, int height, Ratio sampleAspect) {
+    double w = width;
+    double h = height;
+    if (sampleAspect.num > sampleAspect.den && sampleAspect.den > 0)
+        w = w * static_cast<double>(sampleAspect.num) / static_cast<double>(sampleAspect.den);
+    else if (sampleAspect.num > 0 && sampleAspect.num < sampleAspect.den)
+        h = h * static_cast<double>(sampleAspect.den) / static_cast<double>(sampleAspect.num);
+    const auto side = [](double value) {
+        return static_cast<int>(
+            std::clamp(std::lround(value), 1l, static_cast<long>(picture::kMaxSide)));
+    };
+    return {side(w), side(h)};
+}
 
 namespace {
 

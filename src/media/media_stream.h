@@ -21,6 +21,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 
 namespace media {
 
@@ -56,16 +57,28 @@ struct Ratio {
     std::int64_t den = 1;
 };
 
-// The video stream as the file describes it.
+// The video stream as the file describes it, turned as it is shown: a
+// portrait phone video stored 1920 x 1080 is 1080 x 1920 here.
 struct VideoFormat {
     std::string codec; // FFmpeg's short name of the decoder, e.g. "h264"
     int width = 0;
     int height = 0;
-    // The shape of one pixel; 1:1 when the file does not say.
+    // The shape of one pixel, turned with the picture; 1:1 when the file
+    // does not say.
     Ratio sampleAspect{1, 1};
+    // The turn applied to the stored pixels, in degrees clockwise (0, 90,
+    // 180 or 270), then a left-right flip when mirrored.
+    int rotation = 0;
+    bool mirrored = false;
     // The unit of FrameTraits::timestamp, in seconds.
     Ratio timeBase{1, 1};
 };
+
+// The size a player shows a picture of width x height at: its pixels made
+// square, by widening for wide pixels and heightening for narrow ones, so
+// that no stored pixel is lost. Each side is at least 1 and at most
+// picture::kMaxSide.
+std::pair<int, int> DisplaySize(int width, int height, Ratio sampleAspect);
 
 // Why a file did not open.
 enum class OpenFailure {

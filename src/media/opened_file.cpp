@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 #include <sys/stat.h>
@@ -105,8 +106,6 @@ OpenResult OpenedFile::OpenVideo() {
         return {OpenFailure::UnsupportedCodec,
                 std::string("unsupported codec ") + avcodec_get_name(stream.codecpar->codec_id)};
     videoTimeBase = stream.time_base;
-    width = stream.codecpar->width;
-    height = stream.codecpar->height;
     if (stream.start_time != AV_NOPTS_VALUE)
         originTimestamp = stream.start_time;
     else if (format->start_time != AV_NOPTS_VALUE)
@@ -120,15 +119,30 @@ OpenResult OpenedFile::OpenVideo() {
         originTimestamp = *first.timestamp;
     origin = ToStreamTime(originTimestamp, stream.time_base);
     frameDuration = FrameDurationOf(*format, stream);
+    DescribeVideo(stream, first.orientation.value_or(Orientation{}));
+    return {};
+}
+
+void OpenedFile::DescribeVideo(AVStream& stream, Orientation frameOrientation) {
+    std::size_t size = 0;
+    const std::uint8_t* matrix =
+        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    orientation = matrix != nullptr && size >= 9 * sizeof(std::int32_t)
+                      ? OrientationOf(reinterpret_cast<const std::int32_t*>(matrix))
+                      : frameOrientation;
+    std::tie(width, height) = orientation.Turned(stream.codecpar->width, stream.codecpar->height);
 
     videoFormat.codec = avcodec_get_name(stream.codecpar->codec_id);
     videoFormat.width = width;
     videoFormat.height = height;
-    const AVRational aspect = av_guess_sample_aspect_ratio(format.get(), &stream, nullptr);
+    videoFormat.rotation = orientation.Degrees();
+    videoFormat.mirrored = orientation.mirrored;
+    AVRational aspect = av_guess_sample_aspect_ratio(format.get(), &stream, nullptr);
+    if (orientation.SwapsSides())
+        std::swap(aspect.num, aspect.den); // a pixel turned on its side
     if (aspect.num > 0 && aspect.den > 0)
         videoFormat.sampleAspect = {aspect.num, aspect.den};
     videoFormat.timeBase = {stream.time_base.num, stream.time_base.den};
-    return {};
 }
 
 FormatContextPtr OpenFormat(const std::filesystem::path& path, int* error) {
@@ -170,6 +184,12 @@ OpenedFile::FirstFrame OpenedFile::ReadFirstFrame() {
                 first.decoded = first.decoded || (frame.width > 0 && frame.height > 0);
                 if (!first.timestamp && frame.best_effort_timestamp != AV_NOPTS_VALUE)
                     first.timestamp = frame.best_effort_timestamp;
+                if (const AVFrameSideData* side =
+                        av_frame_get_side_data(&frame, AV_FRAME_DATA_DISPLAYMATRIX);
+                    side != nullptr && !first.orientation &&
+                    side->size >= 9 * sizeof(std::int32_t))
+                    first.orientation =
+                        OrientationOf(reinterpret_cast<const std::int32_t*>(side->data));
             });
         }
         av_packet_unref(packet.get());

@@ -10,6 +10,7 @@
 #include "media/decoder.h"
 #include "media/ffmpeg_handles.h"
 #include "media/media_stream.h"
+#include "media/orientation.h"
 #include "media/stream_time.h"
 
 #include <cstdint>
@@ -41,8 +42,10 @@ struct OpenedFile {
     bool decodable = false;
     int videoIndex = -1;
     int audioIndex = -1;
+    // The size frames are shown at: the stored size, turned.
     int width = 0;
     int height = 0;
+    Orientation orientation;
     StreamTime origin = 0;            // the video's first time, so that a file starts at 0
     std::int64_t originTimestamp = 0; // the same in the video's time base
     VideoFormat videoFormat;
@@ -60,11 +63,15 @@ private:
         bool decoded = false;   // a frame with a picture came out
         bool readToEnd = false; // the whole file was read looking for it
         std::optional<std::int64_t> timestamp;
+        // A display matrix the frame carries (an H.264 orientation message)
+        // where the stream has none.
+        std::optional<Orientation> orientation;
     };
 
     OpenResult Open(const std::filesystem::path& path, AudioMode audioMode, int depth);
     OpenResult OpenVideo();
     FirstFrame ReadFirstFrame();
+    void DescribeVideo(AVStream& stream, Orientation frameOrientation);
     std::optional<StreamTime> FileDuration() const;
     void OpenAudio(AudioMode audioMode);
 };

@@ -9,7 +9,8 @@ VideoDecodeLoop::VideoDecodeLoop(Decoder& decoder, const OpenedFile& file, Strea
     : decoder_(decoder)
     , file_(file)
     , control_(control)
-    , queues_(queues) {}
+    , queues_(queues)
+    , converter_(file.orientation) {}
 
 void VideoDecodeLoop::Run() {
     Epoch current{-1, 0};

@@ -2,11 +2,14 @@
 // hidden, and the frame stays within the screen's room.
 #include "app/video_view.h"
 #include "app_fixture.h"
+#include "support/temporary_folder.h"
 
 #include <QMenuBar>
 #include <QScreen>
 
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace app_test {
 namespace {
@@ -124,6 +127,50 @@ TEST_F(AppTest, TinyDragKeepsTheMenuBarWholeAndAPictureInAspect) {
     EXPECT_EQ(menu->height(), menu->sizeHint().height()) << "one row of menus";
     EXPECT_GE(Frame().View()->height(), CMainFrame::kMinimumViewSide);
     ExpectVideoShape(Frame(), "tiny");
+}
+
+// The shape players show: an anamorphic PAL clip (720 x 576 stored, pixels
+// 64:45 wide) at 16:9, and a clip tagged as turned a quarter turn on its side.
+TEST_F(AppTest, PicturesOpenInTheShapePlayersShow) {
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "the ffmpeg command is missing";
+    const struct {
+        const char* name;
+        const char* source;
+        const char* tag;
+        QSize shown;
+    } cases[] = {
+        {"pal_16x9.mp4", "color=gray:s=720x576:r=25:d=0.2,setsar=64/45", "", {1024, 576}},
+        {"sideways.mp4", "color=gray:s=320x180:r=25:d=0.2", "-metadata:s:v:0 rotate=90",
+         {180, 320}},
+    };
+    ASSERT_TRUE(Start());
+    testing_support::TemporaryFolder folder;
+    for (const auto& c : cases) {
+        // The tag goes on as the clip is copied: an encode drops it.
+        const std::string upright = (folder.Path() / "upright.mp4").string();
+        const std::string clip = (folder.Path() / c.name).string();
+        const std::string ffmpeg = "ffmpeg -hide_banner -loglevel error -nostdin -y ";
+        ASSERT_EQ(std::system((ffmpeg + "-f lavfi -i " + c.source +
+                               ",format=yuv420p -c:v libx264 -preset ultrafast '" + upright + "'")
+                                  .c_str()),
+                  0)
+            << c.name;
+        ASSERT_EQ(std::system((ffmpeg + "-i '" + upright + "' -c copy " + c.tag + " '" + clip + "'")
+                                  .c_str()),
+                  0)
+            << c.name;
+        OpenThroughMenu(QString::fromStdString(clip));
+        ASSERT_TRUE(gSource->IsOpen()) << c.name;
+        test_support::PumpPending();
+        EXPECT_EQ(QSize(Frame().VideoWidth(), Frame().VideoHeight()), c.shown) << c.name;
+        const QSize view = Frame().View()->size();
+        const double shape = double(view.width()) / view.height();
+        const double wanted = double(c.shown.width()) / c.shown.height();
+        EXPECT_NEAR(shape / wanted, 1.0, 0.01)
+            << c.name << ": view " << view.width() << " x " << view.height();
+        ExpectOnScreen(Frame(), c.name);
+    }
 }
 
 struct LetterboxCase {

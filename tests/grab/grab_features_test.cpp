@@ -192,9 +192,16 @@ TEST_F(GrabFeatures, IntervalTakesTheFirstFrameAtOrAfterEachMultiple) {
 TEST_F(GrabFeatures, SizesKeepTheShapeOfNonSquarePixels) {
     const fs::path wide = MakeClip("wide.mp4", "setsar=2/1");
     const fs::path tall = MakeClip("tall.mp4", "setsar=1/2");
-    if (wide.empty() || tall.empty())
+    // Stored 176 x 144 and tagged, as it is copied, as turned a quarter turn
+    // counterclockwise: its wide pixels stand on end.
+    const fs::path turned = folder_ / "turned.mp4";
+    if (!wide.empty())
+        std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y -i '" + wide.string() +
+                     "' -c copy -metadata:s:v:0 rotate=90 '" + turned.string() + "'")
+                        .c_str());
+    if (wide.empty() || tall.empty() || !fs::exists(turned))
         GTEST_SKIP() << "needs the ffmpeg command with libx264";
-    settings_.videos = {wide, tall, DataPath("index.mp4")};
+    settings_.videos = {wide, tall, DataPath("index.mp4"), turned};
     settings_.nativeSize = true;
     settings_.perVideo = true;
     settings_.count = 3;
@@ -204,24 +211,29 @@ TEST_F(GrabFeatures, SizesKeepTheShapeOfNonSquarePixels) {
         const char* folder;
         int width, height;
         grab::Fraction sar, dar;
-    } expected[] = {{"wide.mp4", 352, 144, {2, 1}, {22, 9}},
-                    {"tall.mp4", 176, 288, {1, 2}, {11, 18}},
-                    {"index.mp4", 176, 144, {1, 1}, {11, 9}}};
+        int rotation;
+    } expected[] = {{"wide.mp4", 352, 144, {2, 1}, {22, 9}, 0},
+                    {"tall.mp4", 176, 288, {1, 2}, {11, 18}, 0},
+                    {"index.mp4", 176, 144, {1, 1}, {11, 9}, 0},
+                    {"turned.mp4", 144, 352, {1, 2}, {9, 22}, 270}};
     const auto report = ReadBack();
-    ASSERT_EQ(report.videos.size(), 3u);
-    for (std::size_t v = 0; v < 3; ++v) {
+    ASSERT_EQ(report.videos.size(), 4u);
+    for (std::size_t v = 0; v < 4; ++v) {
         const auto& e = expected[v];
         EXPECT_EQ(report.videos[v].sampleAspect, e.sar) << e.folder;
         EXPECT_EQ(report.videos[v].displayAspect, e.dar) << e.folder;
         EXPECT_EQ(report.videos[v].outputWidth, e.width);
         EXPECT_EQ(report.videos[v].outputHeight, e.height);
+        EXPECT_EQ(report.videos[v].rotation, e.rotation) << e.folder;
         for (int frame = 0; frame < 3; ++frame) {
             const auto picture = Decode(settings_.outputDirectory / e.folder /
                                         (std::to_string(frame * 40) + ".JPG"));
             ASSERT_TRUE(picture) << e.folder;
             EXPECT_EQ(picture->width, e.width) << e.folder;
             EXPECT_EQ(picture->height, e.height) << e.folder;
-            EXPECT_EQ(Marker(*picture, e.height), frame) << e.folder;
+            if (e.rotation == 0) { // the marker's grid is read upright
+                EXPECT_EQ(Marker(*picture, e.height), frame) << e.folder;
+            }
         }
     }
 

@@ -58,6 +58,8 @@ Report AwkwardReport() {
     first.displayAspect = grab::DisplayAspect(1440, 1080, {4, 3});
     first.outputWidth = 360;
     first.outputHeight = 240;
+    first.rotation = 270;
+    first.mirrored = true;
 
     FrameRecord written = Frame("out/0000,1.jpg", {1001, 30000}, (std::int64_t{1} << 62) + 3);
     written.keyFrame = true;
@@ -223,6 +225,8 @@ TEST(ReportJson, KeepsTheLayoutOfEarlierReports) {
       "outputHeight": 240,
       "error": "",
       "interrupted": false,
+      "rotation": 0,
+      "mirrored": false,
       "frames": [
         {"file": "0.JPG", "time": "0", "ms": 0, "frame": 0, "keyFrame": true, "pictureType": "I", "written": true, "skipped": false, "error": "", "gap": false, "repeat": false, "irregularStep": false}
       ],
@@ -241,6 +245,8 @@ TEST(ReportJson, KeepsTheLayoutOfEarlierReports) {
       "outputHeight": 0,
       "error": "no such file",
       "interrupted": false,
+      "rotation": 0,
+      "mirrored": false,
       "frames": [],
       "totals": {"videos": 1, "videosFailed": 1, "videosInterrupted": 0, "framesWritten": 0, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
     }
@@ -312,7 +318,7 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     const std::string header =
         "video,path,bytes,sha256,codec,width,height,sampleAspect,displayAspect,outputWidth,"
         "outputHeight,videoError,interrupted,file,time,ms,frame,keyFrame,pictureType,written,"
-        "skipped,error,gap,repeat,irregularStep\r\n";
+        "skipped,error,gap,repeat,irregularStep,rotation,mirrored\r\n";
     ASSERT_EQ(csv.substr(0, header.size()), header);
     // A quote is doubled and a field holding one, a comma or a line break is
     // quoted; the line break stays inside the field.
@@ -323,7 +329,7 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     // The unopened video: one row, frame fields empty, its error in videoError.
     // A name that is not UTF-8 keeps its bytes.
     EXPECT_NE(csv.find("\r\n2,missing.mkv,,,,0,0,1,0,0,0,cannot open: No such file or "
-                       "directory,false,,,,,,,,,,,,\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
+                       "directory,false,,,,,,,,,,,,,0,false\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
               std::string::npos);
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
 }

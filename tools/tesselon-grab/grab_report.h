@@ -37,7 +37,7 @@ struct VideoRecord {
     std::optional<std::uintmax_t> bytes;
     std::string sha256;        // lower-case hex; empty when not computed
     std::string codec;         // FFmpeg codec name, e.g. "h264"
-    int width = 0, height = 0; // coded frame size
+    int width = 0, height = 0; // frame size as shown: the coded size, turned
     Fraction sampleAspect{1, 1};
     Fraction displayAspect{0, 1};
     int outputWidth = 0, outputHeight = 0; // size of the written pictures
@@ -45,6 +45,10 @@ struct VideoRecord {
     // The run was stopped by a signal before this video's frames were all
     // taken (or before it was started): its frames are what was taken.
     bool interrupted = false;
+    // The turn the file's display matrix asks for, applied to every picture:
+    // degrees clockwise, then a left-right flip when mirrored.
+    int rotation = 0;
+    bool mirrored = false;
     std::vector<FrameRecord> frames;
     friend bool operator==(const VideoRecord&, const VideoRecord&) = default;
 };

@@ -229,6 +229,8 @@ void AppendVideo(std::string& out, const VideoRecord& video) {
     fields.Number("outputHeight", video.outputHeight);
     fields.String("error", video.error);
     fields.Bool("interrupted", video.interrupted);
+    fields.Number("rotation", video.rotation);
+    fields.Bool("mirrored", video.mirrored);
     fields.Key("frames");
     if (video.frames.empty()) {
         out += "[]";
@@ -373,6 +375,8 @@ VideoRecord ReadJsonVideo(const QJsonObject& object, const std::string& context,
     video.outputHeight = read.Int("outputHeight");
     video.error = read.String("error");
     video.interrupted = read.BoolOrFalse("interrupted");
+    video.rotation = static_cast<int>(read.OptionalInteger("rotation", 0).value_or(0));
+    video.mirrored = read.BoolOrFalse("mirrored");
     const QJsonArray frames = read.Array("frames");
     for (qsizetype i = 0; i < frames.size() && error.empty(); ++i) {
         const std::string where = context + ", frame " + std::to_string(i + 1);

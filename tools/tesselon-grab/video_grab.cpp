@@ -152,17 +152,7 @@ std::pair<int, int> OutputSize(const Settings& settings, int width, int height,
                                Fraction sampleAspect) {
     if (!settings.nativeSize)
         return {settings.width, settings.height};
-    double w = width;
-    double h = height;
-    if (sampleAspect.num > sampleAspect.den && sampleAspect.den > 0)
-        w = w * static_cast<double>(sampleAspect.num) / static_cast<double>(sampleAspect.den);
-    else if (sampleAspect.num > 0 && sampleAspect.num < sampleAspect.den)
-        h = h * static_cast<double>(sampleAspect.den) / static_cast<double>(sampleAspect.num);
-    const auto side = [](double value) {
-        return static_cast<int>(
-            std::clamp(std::lround(value), 1l, static_cast<long>(picture::kMaxSide)));
-    };
-    return {side(w), side(h)};
+    return media::DisplaySize(width, height, {sampleAspect.num, sampleAspect.den});
 }
 
 namespace {
@@ -184,6 +174,8 @@ void DescribeVideo(const media::VideoFormat& format, const Settings& settings,
     record.codec = format.codec;
     record.width = format.width;
     record.height = format.height;
+    record.rotation = format.rotation;
+    record.mirrored = format.mirrored;
     record.sampleAspect = Reduced(format.sampleAspect.num, format.sampleAspect.den);
     record.displayAspect = DisplayAspect(format.width, format.height, record.sampleAspect);
     std::tie(record.outputWidth, record.outputHeight) =
