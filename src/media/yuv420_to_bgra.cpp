@@ -107,7 +107,7 @@ Siting SitingOf(AVChromaLocation location) {
     }
 }
 
-std::uint32_t Clamped(std::int32_t sum) {
+inline std::uint32_t Clamped(std::int32_t sum) {
     return static_cast<std::uint32_t>(std::clamp(sum >> kFractionBits, 0, 255));
 }
 
@@ -117,12 +117,16 @@ const Sample* Row(const AVFrame& frame, int plane, int y) {
                                            static_cast<std::ptrdiff_t>(y) * frame.linesize[plane]);
 }
 
+// The row steps are inlined into each copy of ConvertRows, so that each is
+// compiled for that copy's instruction set.
+#define TESSELON_ROW_STEP [[gnu::always_inline]] inline
+
 // One chroma plane's row for one picture row: the two chroma rows around it
 // mixed in quarters (weights sum to 4), edges repeated, into mixed[1 ..
 // width], with mixed[0] and mixed[width + 1] the repeated edges.
 template <typename Sample>
-void MixRows(const Sample* above, const Sample* below, int belowWeight, int width,
-             std::int32_t* mixed) {
+TESSELON_ROW_STEP void MixRows(const Sample* __restrict above, const Sample* __restrict below,
+                               int belowWeight, int width, std::int32_t* __restrict mixed) {
     const int aboveWeight = 4 - belowWeight;
     for (int x = 0; x < width; ++x)
         mixed[x + 1] = aboveWeight * above[x] + belowWeight * below[x];
@@ -133,8 +137,8 @@ void MixRows(const Sample* above, const Sample* below, int belowWeight, int widt
 // Spreads a mixed row across two pixels per sample (weights sum to 4 again),
 // less the neutral value. across is 0 for chroma sited on the even pixel, 1
 // for chroma between the two.
-void SpreadRow(const std::int32_t* mixed, int across, int width, std::int32_t centre,
-               std::int32_t* spread) {
+TESSELON_ROW_STEP void SpreadRow(const std::int32_t* __restrict mixed, int across, int width,
+                                 std::int32_t centre, std::int32_t* __restrict spread) {
     const int left = across;
     const int middle = 4 - across;
     const int inner = 2 + across;
@@ -147,8 +151,9 @@ void SpreadRow(const std::int32_t* mixed, int across, int width, std::int32_t ce
 }
 
 template <typename Sample>
-void PixelRow(const Sample* luma, const std::int32_t* cb, const std::int32_t* cr, int width,
-              const Coefficients& c, std::uint32_t* out) {
+TESSELON_ROW_STEP void PixelRow(const Sample* __restrict luma, const std::int32_t* __restrict cb,
+                                const std::int32_t* __restrict cr, int width, const Coefficients& c,
+                                std::uint32_t* __restrict out) {
     for (int x = 0; x < width; ++x) {
         const std::int32_t y = (luma[x] - c.black) * c.luma + kHalf;
         const std::int32_t red = y + c.redFromCr * cr[x];
@@ -173,8 +178,8 @@ struct Scratch {
 };
 
 template <typename Sample>
-void ConvertRow(const AVFrame& frame, int y, Siting siting, const Coefficients& c,
-                Scratch& scratch, std::uint32_t* out) {
+TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting,
+                                  const Coefficients& c, Scratch& scratch, std::uint32_t* out) {
     const int chromaWidth = (frame.width + 1) / 2;
     const int chromaHeight = (frame.height + 1) / 2;
     // The row's place among chroma rows, in quarters.
