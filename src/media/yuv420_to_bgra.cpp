@@ -70,7 +70,9 @@ Coefficients CoefficientsFor(int matrix, bool fullRange, int bits) {
     const double chromaSpan = fullRange ? (1 << bits) - 1 : 224 << extraBits;
     const double one = 1 << kFractionBits;
     const double chroma = 255.0 / chromaSpan / kChromaScale * one;
-    auto fixed = [](double value) { return static_cast<std::int32_t>(std::lround(value)); };
+    auto fixed = [](double value) {
+        return static_cast<std::int32_t>(std::lround(value));
+    };
     Coefficients c;
     c.black = fullRange ? 0 : 16 << extraBits;
     c.luma = fixed(255.0 / lumaSpan * one);
@@ -111,8 +113,7 @@ inline std::uint32_t Clamped(std::int32_t sum) {
     return static_cast<std::uint32_t>(std::clamp(sum >> kFractionBits, 0, 255));
 }
 
-template <typename Sample>
-const Sample* Row(const AVFrame& frame, int plane, int y) {
+template <typename Sample> const Sample* Row(const AVFrame& frame, int plane, int y) {
     return reinterpret_cast<const Sample*>(frame.data[plane] +
                                            static_cast<std::ptrdiff_t>(y) * frame.linesize[plane]);
 }
@@ -167,9 +168,11 @@ TESSELON_ROW_STEP void PixelRow(const Sample* __restrict luma, const std::int32_
 struct Scratch {
     explicit Scratch(int chromaWidth)
         : block(static_cast<std::size_t>(chromaWidth + 2) * 2 +
-                static_cast<std::size_t>(chromaWidth) * 4),
-          mixedCb(block.data()), mixedCr(mixedCb + chromaWidth + 2),
-          cb(mixedCr + chromaWidth + 2), cr(cb + 2 * chromaWidth) {}
+                static_cast<std::size_t>(chromaWidth) * 4)
+        , mixedCb(block.data())
+        , mixedCr(mixedCb + chromaWidth + 2)
+        , cb(mixedCr + chromaWidth + 2)
+        , cr(cb + 2 * chromaWidth) {}
     std::vector<std::int32_t> block;
     std::int32_t* mixedCb;
     std::int32_t* mixedCr;
@@ -178,8 +181,8 @@ struct Scratch {
 };
 
 template <typename Sample>
-TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting,
-                                  const Coefficients& c, Scratch& scratch, std::uint32_t* out) {
+TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting, const Coefficients& c,
+                                  Scratch& scratch, std::uint32_t* out) {
     const int chromaWidth = (frame.width + 1) / 2;
     const int chromaHeight = (frame.height + 1) / 2;
     // The row's place among chroma rows, in quarters.
@@ -187,10 +190,10 @@ TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting,
     const int above = std::clamp(quarter >> 2, 0, chromaHeight - 1);
     const int below = std::clamp((quarter >> 2) + 1, 0, chromaHeight - 1);
     const int belowWeight = quarter & 3;
-    MixRows(Row<Sample>(frame, 1, above), Row<Sample>(frame, 1, below), belowWeight,
-            chromaWidth, scratch.mixedCb);
-    MixRows(Row<Sample>(frame, 2, above), Row<Sample>(frame, 2, below), belowWeight,
-            chromaWidth, scratch.mixedCr);
+    MixRows(Row<Sample>(frame, 1, above), Row<Sample>(frame, 1, below), belowWeight, chromaWidth,
+            scratch.mixedCb);
+    MixRows(Row<Sample>(frame, 2, above), Row<Sample>(frame, 2, below), belowWeight, chromaWidth,
+            scratch.mixedCr);
     SpreadRow(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
     SpreadRow(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
     PixelRow(Row<Sample>(frame, 0, y), scratch.cb, scratch.cr, frame.width, c, out);
@@ -198,8 +201,8 @@ TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting,
 
 // The loops vectorise; on machines with AVX2 they run eight pixels a step.
 template <typename Sample>
-__attribute__((target_clones("avx2", "default"))) void ConvertRows(
-    const AVFrame& frame, Siting siting, const Coefficients& c, PixelBuffer& picture) {
+__attribute__((target_clones("avx2", "default"))) void
+ConvertRows(const AVFrame& frame, Siting siting, const Coefficients& c, PixelBuffer& picture) {
     Scratch scratch((frame.width + 1) / 2);
     for (int y = 0; y < frame.height; ++y)
         ConvertRow<Sample>(frame, y, siting, c, scratch,

@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 
 struct AccuracyCase {
     const char* name;
-    int width;
-    int height;
+    const char* size;
     const char* pixelFormat;
     const char* matrix; // bt601 or bt709, as the scale filter names them
     const char* range;  // tv (limited) or pc (full)
@@ -42,11 +41,9 @@ void PrintTo(const AccuracyCase& c, std::ostream* out) {
 
 std::string MakeCommand(const AccuracyCase& c, const fs::path& output) {
     const std::string matrix = c.matrix;
-    return "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=" +
-           std::to_string(c.width) + "x" + std::to_string(c.height) +
-           ":r=25:d=0.04 -vf format=rgb24,scale=flags=accurate_rnd+full_chroma_int:"
-           "out_color_matrix=" +
-           matrix + ":out_range=" + c.range + ",format=" + c.pixelFormat + " " + c.encoder +
+    return std::string("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=s=") +
+           c.size + ":d=0.04 -vf format=rgb24,scale=out_color_matrix=" + matrix +
+           ":out_range=" + c.range + ",format=" + c.pixelFormat + " " + c.encoder +
            " -colorspace " + (matrix == "bt709" ? "bt709" : "smpte170m") + " -color_range " +
            c.range + " " + testing_support::Quoted(output);
 }
@@ -79,97 +76,77 @@ media::FramePtr DecodeFirstFrame(const fs::path& clip) {
     return avcodec_receive_frame(decoder.get(), frame.get()) == 0 ? std::move(frame) : nullptr;
 }
 
-// The frame's samples, in floating point, as the standards define them.
-class ReferenceFrame {
-public:
-    explicit ReferenceFrame(const AVFrame& frame)
-        : frame_(frame), format_(*av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format))) {
-        const bool bt709 = frame.colorspace == AVCOL_SPC_BT709;
-        red_ = bt709 ? 0.2126 : 0.299;
-        blue_ = bt709 ? 0.0722 : 0.114;
-        const int bits = format_.comp[0].depth;
-        const double scale = 1 << (bits - 8);
-        const bool full = frame.color_range == AVCOL_RANGE_JPEG ||
-                          frame.format == AV_PIX_FMT_YUVJ420P;
-        black_ = full ? 0 : 16 * scale;
-        lumaSpan_ = full ? (1 << bits) - 1 : 219 * scale;
-        chromaSpan_ = full ? (1 << bits) - 1 : 224 * scale;
-        centre_ = 1 << (bits - 1);
-        const AVChromaLocation at = frame.chroma_location;
-        across_ = at == AVCHROMA_LOC_CENTER || at == AVCHROMA_LOC_TOP ? 0.5 : 0.0;
-        down_ = at == AVCHROMA_LOC_TOPLEFT || at == AVCHROMA_LOC_TOP ? 0.0 : 0.5;
-    }
+// A frame's samples in floating point, as the standards define them.
+struct Reference {
+    const AVFrame& frame;
+    const AVPixFmtDescriptor& format;
+    int bits = format.comp[0].depth;
+    bool full = frame.color_range == AVCOL_RANGE_JPEG || frame.format == AV_PIX_FMT_YUVJ420P;
+    double red = frame.colorspace == AVCOL_SPC_BT709 ? 0.2126 : 0.299;
+    double blue = frame.colorspace == AVCOL_SPC_BT709 ? 0.0722 : 0.114;
+    // Where chroma sample 0 lies, in luma pixels right of and below luma sample 0.
+    double across = frame.chroma_location == AVCHROMA_LOC_CENTER ? 0.5 : 0.0;
+    double down = frame.chroma_location == AVCHROMA_LOC_TOPLEFT ? 0.0 : 0.5;
 
-    // Blue, green and red of a pixel, 0 to 255, not yet rounded.
-    std::array<double, 3> Pixel(int x, int y) const {
-        const double luma = (Sample(0, x, y) - black_) / lumaSpan_;
-        const double cb = Chroma(1, x, y);
-        const double cr = Chroma(2, x, y);
-        const double green = 1 - red_ - blue_;
-        const double r = luma + 2 * (1 - red_) * cr;
-        const double b = luma + 2 * (1 - blue_) * cb;
-        const double g = (luma - red_ * r - blue_ * b) / green;
-        return {255 * b, 255 * g, 255 * r};
-    }
-
-private:
     double Sample(int plane, int x, int y) const {
-        const std::uint8_t* row = frame_.data[plane] + y * frame_.linesize[plane];
-        return format_.comp[0].depth > 8 ? reinterpret_cast<const std::uint16_t*>(row)[x]
-                                         : row[x];
+        const std::uint8_t* row = frame.data[plane] + y * frame.linesize[plane];
+        return bits > 8 ? reinterpret_cast<const std::uint16_t*>(row)[x] : row[x];
+    }
+    double Span(double limited) const {
+        return full ? (1 << bits) - 1 : limited * (1 << (bits - 8));
     }
 
-    // Chroma at a luma pixel, -0.5 to 0.5: the nearest two samples each way,
-    // weighted by distance, with the edge samples repeated past the edges.
+    // Chroma at a luma pixel, -0.5 to 0.5: bilinear between the nearest
+    // samples, the edge samples repeated past the edges.
     double Chroma(int plane, int x, int y) const {
-        const auto place = [](int at, int shift, double offset) {
-            return shift == 0 ? at : (at - offset) / (1 << shift);
+        const double px = format.log2_chroma_w ? (x - across) / 2 : x;
+        const double py = format.log2_chroma_h ? (y - down) / 2 : y;
+        const int x0 = static_cast<int>(std::floor(px)), y0 = static_cast<int>(std::floor(py));
+        const auto at = [&](int cx, int cy) {
+            return Sample(
+                plane, std::clamp(cx, 0, AV_CEIL_RSHIFT(frame.width, format.log2_chroma_w) - 1),
+                std::clamp(cy, 0, AV_CEIL_RSHIFT(frame.height, format.log2_chroma_h) - 1));
         };
-        const double px = place(x, format_.log2_chroma_w, across_);
-        const double py = place(y, format_.log2_chroma_h, down_);
-        const int lastX = AV_CEIL_RSHIFT(frame_.width, format_.log2_chroma_w) - 1;
-        const int lastY = AV_CEIL_RSHIFT(frame_.height, format_.log2_chroma_h) - 1;
-        const int x0 = static_cast<int>(std::floor(px));
-        const int y0 = static_cast<int>(std::floor(py));
-        const double fx = px - x0;
-        const double fy = py - y0;
-        const auto at = [&](int sx, int sy) {
-            return Sample(plane, std::clamp(sx, 0, lastX), std::clamp(sy, 0, lastY));
-        };
+        const double fx = px - x0, fy = py - y0;
         const double top = (1 - fx) * at(x0, y0) + fx * at(x0 + 1, y0);
         const double bottom = (1 - fx) * at(x0, y0 + 1) + fx * at(x0 + 1, y0 + 1);
-        return ((1 - fy) * top + fy * bottom - centre_) / chromaSpan_;
+        return ((1 - fy) * top + fy * bottom - (1 << (bits - 1))) / Span(224);
     }
 
-    const AVFrame& frame_;
-    const AVPixFmtDescriptor& format_;
-    double red_ = 0, blue_ = 0, black_ = 0, lumaSpan_ = 1, chromaSpan_ = 1, centre_ = 0;
-    double across_ = 0, down_ = 0;
+    // Blue, green and red, 0 to 255, rounded.
+    std::array<double, 3> Pixel(int x, int y) const {
+        const double luma = (Sample(0, x, y) - (full ? 0 : 16 << (bits - 8))) / Span(219);
+        const double r = luma + 2 * (1 - red) * Chroma(2, x, y);
+        const double b = luma + 2 * (1 - blue) * Chroma(1, x, y);
+        const double g = (luma - red * r - blue * b) / (1 - red - blue);
+        std::array<double, 3> bgr = {b, g, r};
+        for (double& value : bgr)
+            value = std::clamp(std::round(255 * value), 0.0, 255.0);
+        return bgr;
+    }
 };
 
 struct Comparison {
-    double psnr = 0;                   // dB over blue, green and red
-    std::array<double, 3> bias = {};   // mean of ours less the reference, per channel
+    double psnr = 0;                 // dB over blue, green and red
+    std::array<double, 3> bias = {}; // mean of ours less the reference, per channel
 };
 
 Comparison Compare(const AVFrame& frame, const media::PixelBuffer& picture) {
-    const ReferenceFrame reference(frame);
+    const Reference reference{frame,
+                              *av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format))};
     double squares = 0;
     Comparison result;
+    const double pixels = static_cast<double>(frame.width) * frame.height;
     for (int y = 0; y < frame.height; ++y) {
         for (int x = 0; x < frame.width; ++x) {
             const std::array<double, 3> exact = reference.Pixel(x, y);
             for (int channel = 0; channel < 3; ++channel) {
-                const double rounded = std::clamp(std::round(exact[channel]), 0.0, 255.0);
-                const double error = picture.Row(y)[4 * x + channel] - rounded;
+                const double error = picture.Row(y)[4 * x + channel] - exact[channel];
                 squares += error * error;
-                result.bias[channel] += error;
+                result.bias[channel] += error / pixels;
             }
         }
     }
-    const double pixels = static_cast<double>(frame.width) * frame.height;
-    for (double& bias : result.bias)
-        bias /= pixels;
     const double meanSquare = squares / (3 * pixels);
     result.psnr = meanSquare == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / meanSquare);
     return result;
@@ -201,26 +178,24 @@ TEST_P(ConversionAccuracy, MatchesTheExactConversionOfTheDecodedFrame) {
         EXPECT_LT(std::abs(bias), 0.1);
 }
 
+constexpr const char* kLossless = "-c:v libx264 -qp 0";
+
 INSTANTIATE_TEST_SUITE_P(
     Clips, ConversionAccuracy,
     testing::Values(
-        AccuracyCase{"bt601_limited", 98, 54, "yuv420p", "bt601", "tv", "clip.mp4",
-                     "-c:v libx264 -qp 0"},
-        AccuracyCase{"bt709_limited", 98, 54, "yuv420p", "bt709", "tv", "clip.mp4",
-                     "-c:v libx264 -qp 0"},
-        AccuracyCase{"bt709_full", 98, 54, "yuvj420p", "bt709", "pc", "clip.mp4",
-                     "-c:v libx264 -qp 0"},
+        AccuracyCase{"bt601_limited", "98x54", "yuv420p", "bt601", "tv", "a.mp4", kLossless},
+        AccuracyCase{"bt709_limited", "98x54", "yuv420p", "bt709", "tv", "a.mp4", kLossless},
+        AccuracyCase{"bt709_full", "98x54", "yuvj420p", "bt709", "pc", "a.mp4", kLossless},
         // JPEG chroma sits between pixels, not on the even ones.
-        AccuracyCase{"bt601_full_jpeg_odd_size", 47, 33, "yuvj420p", "bt601", "pc", "clip.avi",
+        AccuracyCase{"bt601_full_jpeg_odd_size", "47x33", "yuvj420p", "bt601", "pc", "a.avi",
                      "-c:v mjpeg -q:v 2"},
-        AccuracyCase{"bt709_limited_10_bit", 98, 54, "yuv420p10le", "bt709", "tv", "clip.mp4",
-                     "-c:v libx264 -qp 0"},
+        AccuracyCase{"bt709_limited_10_bit", "98x54", "yuv420p10le", "bt709", "tv", "a.mp4",
+                     kLossless},
         // Matroska leaves the chroma place unsaid.
-        AccuracyCase{"bt601_limited_10_bit_odd_size", 17, 9, "yuv420p10le", "bt601", "tv",
-                     "clip.mkv", "-c:v ffv1"},
+        AccuracyCase{"bt601_limited_10_bit_odd_size", "17x9", "yuv420p10le", "bt601", "tv", "a.mkv",
+                     "-c:v ffv1"},
         // Formats other than 4:2:0 go through libswscale.
-        AccuracyCase{"bt709_limited_444", 98, 54, "yuv444p", "bt709", "tv", "clip.mp4",
-                     "-c:v libx264 -qp 0"}),
+        AccuracyCase{"bt709_limited_444", "98x54", "yuv444p", "bt709", "tv", "a.mp4", kLossless}),
     [](const testing::TestParamInfo<AccuracyCase>& info) { return std::string(info.param.name); });
 
 } // namespace
