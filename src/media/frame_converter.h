@@ -37,6 +37,7 @@ private:
     };
 
     bool Prepare(const AVFrame& frame, int width, int height);
+    bool ConvertUpright(const AVFrame& frame, int width, int height, PixelBuffer& picture);
 
     Orientation orientation_;
     // The converted picture before its turn; unused for an upright video.
