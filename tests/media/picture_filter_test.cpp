@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 extern "C" {
 #include <libavutil/mastering_display_metadata.h>
 }
@@ -295,6 +297,68 @@ TEST(PictureFilter, HandsOrdinaryFramesOnAsTheyAre) {
     }
 }
 
+media::FramePtr InterlacedFrame(std::int64_t timestamp, std::uint8_t grey) {
+    media::FramePtr frame = media::MakeFrame();
+    frame->width = 16;
+    frame->height = 8;
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->interlaced_frame = 1;
+    frame->top_field_first = 1;
+    frame->best_effort_timestamp = timestamp;
+    frame->key_frame = timestamp == 0;
+    frame->pict_type = timestamp == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_P;
+    if (av_frame_get_buffer(frame.get(), 0) >= 0)
+        for (int plane = 0; plane < 3; ++plane)
+            std::memset(frame->data[plane], plane == 0 ? grey : 128,
+                        static_cast<std::size_t>(frame->linesize[plane]) * (plane == 0 ? 8 : 4));
+    return frame;
+}
+
+// The deinterlacer looks one frame ahead: each frame comes out once, in
+// order, with its own time and coding, the last at the drain; a reset drops
+// what it held, so the frames after it come out as from a fresh start.
+TEST(PictureFilter, DeinterlacesOneFrameForOneAndForgetsOnReset) {
+    media::PictureSource source;
+    source.fieldOrder = AV_FIELD_TT;
+    source.timeBase = {1, 25};
+    media::PictureFilter filter(source, Deinterlace::Auto);
+    struct Out {
+        std::int64_t timestamp;
+        int keyFrame;
+        AVPictureType type;
+        std::uint8_t grey;
+        bool deinterlaced;
+    };
+    std::vector<Out> out;
+    const media::PictureFilter::Sink sink = [&](AVFrame& frame, media::FilterEffects effects) {
+        out.push_back({frame.best_effort_timestamp, frame.key_frame, frame.pict_type,
+                       frame.data[0][0], effects.deinterlaced});
+    };
+    for (std::int64_t t = 0; t < 3; ++t)
+        filter.Push(*InterlacedFrame(t, static_cast<std::uint8_t>(40 + 40 * t)), sink);
+    EXPECT_TRUE(filter.Filtering());
+    filter.Drain(sink);
+    ASSERT_EQ(out.size(), 3u);
+    for (std::int64_t t = 0; t < 3; ++t) {
+        const Out& frame = out[static_cast<std::size_t>(t)];
+        EXPECT_EQ(frame.timestamp, t);
+        EXPECT_EQ(frame.keyFrame, t == 0 ? 1 : 0);
+        EXPECT_EQ(frame.type, t == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_P);
+        EXPECT_NEAR(frame.grey, 40 + 40 * t, 2);
+        EXPECT_TRUE(frame.deinterlaced);
+    }
+    out.clear();
+    filter.Push(*InterlacedFrame(7, 200), sink);
+    filter.Push(*InterlacedFrame(8, 210), sink);
+    filter.Reset();
+    filter.Push(*InterlacedFrame(0, 60), sink);
+    filter.Drain(sink);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].timestamp, 7);
+    EXPECT_EQ(out[1].timestamp, 0);
+    EXPECT_NEAR(out[1].grey, 60, 2);
+}
+
 // ---- Pictures against ffmpeg's own.
 
 struct HdrCase {
@@ -350,8 +414,8 @@ TEST_P(HdrClip, MatchesFfmpegsToneMappedPicture) {
                        "-c:v libx265 -x265-params 'log-level=error:" +
                        std::string(c.x265) + (mastered ? kMasterDisplay : "") + "' " + c.tags +
                        " '" + clip.string() + "'"));
-    const std::string chain = c.filters ? std::string(kToneMap) + c.filters + kTo709
-                                        : std::string(kPrimaries);
+    const std::string chain =
+        c.filters ? std::string(kToneMap) + c.filters + kTo709 : std::string(kPrimaries);
     const Picture expected = FfmpegPicture(clip, chain, *folder_ / "expected.raw");
     // What the stage must change: the picture converted as if it were BT.709.
     const Picture untouched = FfmpegPicture(clip, "null", *folder_ / "untouched.raw");
