@@ -46,6 +46,8 @@ struct VideoRecord {
     // taken (or before it was started): its frames are what was taken.
     bool interrupted = false;
     std::vector<FrameRecord> frames;
+    std::string deinterlace;   // the --deinterlace setting; empty in reports of earlier versions
+    bool deinterlaced = false; // some frame taken was deinterlaced
     friend bool operator==(const VideoRecord&, const VideoRecord&) = default;
 };
 

@@ -13,13 +13,14 @@ namespace {
 
 // ---- CSV.
 
-constexpr std::array<const char*, 25> kColumns = {
+constexpr std::array<const char*, 27> kColumns = {
     "video",        "path",       "bytes",        "sha256",        "codec",
     "width",        "height",     "sampleAspect", "displayAspect", "outputWidth",
     "outputHeight", "videoError", "interrupted",  "file",          "time",
     "ms",           "frame",      "keyFrame",     "pictureType",   "written",
-    "skipped",      "error",      "gap",          "repeat",        "irregularStep"};
-// Reports of earlier versions lack this column: it reads as empty.
+    "skipped",      "error",      "gap",          "repeat",        "irregularStep",
+    "deinterlace",  "deinterlaced"};
+// Reports of earlier versions lack these columns: they read as empty.
 constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
 enum Column {
     kVideo,
@@ -47,6 +48,8 @@ enum Column {
     kGap,
     kRepeat,
     kIrregularStep,
+    kDeinterlace,
+    kDeinterlaced,
 };
 
 void AppendCsvField(std::string& out, std::string_view field) {
@@ -218,6 +221,8 @@ VideoRecord ReadCsvVideo(CsvReader& read) {
     video.outputHeight = read.Size(kOutputHeight);
     video.error = read.Text(kVideoError);
     video.interrupted = !read.Text(kInterrupted).empty() && read.Bool(kInterrupted);
+    video.deinterlace = read.Text(kDeinterlace);
+    video.deinterlaced = !read.Text(kDeinterlaced).empty() && read.Bool(kDeinterlaced);
     return video;
 }
 
@@ -261,6 +266,8 @@ std::string ToCsv(const Report& report) {
         row[kOutputHeight] = NumberText(video.outputHeight);
         row[kVideoError] = video.error;
         row[kInterrupted] = BoolText(video.interrupted);
+        row[kDeinterlace] = video.deinterlace;
+        row[kDeinterlaced] = BoolText(video.deinterlaced);
         if (video.frames.empty())
             AppendCsvRow(out, row);
         for (const FrameRecord& frame : video.frames) {
@@ -295,7 +302,8 @@ std::optional<Report> ParseCsvReport(std::string_view text, std::string& error) 
     std::array<std::size_t, kColumns.size()> at{};
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const auto found = std::find(header.begin(), header.end(), kColumns[c]);
-        if (found == header.end() && c == kInterrupted) {
+        const bool added = c == kInterrupted || c == kDeinterlace || c == kDeinterlaced;
+        if (found == header.end() && added) {
             at[c] = kAbsent;
             continue;
         }

@@ -242,6 +242,8 @@ void AppendVideo(std::string& out, const VideoRecord& video) {
     }
     fields.Key("totals");
     AppendTotals(out, TotalsOf(video));
+    fields.String("deinterlace", video.deinterlace);
+    fields.Bool("deinterlaced", video.deinterlaced);
     out += "\n    }";
 }
 
@@ -270,6 +272,9 @@ public:
     }
     // A field that reports of earlier versions do not hold.
     bool BoolOrFalse(const char* key) { return object_.contains(QLatin1String(key)) && Bool(key); }
+    std::string StringOrEmpty(const char* key) {
+        return object_.contains(QLatin1String(key)) ? String(key) : std::string();
+    }
     std::optional<bool> OptionalBool(const char* key) {
         const QJsonValue value = Field(key);
         if (value.isNull() || value.isUndefined())
@@ -382,6 +387,8 @@ VideoRecord ReadJsonVideo(const QJsonObject& object, const std::string& context,
         }
         video.frames.push_back(ReadJsonFrame(frames[i].toObject(), where, error));
     }
+    video.deinterlace = read.StringOrEmpty("deinterlace");
+    video.deinterlaced = read.BoolOrFalse("deinterlaced");
     return video;
 }
 
