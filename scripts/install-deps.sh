@@ -13,6 +13,9 @@ packages=(
     # The desktop program: Qt 6 widgets and sound output, FFmpeg's decoding libraries
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+    # libavfilter: HDR video tone-mapped to BT.709 (zscale, tonemap) and
+    # interlaced video deinterlaced (bwdif) before frames are converted
+    libavfilter-dev
     # Fixture clips and the video benchmarks use the ffmpeg command
     ffmpeg
     # GNU parallel: tesselon-grab over many videos, in its test and benchmark

@@ -87,8 +87,11 @@ OpenResult MediaStream::Impl::Open(const std::filesystem::path& path) {
 
 void MediaStream::Impl::StartThreads() {
     control.StartEpoch(0);
+    // Read before the demuxing thread takes the file.
+    const PictureSource picture = PictureSourceOf(*file.format->streams[file.videoIndex]);
     demuxLoop = std::make_unique<DemuxLoop>(std::move(file.format), file, control, queues);
-    videoLoop = std::make_unique<VideoDecodeLoop>(*file.video, file, control, queues);
+    videoLoop = std::make_unique<VideoDecodeLoop>(*file.video, file, control, queues, picture,
+                                                  options.deinterlace);
     demuxThread = std::thread([loop = demuxLoop.get()] { loop->Run(); });
     videoThread = std::thread([loop = videoLoop.get()] { loop->Run(); });
     if (file.audio) {

@@ -33,6 +33,10 @@ enum class FetchResult { Frame, Pending, EndOfStream, NotRunning };
 
 enum class AudioMode { DefaultOutput, Silent };
 
+// Whether interlaced video is deinterlaced: as the stream or its frames say,
+// always, or never.
+enum class Deinterlace { Auto, On, Off };
+
 // Which frame a fetch hands over when the clock has passed several: every
 // frame in order (a worker that keeps them all), or the latest one due,
 // dropping those already late for display (playback on screen).
@@ -106,6 +110,7 @@ struct MediaStreamOptions {
     // Memory for the pictures of recently decoded frames, which stepping back
     // shows without decoding.
     std::size_t frameCacheBytes = std::size_t{256} << 20;
+    Deinterlace deinterlace = Deinterlace::Auto;
 };
 
 class MediaStream {

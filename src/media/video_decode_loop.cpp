@@ -5,31 +5,37 @@
 namespace media {
 
 VideoDecodeLoop::VideoDecodeLoop(Decoder& decoder, const OpenedFile& file, StreamControl& control,
-                                 StreamQueues& queues)
+                                 StreamQueues& queues, const PictureSource& picture,
+                                 Deinterlace deinterlace)
     : decoder_(decoder)
     , file_(file)
     , control_(control)
     , queues_(queues)
+    , filter_(picture, deinterlace)
     , converter_(file.orientation) {}
 
 void VideoDecodeLoop::Run() {
     Epoch current{-1, 0};
     bool first = true;
+    const PictureFilter::Sink handle = [&](AVFrame& frame, FilterEffects effects) {
+        HandleFrame(frame, effects, current, first);
+    };
     while (auto item = queues_.videoPackets.Get()) {
         if (item->epoch.serial != current.serial) {
             // Every seek decodes as a fresh open would: the same frames and
             // times whatever was decoded before it, and however far.
             decoder_.Restart();
+            filter_.Reset();
             current = item->epoch;
             first = true;
             predictedTime_ = current.target;
             lastDecoded_.reset();
             held_.clear();
         }
-        decoder_.Decode(item->packet.get(),
-                        [&](AVFrame& frame) { HandleFrame(frame, current, first); });
+        decoder_.Decode(item->packet.get(), [&](AVFrame& frame) { filter_.Push(frame, handle); });
         if (!item->packet) {
             decoder_.Flush();
+            filter_.Drain(handle);
             CacheHeld();
             FillRestHeld();
             // A seek that landed past every frame it could find reads again
@@ -44,7 +50,8 @@ void VideoDecodeLoop::Run() {
     }
 }
 
-void VideoDecodeLoop::HandleFrame(AVFrame& frame, const Epoch& current, bool& first) {
+void VideoDecodeLoop::HandleFrame(AVFrame& frame, FilterEffects effects, const Epoch& current,
+                                  bool& first) {
     const std::int64_t timestamp = frame.best_effort_timestamp;
     const StreamTime time =
         timestamp != AV_NOPTS_VALUE ? file_.VideoTime(timestamp) : predictedTime_;
@@ -53,7 +60,7 @@ void VideoDecodeLoop::HandleFrame(AVFrame& frame, const Epoch& current, bool& fi
             ? timestamp - file_.originTimestamp
             : av_rescale_q(time + file_.origin, kStreamTimeBase, file_.videoTimeBase) -
                   file_.originTimestamp,
-        frame.key_frame != 0, av_get_picture_type_char(frame.pict_type)};
+        frame.key_frame != 0, av_get_picture_type_char(frame.pict_type), effects.deinterlaced};
     predictedTime_ = time + file_.frameDuration;
     if (first && current.readFrom != kReopenFile) {
         // Some demuxers seek to a frame that is not a keyframe: what decodes

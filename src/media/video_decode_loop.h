@@ -1,6 +1,7 @@
 // The video decoder thread of a media stream: decodes the video packets of
 // each epoch as a fresh open would, converts the frames at or after the
-// epoch's target into the frame queue, and for a step back keeps the stretch
+// epoch's target (tone-mapped or deinterlaced first where the video needs
+// it) into the frame queue, and for a step back keeps the stretch
 // before the target, which it converts into the frame cache once the target
 // is reached.
 //
@@ -13,6 +14,7 @@
 #include "media/ffmpeg_handles.h"
 #include "media/frame_converter.h"
 #include "media/opened_file.h"
+#include "media/picture_filter.h"
 #include "media/stream_control.h"
 #include "media/stream_queues.h"
 
@@ -25,7 +27,8 @@ namespace media {
 class VideoDecodeLoop {
 public:
     VideoDecodeLoop(Decoder& decoder, const OpenedFile& file, StreamControl& control,
-                    StreamQueues& queues);
+                    StreamQueues& queues, const PictureSource& picture = {},
+                    Deinterlace deinterlace = Deinterlace::Auto);
 
     // The thread's body; returns once the video packet queue is aborted.
     void Run();
@@ -39,7 +42,7 @@ private:
         std::optional<StreamTime> previous;
     };
 
-    void HandleFrame(AVFrame& frame, const Epoch& epoch, bool& first);
+    void HandleFrame(AVFrame& frame, FilterEffects effects, const Epoch& epoch, bool& first);
     void Hold(const AVFrame& frame, StreamTime time, std::optional<StreamTime> previous);
     void CacheHeld();
     void FillRestHeld();
@@ -49,6 +52,7 @@ private:
     const OpenedFile& file_;
     StreamControl& control_;
     StreamQueues& queues_;
+    PictureFilter filter_;
     FrameConverter converter_;
     StreamTime predictedTime_ = 0;
     std::optional<StreamTime> lastDecoded_; // since the epoch began

@@ -41,6 +41,7 @@ struct VideoSourceOptions {
     media::AudioMode audio = media::AudioMode::DefaultOutput;
     // Memory for recently decoded pictures, which stepping back shows at once.
     std::size_t frameCacheBytes = media::MediaStreamOptions{}.frameCacheBytes;
+    media::Deinterlace deinterlace = media::Deinterlace::Auto;
     // The bounded wait of FetchWait::UpToOneFrame.
     std::chrono::milliseconds displayFrame{16};
 };

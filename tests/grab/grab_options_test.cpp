@@ -316,3 +316,35 @@ TEST(ProgressLine, CountsFramesAndEstimatesTheTimeLeft) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GrabOptions, DeinterlaceTakesAutoOnOrOff) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::optional<media::Deinterlace> expected; // none: refused
+        const char* name = "";                      // as the report says it
+    } cases[] = {
+        {{"v.mp4", "out"}, media::Deinterlace::Auto, "auto"},
+        {{"--deinterlace", "auto", "v.mp4", "out"}, media::Deinterlace::Auto, "auto"},
+        {{"--deinterlace", "on", "v.mp4", "out"}, media::Deinterlace::On, "on"},
+        {{"--deinterlace=off", "v.mp4", "out"}, media::Deinterlace::Off, "off"},
+        {{"--deinterlace", "yes", "v.mp4", "out"}, std::nullopt},
+        {{"--deinterlace", "ON", "v.mp4", "out"}, std::nullopt},
+        {{"v.mp4", "out", "--deinterlace"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        const auto settings = Parse(c.arguments, &why);
+        ASSERT_EQ(settings.has_value(), c.expected.has_value()) << c.arguments[0] << " " << why;
+        if (settings) {
+            EXPECT_EQ(settings->deinterlace, *c.expected);
+            EXPECT_EQ(grab::DeinterlaceName(settings->deinterlace), c.name);
+        } else {
+            EXPECT_NE(why.find("--deinterlace needs auto, on or off"), std::string::npos) << why;
+        }
+    }
+    EXPECT_NE(grab::HelpText().find("--deinterlace auto|on|off"), std::string::npos);
+}
+
+} // namespace

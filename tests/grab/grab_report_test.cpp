@@ -206,6 +206,8 @@ TEST(ReportJson, KeepsTheLayoutOfEarlierReports) {
     frame.keyFrame = true;
     frame.pictureType = "I";
     opened.frames = {frame};
+    opened.deinterlace = "auto";
+    opened.deinterlaced = true;
     VideoRecord unopened;
     unopened.path = "b.mp4";
     unopened.error = "no such file";
@@ -225,12 +227,14 @@ TEST(ReportJson, KeepsTheLayoutOfEarlierReports) {
       "outputHeight": 240,
       "error": "",
       "interrupted": false,
-      "rotation": 0,
-      "mirrored": false,
       "frames": [
         {"file": "0.JPG", "time": "0", "ms": 0, "frame": 0, "keyFrame": true, "pictureType": "I", "written": true, "skipped": false, "error": "", "gap": false, "repeat": false, "irregularStep": false}
       ],
-      "totals": {"videos": 1, "videosFailed": 0, "videosInterrupted": 0, "framesWritten": 1, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
+      "totals": {"videos": 1, "videosFailed": 0, "videosInterrupted": 0, "framesWritten": 1, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0},
+      "rotation": 0,
+      "mirrored": false,
+      "deinterlace": "auto",
+      "deinterlaced": true
     },
     {
       "path": "b.mp4",
@@ -245,10 +249,12 @@ TEST(ReportJson, KeepsTheLayoutOfEarlierReports) {
       "outputHeight": 0,
       "error": "no such file",
       "interrupted": false,
+      "frames": [],
+      "totals": {"videos": 1, "videosFailed": 1, "videosInterrupted": 0, "framesWritten": 0, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0},
       "rotation": 0,
       "mirrored": false,
-      "frames": [],
-      "totals": {"videos": 1, "videosFailed": 1, "videosInterrupted": 0, "framesWritten": 0, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
+      "deinterlace": "",
+      "deinterlaced": false
     }
   ],
   "totals": {"videos": 2, "videosFailed": 1, "videosInterrupted": 0, "framesWritten": 1, "framesSkipped": 0, "framesFailed": 0, "gaps": 0, "repeats": 0, "irregularSteps": 0}
@@ -318,7 +324,7 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     const std::string header =
         "video,path,bytes,sha256,codec,width,height,sampleAspect,displayAspect,outputWidth,"
         "outputHeight,videoError,interrupted,file,time,ms,frame,keyFrame,pictureType,written,"
-        "skipped,error,gap,repeat,irregularStep,rotation,mirrored\r\n";
+        "skipped,error,gap,repeat,irregularStep,rotation,mirrored,deinterlace,deinterlaced\r\n";
     ASSERT_EQ(csv.substr(0, header.size()), header);
     // A quote is doubled and a field holding one, a comma or a line break is
     // quoted; the line break stays inside the field.
@@ -329,7 +335,7 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     // The unopened video: one row, frame fields empty, its error in videoError.
     // A name that is not UTF-8 keeps its bytes.
     EXPECT_NE(csv.find("\r\n2,missing.mkv,,,,0,0,1,0,0,0,cannot open: No such file or "
-                       "directory,false,,,,,,,,,,,,,0,false\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
+                       "directory,false,,,,,,,,,,,,,0,false,,false\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
               std::string::npos);
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
 }
@@ -487,6 +493,40 @@ TEST(SourceDigest, LargeFileMatchesOtherImplementations) {
     if (!ran || status != 0)
         GTEST_SKIP() << "no sha256sum command";
     EXPECT_EQ(*digest, std::string(line, 64));
+}
+
+} // namespace
+
+namespace {
+
+// The deinterlace setting and whether frames were deinterlaced come back from
+// both formats; reports written before they existed read as "" and false.
+TEST(Report, KeepsTheDeinterlaceSettingAndOutcome) {
+    VideoRecord woven;
+    woven.path = "interlaced.mpg";
+    woven.deinterlace = "on";
+    woven.deinterlaced = true;
+    woven.frames = {Frame("0.JPG", {0, 1}, 0)};
+    VideoRecord progressive;
+    progressive.path = "progressive.mp4";
+    progressive.deinterlace = "off";
+    const Report report{{woven, progressive}};
+    std::string error;
+    const auto json = grab::ParseJsonReport(grab::ToJson(report), error);
+    ASSERT_TRUE(json) << error;
+    EXPECT_EQ(json->videos, report.videos);
+    const auto csv = grab::ParseCsvReport(grab::ToCsv(report), error);
+    ASSERT_TRUE(csv) << error;
+    EXPECT_EQ(csv->videos, report.videos);
+
+    std::string older = grab::ToJson(Report{{woven}});
+    const std::size_t added = older.find(",\n      \"deinterlace\"");
+    ASSERT_NE(added, std::string::npos);
+    older.erase(added, older.find("\n    }", added) - added);
+    const auto old = grab::ParseJsonReport(older, error);
+    ASSERT_TRUE(old) << error << older;
+    EXPECT_EQ(old->videos.at(0).deinterlace, "");
+    EXPECT_FALSE(old->videos.at(0).deinterlaced);
 }
 
 } // namespace

@@ -41,6 +41,8 @@ void Summarise(const VideoRecord& video, bool named, std::ostream& out) {
     if (!video.frames.empty())
         out << ", first " << static_cast<long long>(video.frames.front().ms) << " ms, last "
             << static_cast<long long>(video.frames.back().ms) << " ms";
+    if (video.deinterlaced)
+        out << ", deinterlaced";
     if (video.interrupted)
         out << ", interrupted";
     out << '\n';
@@ -159,6 +161,7 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
             VideoRecord notStarted;
             notStarted.path = video.string();
             notStarted.interrupted = true;
+            notStarted.deinterlace = DeinterlaceName(settings.deinterlace);
             Summarise(notStarted, videoCount > 1, out);
             report.videos.push_back(std::move(notStarted));
             continue;

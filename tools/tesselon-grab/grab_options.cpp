@@ -82,6 +82,17 @@ bool ParseStart(const std::string& text, std::int32_t& startMs) {
     return true;
 }
 
+bool ParseDeinterlace(const std::string& text, media::Deinterlace& deinterlace) {
+    for (const auto choice : {media::Deinterlace::Auto, media::Deinterlace::On,
+                              media::Deinterlace::Off}) {
+        if (text == DeinterlaceName(choice)) {
+            deinterlace = choice;
+            return true;
+        }
+    }
+    return false;
+}
+
 // What the line has said so far: the settings, and what only parsing needs.
 struct Parsing {
     Settings settings;
@@ -157,6 +168,10 @@ const GrabOption kGrabOptions[] = {
     {"size", Takes::kValue, 0, "WxH or native",
      [](const std::string& value, Parsing& parsing) {
          return ParseSize(value, parsing.settings);
+     }},
+    {"deinterlace", Takes::kValue, 0, "auto, on or off",
+     [](const std::string& value, Parsing& parsing) {
+         return ParseDeinterlace(value, parsing.settings.deinterlace);
      }},
     {"label", Takes::kValue, 0, kValue,
      [](const std::string& value, Parsing& parsing) {
@@ -302,6 +317,10 @@ The pictures:
   --size WxH           scale every frame to W x H (default 360x240)
   --size native        each video's own frame size, with non-square pixels made
                        square by widening (or heightening), never squeezing
+  --deinterlace auto|on|off
+                       weave interlaced video's fields into whole pictures: auto
+                       (the default) when the stream or its frames say they are
+                       interlaced, on for every frame, off never
   --label TEXT         a 16-row band under every picture with TEXT, yellow on black,
                        as Tesselon's images window stamps it
   --provenance         write the video's name, the frame's time and number into
@@ -331,6 +350,18 @@ Exit status:
   1  some frames or videos failed; each is named on standard error and in the report
   2  bad usage
 )";
+}
+
+std::string DeinterlaceName(media::Deinterlace deinterlace) {
+    switch (deinterlace) {
+    case media::Deinterlace::On:
+        return "on";
+    case media::Deinterlace::Off:
+        return "off";
+    case media::Deinterlace::Auto:
+        break;
+    }
+    return "auto";
 }
 
 std::string VersionText() {

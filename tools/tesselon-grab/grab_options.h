@@ -2,6 +2,7 @@
 // the files go and how they are named, and the report.
 #pragma once
 
+#include "media/media_stream.h"
 #include "options/option_parser.h"
 #include "playback/frame_capture.h"
 
@@ -45,6 +46,9 @@ struct Settings {
     bool progress = false; // even when standard error is not a terminal
     bool skipExisting = false;
     bool paced = false;
+    // --deinterlace: interlaced video woven into whole pictures as the
+    // stream says (auto), always (on) or never (off).
+    media::Deinterlace deinterlace = media::Deinterlace::Auto;
 
     // --merge-reports OUT IN..., or --merge-output OUT IN...
     std::optional<std::filesystem::path> mergeOutput;
@@ -66,6 +70,9 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
 
 // The text of --help.
 std::string HelpText();
+
+// "auto", "on" or "off", as --deinterlace takes it and the report says it.
+std::string DeinterlaceName(media::Deinterlace deinterlace);
 
 // The text of --version.
 std::string VersionText();

@@ -50,6 +50,8 @@ struct VideoRecord {
     int rotation = 0;
     bool mirrored = false;
     std::vector<FrameRecord> frames;
+    std::string deinterlace;   // the --deinterlace setting; empty in reports of earlier versions
+    bool deinterlaced = false; // some frame taken was deinterlaced
     friend bool operator==(const VideoRecord&, const VideoRecord&) = default;
 };
 

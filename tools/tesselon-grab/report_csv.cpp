@@ -13,13 +13,13 @@ namespace {
 
 // ---- CSV.
 
-constexpr std::array<const char*, 27> kColumns = {
+constexpr std::array<const char*, 29> kColumns = {
     "video",        "path",       "bytes",        "sha256",        "codec",
     "width",        "height",     "sampleAspect", "displayAspect", "outputWidth",
     "outputHeight", "videoError", "interrupted",  "file",          "time",
     "ms",           "frame",      "keyFrame",     "pictureType",   "written",
     "skipped",      "error",      "gap",          "repeat",        "irregularStep",
-    "rotation",     "mirrored"};
+    "rotation",     "mirrored",   "deinterlace",  "deinterlaced"};
 // Reports of earlier versions lack the columns added since: they read as empty.
 constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
 enum Column {
@@ -50,6 +50,8 @@ enum Column {
     kIrregularStep,
     kRotation,
     kMirrored,
+    kDeinterlace,
+    kDeinterlaced,
 };
 
 void AppendCsvField(std::string& out, std::string_view field) {
@@ -223,6 +225,8 @@ VideoRecord ReadCsvVideo(CsvReader& read) {
     video.interrupted = !read.Text(kInterrupted).empty() && read.Bool(kInterrupted);
     video.rotation = read.OptionalWhole<int>(kRotation).value_or(0);
     video.mirrored = !read.Text(kMirrored).empty() && read.Bool(kMirrored);
+    video.deinterlace = read.Text(kDeinterlace);
+    video.deinterlaced = !read.Text(kDeinterlaced).empty() && read.Bool(kDeinterlaced);
     return video;
 }
 
@@ -268,6 +272,8 @@ std::string ToCsv(const Report& report) {
         row[kInterrupted] = BoolText(video.interrupted);
         row[kRotation] = NumberText(video.rotation);
         row[kMirrored] = BoolText(video.mirrored);
+        row[kDeinterlace] = video.deinterlace;
+        row[kDeinterlaced] = BoolText(video.deinterlaced);
         if (video.frames.empty())
             AppendCsvRow(out, row);
         for (const FrameRecord& frame : video.frames) {
@@ -302,7 +308,8 @@ std::optional<Report> ParseCsvReport(std::string_view text, std::string& error) 
     std::array<std::size_t, kColumns.size()> at{};
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const auto found = std::find(header.begin(), header.end(), kColumns[c]);
-        const bool added = c == kInterrupted || c == kRotation || c == kMirrored;
+        const bool added = c == kInterrupted || c == kRotation || c == kMirrored ||
+                           c == kDeinterlace || c == kDeinterlaced;
         if (found == header.end() && added) {
             at[c] = kAbsent;
             continue;

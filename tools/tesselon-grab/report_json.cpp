@@ -229,8 +229,6 @@ void AppendVideo(std::string& out, const VideoRecord& video) {
     fields.Number("outputHeight", video.outputHeight);
     fields.String("error", video.error);
     fields.Bool("interrupted", video.interrupted);
-    fields.Number("rotation", video.rotation);
-    fields.Bool("mirrored", video.mirrored);
     fields.Key("frames");
     if (video.frames.empty()) {
         out += "[]";
@@ -244,6 +242,11 @@ void AppendVideo(std::string& out, const VideoRecord& video) {
     }
     fields.Key("totals");
     AppendTotals(out, TotalsOf(video));
+    // Added since the first reports: after what those had.
+    fields.Number("rotation", video.rotation);
+    fields.Bool("mirrored", video.mirrored);
+    fields.String("deinterlace", video.deinterlace);
+    fields.Bool("deinterlaced", video.deinterlaced);
     out += "\n    }";
 }
 
@@ -272,6 +275,9 @@ public:
     }
     // A field that reports of earlier versions do not hold.
     bool BoolOrFalse(const char* key) { return object_.contains(QLatin1String(key)) && Bool(key); }
+    std::string StringOrEmpty(const char* key) {
+        return object_.contains(QLatin1String(key)) ? String(key) : std::string();
+    }
     std::optional<bool> OptionalBool(const char* key) {
         const QJsonValue value = Field(key);
         if (value.isNull() || value.isUndefined())
@@ -386,6 +392,8 @@ VideoRecord ReadJsonVideo(const QJsonObject& object, const std::string& context,
         }
         video.frames.push_back(ReadJsonFrame(frames[i].toObject(), where, error));
     }
+    video.deinterlace = read.StringOrEmpty("deinterlace");
+    video.deinterlaced = read.BoolOrFalse("deinterlaced");
     return video;
 }
 

@@ -187,6 +187,7 @@ playback::VideoSourceOptions SourceOptions(const Settings& settings) {
     options.audio = media::AudioMode::Silent;
     // Nothing steps back here: no memory for recent frames beyond the newest.
     options.frameCacheBytes = 0;
+    options.deinterlace = settings.deinterlace;
     if (!settings.paced)
         options.timeSource = std::make_shared<media::FreeRunningTimeSource>();
     return options;
@@ -205,6 +206,7 @@ public:
         , writer_(context.band) {}
 
     void operator()(playback::CapturedFrame frame) {
+        deinterlaced_ = deinterlaced_ || (frame.traits && frame.traits->deinterlaced);
         FrameRecord& record = frames_.emplace_back();
         DescribeFrame(frame, timeBase_, record);
         const NameValues values{video_.stem().string(), frame.timeMs, frame.time / 10,
@@ -227,6 +229,7 @@ public:
         return {std::make_move_iterator(frames_.begin()), std::make_move_iterator(frames_.end())};
     }
     int Taken() const { return static_cast<int>(frames_.size()); }
+    bool Deinterlaced() const { return deinterlaced_; }
 
 private:
     void Write(picture::Picture picture, const fs::path& path, FrameRecord& record) {
@@ -252,6 +255,7 @@ private:
     std::deque<FrameRecord> frames_; // writers fill records in place while more are added
     FrameWriter writer_;
     int index_ = 0;
+    bool deinterlaced_ = false;
 };
 
 } // namespace
@@ -259,6 +263,7 @@ private:
 VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     const Settings& settings = context.settings;
     VideoRecord record;
+    record.deinterlace = DeinterlaceName(settings.deinterlace);
     DescribeFile(video, settings, record);
     std::unique_ptr<platform::DisplayDevice> device;
     if (platform::DisplayDevice::Create(&device) != platform::DD_OK) {
@@ -301,6 +306,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         startFound = TakeConsecutive(settings, canvas, source, std::ref(take));
     }
     record.frames = take.Finish();
+    record.deinterlaced = take.Deinterlaced();
     record.interrupted = InterruptingSignal() != 0 &&
                          (settings.Sampling() || take.Taken() < settings.count);
     source.Close();

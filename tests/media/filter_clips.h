@@ -1,0 +1,120 @@
+// Clips made at test time with the ffmpeg command for the picture filter's
+// tests, the pictures a media stream hands over for them, and ffmpeg's own
+// pictures to compare with.
+#pragma once
+
+#include "media/media_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace filter_clips {
+
+namespace fs = std::filesystem;
+
+using Picture = std::vector<std::uint8_t>; // BGRA rows, pitch = width x 4
+
+inline bool HaveFfmpeg() {
+    return std::system("command -v ffmpeg > /dev/null 2>&1") == 0;
+}
+
+inline bool Ffmpeg(const std::string& arguments) {
+    return std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments).c_str()) ==
+           0;
+}
+
+// A folder for one test suite's clips, removed with them.
+class ClipFolder {
+public:
+    explicit ClipFolder(const std::string& name)
+        : path_(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~ClipFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    fs::path operator/(const std::string& file) const { return path_ / file; }
+
+private:
+    fs::path path_;
+};
+
+// Every frame of clip, through a media stream decoding at full speed, each
+// with its time and traits.
+struct Fetched {
+    std::vector<Picture> pictures;
+    std::vector<media::StreamTime> times;
+    std::vector<media::FrameTraits> traits;
+    int width = 0;
+    int height = 0;
+};
+
+inline Fetched FetchAll(const fs::path& clip,
+                        media::Deinterlace deinterlace = media::Deinterlace::Auto,
+                        std::size_t most = 1000) {
+    media::MediaStream stream({std::make_shared<media::FreeRunningTimeSource>(),
+                               media::AudioMode::Silent, 0, deinterlace});
+    Fetched fetched;
+    if (!stream.OpenFile(clip))
+        return fetched;
+    fetched.width = stream.VideoWidth();
+    fetched.height = stream.VideoHeight();
+    stream.SetState(media::StreamState::Run);
+    Picture picture(static_cast<std::size_t>(fetched.width) * fetched.height * 4);
+    const media::FrameTarget target{picture.data(), fetched.width * 4, fetched.width,
+                                    fetched.height};
+    while (fetched.pictures.size() < most && stream.Fetch(target) == media::FetchResult::Frame) {
+        fetched.pictures.push_back(picture);
+        fetched.times.push_back(stream.GetTime());
+        fetched.traits.push_back(stream.ShownFrameTraits().value_or(media::FrameTraits{}));
+    }
+    return fetched;
+}
+
+// ffmpeg's first frame of clip through filters, as BGRA.
+inline Picture FfmpegPicture(const fs::path& clip, const std::string& filters,
+                             const fs::path& raw) {
+    if (!Ffmpeg("-i '" + clip.string() + "' -vf '" + filters +
+                "' -frames:v 1 -pix_fmt bgra -f rawvideo '" + raw.string() + "'"))
+        return {};
+    std::ifstream in(raw, std::ios::binary);
+    return Picture(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// How far apart two pictures are, over blue, green and red.
+struct Difference {
+    double mean = 0;
+    int largest = 0;
+};
+
+inline Difference Compare(const Picture& a, const Picture& b) {
+    Difference difference;
+    if (a.size() != b.size() || a.empty())
+        return {255, 255};
+    std::uint64_t sum = 0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (i % 4 == 3)
+            continue;
+        const int d = std::abs(int{a[i]} - int{b[i]});
+        sum += static_cast<std::uint64_t>(d);
+        difference.largest = std::max(difference.largest, d);
+        ++count;
+    }
+    difference.mean = static_cast<double>(sum) / static_cast<double>(count);
+    return difference;
+}
+
+} // namespace filter_clips
