@@ -204,7 +204,10 @@ std::span<const FrameCommand> CMainFrame::Commands() {
 CaptureHost CMainFrame::BatchHost() {
     return {Handle(), [this](bool enabled) { SetCommandsEnabled(enabled); },
             [this] { return QSize(VideoWidth(), VideoHeight()); },
-            [this] { FollowStreamPosition(); }, [this] { close(); }};
+            [this] { FollowStreamPosition(); },
+            [this] {
+                close();
+            }};
 }
 
 CMainFrame::CMainFrame(QWidget* parent)

@@ -111,8 +111,8 @@ bool FrameConverter::ConvertUpright(const AVFrame& frame, int width, int height,
         return false;
     std::uint8_t* planes[4] = {picture.Row(0), nullptr, nullptr, nullptr};
     const int pitches[4] = {picture.Pitch(), 0, 0, 0};
-    return sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes,
-                     pitches) > 0;
+    return sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) >
+           0;
 }
 
 } // namespace media

@@ -125,8 +125,7 @@ OpenResult OpenedFile::OpenVideo() {
 
 void OpenedFile::DescribeVideo(AVStream& stream, Orientation frameOrientation) {
     std::size_t size = 0;
-    const std::uint8_t* matrix =
-        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    const std::uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
     orientation = matrix != nullptr && size >= 9 * sizeof(std::int32_t)
                       ? OrientationOf(reinterpret_cast<const std::int32_t*>(matrix))
                       : frameOrientation;
@@ -186,8 +185,7 @@ OpenedFile::FirstFrame OpenedFile::ReadFirstFrame() {
                     first.timestamp = frame.best_effort_timestamp;
                 if (const AVFrameSideData* side =
                         av_frame_get_side_data(&frame, AV_FRAME_DATA_DISPLAYMATRIX);
-                    side != nullptr && !first.orientation &&
-                    side->size >= 9 * sizeof(std::int32_t))
+                    side != nullptr && !first.orientation && side->size >= 9 * sizeof(std::int32_t))
                     first.orientation =
                         OrientationOf(reinterpret_cast<const std::int32_t*>(side->data));
             });

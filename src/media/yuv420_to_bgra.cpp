@@ -17,7 +17,7 @@ namespace media {
 namespace {
 
 static_assert(std::endian::native == std::endian::little,
-              "a pixel is stored as one 32-bit word, blue in its low byte");
+              "a pixel is stored as one 32-bit word (or two 16-bit ones), blue in its low byte");
 
 // The per-pixel sums carry 20 fraction bits: a 10-bit sample's sum stays under
 // 2^30, and a coefficient's rounding moves a pixel by under 0.01 of a level.
@@ -77,6 +77,46 @@ Coefficients CoefficientsFor(int matrix, bool fullRange, int bits) {
     c.black = fullRange ? 0 : 16 << extraBits;
     c.luma = fixed(255.0 / lumaSpan * one);
     c.chromaCentre = kChromaScale << (bits - 1);
+    c.redFromCr = fixed(2 * (1 - k.red) * chroma);
+    c.greenFromCb = fixed(2 * k.blue * (1 - k.blue) / green * chroma);
+    c.greenFromCr = fixed(2 * k.red * (1 - k.red) / green * chroma);
+    c.blueFromCb = fixed(2 * (1 - k.blue) * chroma);
+    return c;
+}
+
+// The same conversion for 8-bit samples in 16-bit lanes, twice as many a
+// step: each product keeps its high 16 bits (a multiply-high), and the sums
+// count 1/32 of a level. Luma enters as (Y - black) << 7 and chroma, spread
+// as above (16 steps a sample), as (C - centre) << 4, which just fits; the
+// weights are chosen so that each product lands in those units. The error
+// stays within a few hundredths of a level; a result off by one is rare.
+constexpr int kNarrowFractionBits = 5;
+
+struct NarrowCoefficients {
+    std::int16_t black = 0;
+    std::int16_t luma = 0;
+    std::int16_t chromaCentre = 0;
+    std::int16_t redFromCr = 0;
+    std::int16_t greenFromCb = 0;
+    std::int16_t greenFromCr = 0;
+    std::int16_t blueFromCb = 0;
+};
+
+NarrowCoefficients NarrowCoefficientsFor(int matrix, bool fullRange) {
+    const LumaShares k = SharesOf(matrix);
+    const double green = 1 - k.red - k.blue;
+    const double lumaSpan = fullRange ? 255 : 219;
+    const double chromaSpan = fullRange ? 255 : 224;
+    auto fixed = [](double value) {
+        return static_cast<std::int16_t>(std::lround(value));
+    };
+    // (Y << 7) * w >> 16 is Y * w / 512 in 1/32 levels: w = 16384 * gain.
+    // (C << 4) * w >> 16 is C * w / 4096 with C in 1/16 steps: w = 8192 * gain.
+    const double chroma = 255.0 / chromaSpan * 8192;
+    NarrowCoefficients c;
+    c.black = fullRange ? 0 : 16;
+    c.luma = fixed(255.0 / lumaSpan * 16384);
+    c.chromaCentre = kChromaScale << 7;
     c.redFromCr = fixed(2 * (1 - k.red) * chroma);
     c.greenFromCb = fixed(2 * k.blue * (1 - k.blue) / green * chroma);
     c.greenFromCr = fixed(2 * k.red * (1 - k.red) / green * chroma);
@@ -164,8 +204,62 @@ TESSELON_ROW_STEP void PixelRow(const Sample* __restrict luma, const std::int32_
     }
 }
 
+TESSELON_ROW_STEP std::int16_t MulHigh(std::int16_t a, std::int16_t b) {
+    return static_cast<std::int16_t>((static_cast<std::int32_t>(a) * b) >> 16);
+}
+
+TESSELON_ROW_STEP std::uint8_t Narrowed(std::int16_t sum) {
+    const std::int16_t level = static_cast<std::int16_t>(sum >> kNarrowFractionBits);
+    return static_cast<std::uint8_t>(std::clamp<std::int16_t>(level, 0, 255));
+}
+
+// 8-bit samples: the mixed and spread chroma fit 16 bits, and so does every
+// product and sum of the pixel.
+TESSELON_ROW_STEP void NarrowMixRows(const std::uint8_t* __restrict above,
+                                     const std::uint8_t* __restrict below, int belowWeight,
+                                     int width, std::int16_t* __restrict mixed) {
+    const int aboveWeight = 4 - belowWeight;
+    for (int x = 0; x < width; ++x)
+        mixed[x + 1] = static_cast<std::int16_t>(aboveWeight * above[x] + belowWeight * below[x]);
+    mixed[0] = mixed[1];
+    mixed[width + 1] = mixed[width];
+}
+
+TESSELON_ROW_STEP void NarrowSpreadRow(const std::int16_t* __restrict mixed, int across, int width,
+                                       std::int16_t centre, std::int16_t* __restrict spread) {
+    const int left = across;
+    const int middle = 4 - across;
+    const int inner = 2 + across;
+    const int right = 2 - across;
+    for (int x = 0; x < width; ++x) {
+        const std::int16_t* m = mixed + x + 1;
+        spread[2 * x] = static_cast<std::int16_t>((left * m[-1] + middle * m[0] - centre) << 4);
+        spread[2 * x + 1] = static_cast<std::int16_t>((inner * m[0] + right * m[1] - centre) << 4);
+    }
+}
+
+// Each pixel is written as two 16-bit halves, blue and green then red and
+// 255, which interleave as 16-bit lanes instead of widening to 32 bits.
+TESSELON_ROW_STEP void NarrowPixelRow(const std::uint8_t* __restrict luma,
+                                      const std::int16_t* __restrict cb,
+                                      const std::int16_t* __restrict cr, int width,
+                                      const NarrowCoefficients& c, std::uint16_t* __restrict out) {
+    // Half a level to round, and one unit for the products' truncation.
+    constexpr std::int16_t kRound = (1 << (kNarrowFractionBits - 1)) + 1;
+    for (int x = 0; x < width; ++x) {
+        const std::int16_t y = static_cast<std::int16_t>(
+            MulHigh(static_cast<std::int16_t>((luma[x] - c.black) << 7), c.luma) + kRound);
+        const auto red = static_cast<std::int16_t>(y + MulHigh(cr[x], c.redFromCr));
+        const auto green = static_cast<std::int16_t>(y - MulHigh(cb[x], c.greenFromCb) -
+                                                     MulHigh(cr[x], c.greenFromCr));
+        const auto blue = static_cast<std::int16_t>(y + MulHigh(cb[x], c.blueFromCb));
+        out[2 * x] = static_cast<std::uint16_t>(Narrowed(blue) | Narrowed(green) << 8);
+        out[2 * x + 1] = static_cast<std::uint16_t>(Narrowed(red) | 0xFF00);
+    }
+}
+
 // Scratch rows of one conversion: two mixed chroma rows and two spread ones.
-struct Scratch {
+template <typename Value> struct Scratch {
     explicit Scratch(int chromaWidth)
         : block(static_cast<std::size_t>(chromaWidth + 2) * 2 +
                 static_cast<std::size_t>(chromaWidth) * 4)
@@ -173,40 +267,71 @@ struct Scratch {
         , mixedCr(mixedCb + chromaWidth + 2)
         , cb(mixedCr + chromaWidth + 2)
         , cr(cb + 2 * chromaWidth) {}
-    std::vector<std::int32_t> block;
-    std::int32_t* mixedCb;
-    std::int32_t* mixedCr;
-    std::int32_t* cb;
-    std::int32_t* cr;
+    std::vector<Value> block;
+    Value* mixedCb;
+    Value* mixedCr;
+    Value* cb;
+    Value* cr;
 };
+
+// The two chroma rows a picture row lies between, and the weight of the lower
+// one in quarters.
+struct ChromaRows {
+    int above;
+    int below;
+    int belowWeight;
+};
+
+ChromaRows ChromaRowsOf(const AVFrame& frame, int y, Siting siting) {
+    const int chromaHeight = (frame.height + 1) / 2;
+    const int quarter = 2 * y - siting.down;
+    return {std::clamp(quarter >> 2, 0, chromaHeight - 1),
+            std::clamp((quarter >> 2) + 1, 0, chromaHeight - 1), quarter & 3};
+}
 
 template <typename Sample>
 TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting, const Coefficients& c,
-                                  Scratch& scratch, std::uint32_t* out) {
+                                  Scratch<std::int32_t>& scratch, std::uint32_t* out) {
     const int chromaWidth = (frame.width + 1) / 2;
-    const int chromaHeight = (frame.height + 1) / 2;
-    // The row's place among chroma rows, in quarters.
-    const int quarter = 2 * y - siting.down;
-    const int above = std::clamp(quarter >> 2, 0, chromaHeight - 1);
-    const int below = std::clamp((quarter >> 2) + 1, 0, chromaHeight - 1);
-    const int belowWeight = quarter & 3;
-    MixRows(Row<Sample>(frame, 1, above), Row<Sample>(frame, 1, below), belowWeight, chromaWidth,
-            scratch.mixedCb);
-    MixRows(Row<Sample>(frame, 2, above), Row<Sample>(frame, 2, below), belowWeight, chromaWidth,
-            scratch.mixedCr);
+    const ChromaRows rows = ChromaRowsOf(frame, y, siting);
+    MixRows(Row<Sample>(frame, 1, rows.above), Row<Sample>(frame, 1, rows.below), rows.belowWeight,
+            chromaWidth, scratch.mixedCb);
+    MixRows(Row<Sample>(frame, 2, rows.above), Row<Sample>(frame, 2, rows.below), rows.belowWeight,
+            chromaWidth, scratch.mixedCr);
     SpreadRow(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
     SpreadRow(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
     PixelRow(Row<Sample>(frame, 0, y), scratch.cb, scratch.cr, frame.width, c, out);
 }
 
-// The loops vectorise; on machines with AVX2 they run eight pixels a step.
+// The loops vectorise; on machines with AVX2 they run eight pixels a step
+// (sixteen for 8-bit samples).
 template <typename Sample>
 __attribute__((target_clones("avx2", "default"))) void
 ConvertRows(const AVFrame& frame, Siting siting, const Coefficients& c, PixelBuffer& picture) {
-    Scratch scratch((frame.width + 1) / 2);
+    Scratch<std::int32_t> scratch((frame.width + 1) / 2);
     for (int y = 0; y < frame.height; ++y)
         ConvertRow<Sample>(frame, y, siting, c, scratch,
                            reinterpret_cast<std::uint32_t*>(picture.Row(y)));
+}
+
+__attribute__((target_clones("avx2", "default"))) void
+ConvertNarrowRows(const AVFrame& frame, Siting siting, const NarrowCoefficients& c,
+                  PixelBuffer& picture) {
+    const int chromaWidth = (frame.width + 1) / 2;
+    Scratch<std::int16_t> scratch(chromaWidth);
+    for (int y = 0; y < frame.height; ++y) {
+        const ChromaRows rows = ChromaRowsOf(frame, y, siting);
+        NarrowMixRows(Row<std::uint8_t>(frame, 1, rows.above),
+                      Row<std::uint8_t>(frame, 1, rows.below), rows.belowWeight, chromaWidth,
+                      scratch.mixedCb);
+        NarrowMixRows(Row<std::uint8_t>(frame, 2, rows.above),
+                      Row<std::uint8_t>(frame, 2, rows.below), rows.belowWeight, chromaWidth,
+                      scratch.mixedCr);
+        NarrowSpreadRow(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
+        NarrowSpreadRow(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
+        NarrowPixelRow(Row<std::uint8_t>(frame, 0, y), scratch.cb, scratch.cr, frame.width, c,
+                       reinterpret_cast<std::uint16_t*>(picture.Row(y)));
+    }
 }
 
 } // namespace
@@ -227,7 +352,7 @@ void ConvertYuv420ToBgra(const AVFrame& frame, int matrix, bool fullRange, Pixel
     if (frame.format == AV_PIX_FMT_YUV420P10LE)
         ConvertRows<std::uint16_t>(frame, siting, CoefficientsFor(matrix, fullRange, 10), picture);
     else
-        ConvertRows<std::uint8_t>(frame, siting, CoefficientsFor(matrix, fullRange, 8), picture);
+        ConvertNarrowRows(frame, siting, NarrowCoefficientsFor(matrix, fullRange), picture);
 }
 
 } // namespace media

@@ -141,7 +141,9 @@ TEST_F(AppTest, PicturesOpenInTheShapePlayersShow) {
         QSize shown;
     } cases[] = {
         {"pal_16x9.mp4", "color=gray:s=720x576:r=25:d=0.2,setsar=64/45", "", {1024, 576}},
-        {"sideways.mp4", "color=gray:s=320x180:r=25:d=0.2", "-metadata:s:v:0 rotate=90",
+        {"sideways.mp4",
+         "color=gray:s=320x180:r=25:d=0.2",
+         "-metadata:s:v:0 rotate=90",
          {180, 320}},
     };
     ASSERT_TRUE(Start());
@@ -156,9 +158,10 @@ TEST_F(AppTest, PicturesOpenInTheShapePlayersShow) {
                                   .c_str()),
                   0)
             << c.name;
-        ASSERT_EQ(std::system((ffmpeg + "-i '" + upright + "' -c copy " + c.tag + " '" + clip + "'")
-                                  .c_str()),
-                  0)
+        ASSERT_EQ(
+            std::system(
+                (ffmpeg + "-i '" + upright + "' -c copy " + c.tag + " '" + clip + "'").c_str()),
+            0)
             << c.name;
         OpenThroughMenu(QString::fromStdString(clip));
         ASSERT_TRUE(gSource->IsOpen()) << c.name;

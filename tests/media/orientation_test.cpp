@@ -136,8 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
         TurnCase{"tag90", "-metadata:s:v:0 rotate=90", 48, 64, Corner::BottomLeft, 270, false},
         TurnCase{"tag180", "-metadata:s:v:0 rotate=180", 64, 48, Corner::BottomRight, 180, false},
         TurnCase{"tag270", "-metadata:s:v:0 rotate=270", 48, 64, Corner::TopRight, 90, false},
-        TurnCase{"flip_horizontal", "-bsf:v h264_metadata=display_orientation=insert:flip=horizontal",
-                 64, 48, Corner::TopRight, 0, true},
+        TurnCase{"flip_horizontal",
+                 "-bsf:v h264_metadata=display_orientation=insert:flip=horizontal", 64, 48,
+                 Corner::TopRight, 0, true},
         TurnCase{"flip_vertical", "-bsf:v h264_metadata=display_orientation=insert:flip=vertical",
                  64, 48, Corner::BottomLeft, 180, true},
         TurnCase{"turn_and_flip",
@@ -160,8 +161,8 @@ TEST(TurnedClipShape, TurnsTheSampleAspectWithThePicture) {
         upright.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     ASSERT_TRUE(Tag(upright, "-metadata:s:v:0 rotate=90", clip));
-    media::MediaStream stream({std::make_shared<media::ManualTimeSource>(),
-                               media::AudioMode::Silent});
+    media::MediaStream stream(
+        {std::make_shared<media::ManualTimeSource>(), media::AudioMode::Silent});
     ASSERT_TRUE(stream.OpenFile(clip));
     const media::VideoFormat format = stream.Format();
     EXPECT_EQ(format.width, 576);

@@ -14,12 +14,11 @@ namespace {
 // ---- CSV.
 
 constexpr std::array<const char*, 29> kColumns = {
-    "video",        "path",       "bytes",        "sha256",        "codec",
-    "width",        "height",     "sampleAspect", "displayAspect", "outputWidth",
-    "outputHeight", "videoError", "interrupted",  "file",          "time",
-    "ms",           "frame",      "keyFrame",     "pictureType",   "written",
-    "skipped",      "error",      "gap",          "repeat",        "irregularStep",
-    "rotation",     "mirrored",   "deinterlace",  "deinterlaced"};
+    "video",         "path",         "bytes",         "sha256",      "codec",        "width",
+    "height",        "sampleAspect", "displayAspect", "outputWidth", "outputHeight", "videoError",
+    "interrupted",   "file",         "time",          "ms",          "frame",        "keyFrame",
+    "pictureType",   "written",      "skipped",       "error",       "gap",          "repeat",
+    "irregularStep", "rotation",     "mirrored",      "deinterlace", "deinterlaced"};
 // Reports of earlier versions lack the columns added since: they read as empty.
 constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
 enum Column {
