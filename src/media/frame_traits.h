@@ -14,7 +14,7 @@ struct FrameTraits {
     // FFmpeg's picture type letter: 'I', 'P', 'B', 'S', 'i' (SI), 'p' (SP),
     // 'b' (BI), or '?' when the decoder does not say.
     char pictureType = '?';
-    // Its fields were woven into one picture by the deinterlacer.
+    // Made one whole picture from its two fields by the deinterlacer.
     bool deinterlaced = false;
 };
 

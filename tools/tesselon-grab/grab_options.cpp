@@ -315,10 +315,11 @@ Which frames:
 
 The pictures:
   --size WxH           scale every frame to W x H (default 360x240)
-  --size native        each video's own frame size, with non-square pixels made
-                       square by widening (or heightening), never squeezing
+  --size native        each video's own frame size, turned as its file asks, with
+                       non-square pixels made square by widening (or heightening),
+                       never squeezing
   --deinterlace auto|on|off
-                       weave interlaced video's fields into whole pictures: auto
+                       make whole pictures of interlaced video's fields: auto
                        (the default) when the stream or its frames say they are
                        interlaced, on for every frame, off never
   --label TEXT         a 16-row band under every picture with TEXT, yellow on black,
