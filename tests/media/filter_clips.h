@@ -4,6 +4,8 @@
 #pragma once
 
 #include "media/media_stream.h"
+#include "support/clip_matrix.h"
+#include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +19,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace filter_clips {
 
 namespace fs = std::filesystem;
@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 using Picture = std::vector<std::uint8_t>; // BGRA rows, pitch = width x 4
 
 inline bool HaveFfmpeg() {
-    return std::system("command -v ffmpeg > /dev/null 2>&1") == 0;
+    return testing_support::FfmpegOnPath();
 }
 
 inline bool Ffmpeg(const std::string& arguments) {
@@ -35,20 +35,11 @@ inline bool Ffmpeg(const std::string& arguments) {
 }
 
 // A folder for one test suite's clips, removed with them.
-class ClipFolder {
+class ClipFolder : public testing_support::TemporaryFolder {
 public:
     explicit ClipFolder(const std::string& name)
-        : path_(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~ClipFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path operator/(const std::string& file) const { return path_ / file; }
-
-private:
-    fs::path path_;
+        : TemporaryFolder(name) {}
+    fs::path operator/(const std::string& file) const { return Path() / file; }
 };
 
 // Every frame of clip, through a media stream decoding at full speed, each

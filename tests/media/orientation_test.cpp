@@ -6,6 +6,7 @@
 #include "media/media_stream.h"
 #include "media/orientation.h"
 
+#include "support/index_picture.h"
 #include "support/temporary_folder.h"
 
 #include <gtest/gtest.h>
@@ -55,12 +56,7 @@ bool Tag(const fs::path& upright, const char* tag, const fs::path& clip) {
     return std::system(command.c_str()) == 0;
 }
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> bytes;
-    media::FrameTarget Target() { return {bytes.data(), width * 4, width, height}; }
-};
+using testing_support::Picture;
 
 // Where the bright pixels are, and how large their box is.
 struct Box {
@@ -109,8 +105,7 @@ TEST_P(TurnedClip, ShowsTheMarkerWherePlayersDo) {
     EXPECT_EQ(format.rotation, c.rotation);
     EXPECT_EQ(format.mirrored, c.mirrored);
 
-    Picture picture{c.width, c.height,
-                    std::vector<std::uint8_t>(static_cast<std::size_t>(c.width) * c.height * 4)};
+    Picture picture(c.width, c.height);
     stream.SetState(media::StreamState::Run);
     time->Advance(std::chrono::hours(1));
     ASSERT_EQ(stream.Fetch(picture.Target()), media::FetchResult::Frame);
