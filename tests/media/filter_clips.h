@@ -88,23 +88,28 @@ inline Picture FfmpegPicture(const fs::path& clip, const std::string& filters,
 struct Difference {
     double mean = 0;
     int largest = 0;
+    // The share of values more than 8 levels apart.
+    double offShare = 0;
 };
 
 inline Difference Compare(const Picture& a, const Picture& b) {
     Difference difference;
     if (a.size() != b.size() || a.empty())
-        return {255, 255};
+        return {255, 255, 1};
     std::uint64_t sum = 0;
     std::size_t count = 0;
+    std::size_t off = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (i % 4 == 3)
             continue;
         const int d = std::abs(int{a[i]} - int{b[i]});
         sum += static_cast<std::uint64_t>(d);
         difference.largest = std::max(difference.largest, d);
+        off += d > 8 ? 1 : 0;
         ++count;
     }
     difference.mean = static_cast<double>(sum) / static_cast<double>(count);
+    difference.offShare = static_cast<double>(off) / static_cast<double>(count);
     return difference;
 }
 
