@@ -158,7 +158,7 @@ template <typename Sample> const Sample* Row(const AVFrame& frame, int plane, in
                                            static_cast<std::ptrdiff_t>(y) * frame.linesize[plane]);
 }
 
-// The row steps are inlined into each copy of ConvertRows, so that each is
+// The row steps are inlined into each copy of the conversion, so that each is
 // compiled for that copy's instruction set.
 #define TESSELON_ROW_STEP [[gnu::always_inline]] inline
 
@@ -303,20 +303,17 @@ TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting, co
     PixelRow(Row<Sample>(frame, 0, y), scratch.cb, scratch.cr, frame.width, c, out);
 }
 
-// The loops vectorise; on machines with AVX2 they run eight pixels a step
-// (sixteen for 8-bit samples).
 template <typename Sample>
-__attribute__((target_clones("avx2", "default"))) void
-ConvertRows(const AVFrame& frame, Siting siting, const Coefficients& c, PixelBuffer& picture) {
+TESSELON_ROW_STEP void ConvertRows(const AVFrame& frame, Siting siting, const Coefficients& c,
+                                   PixelBuffer& picture) {
     Scratch<std::int32_t> scratch((frame.width + 1) / 2);
     for (int y = 0; y < frame.height; ++y)
         ConvertRow<Sample>(frame, y, siting, c, scratch,
                            reinterpret_cast<std::uint32_t*>(picture.Row(y)));
 }
 
-__attribute__((target_clones("avx2", "default"))) void
-ConvertNarrowRows(const AVFrame& frame, Siting siting, const NarrowCoefficients& c,
-                  PixelBuffer& picture) {
+TESSELON_ROW_STEP void ConvertNarrowRows(const AVFrame& frame, Siting siting,
+                                         const NarrowCoefficients& c, PixelBuffer& picture) {
     const int chromaWidth = (frame.width + 1) / 2;
     Scratch<std::int16_t> scratch(chromaWidth);
     for (int y = 0; y < frame.height; ++y) {
@@ -334,6 +331,36 @@ ConvertNarrowRows(const AVFrame& frame, Siting siting, const NarrowCoefficients&
     }
 }
 
+// The loops vectorise; on machines with AVX2 they run eight pixels a step
+// (sixteen for 8-bit samples). The copy is chosen at the call, not by an
+// ifunc resolver, which would run before a sanitizer's runtime is ready.
+__attribute__((target("avx2"))) void ConvertTenBitAvx2(const AVFrame& frame, Siting siting,
+                                                       const Coefficients& c,
+                                                       PixelBuffer& picture) {
+    ConvertRows<std::uint16_t>(frame, siting, c, picture);
+}
+
+void ConvertTenBit(const AVFrame& frame, Siting siting, const Coefficients& c,
+                   PixelBuffer& picture) {
+    ConvertRows<std::uint16_t>(frame, siting, c, picture);
+}
+
+__attribute__((target("avx2"))) void ConvertEightBitAvx2(const AVFrame& frame, Siting siting,
+                                                         const NarrowCoefficients& c,
+                                                         PixelBuffer& picture) {
+    ConvertNarrowRows(frame, siting, c, picture);
+}
+
+void ConvertEightBit(const AVFrame& frame, Siting siting, const NarrowCoefficients& c,
+                     PixelBuffer& picture) {
+    ConvertNarrowRows(frame, siting, c, picture);
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
 } // namespace
 
 bool IsExactYuv420(const AVFrame& frame) {
@@ -349,10 +376,15 @@ bool IsExactYuv420(const AVFrame& frame) {
 
 void ConvertYuv420ToBgra(const AVFrame& frame, int matrix, bool fullRange, PixelBuffer& picture) {
     const Siting siting = SitingOf(frame.chroma_location);
-    if (frame.format == AV_PIX_FMT_YUV420P10LE)
-        ConvertRows<std::uint16_t>(frame, siting, CoefficientsFor(matrix, fullRange, 10), picture);
-    else
-        ConvertNarrowRows(frame, siting, NarrowCoefficientsFor(matrix, fullRange), picture);
+    if (frame.format == AV_PIX_FMT_YUV420P10LE) {
+        const Coefficients c = CoefficientsFor(matrix, fullRange, 10);
+        HasAvx2() ? ConvertTenBitAvx2(frame, siting, c, picture)
+                  : ConvertTenBit(frame, siting, c, picture);
+    } else {
+        const NarrowCoefficients c = NarrowCoefficientsFor(matrix, fullRange);
+        HasAvx2() ? ConvertEightBitAvx2(frame, siting, c, picture)
+                  : ConvertEightBit(frame, siting, c, picture);
+    }
 }
 
 } // namespace media
