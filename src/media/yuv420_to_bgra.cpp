@@ -165,29 +165,30 @@ template <typename Sample> const Sample* Row(const AVFrame& frame, int plane, in
 // One chroma plane's row for one picture row: the two chroma rows around it
 // mixed in quarters (weights sum to 4), edges repeated, into mixed[1 ..
 // width], with mixed[0] and mixed[width + 1] the repeated edges.
-template <typename Sample>
+template <typename Sample, typename Value>
 TESSELON_ROW_STEP void MixRows(const Sample* __restrict above, const Sample* __restrict below,
-                               int belowWeight, int width, std::int32_t* __restrict mixed) {
+                               int belowWeight, int width, Value* __restrict mixed) {
     const int aboveWeight = 4 - belowWeight;
     for (int x = 0; x < width; ++x)
-        mixed[x + 1] = aboveWeight * above[x] + belowWeight * below[x];
+        mixed[x + 1] = static_cast<Value>(aboveWeight * above[x] + belowWeight * below[x]);
     mixed[0] = mixed[1];
     mixed[width + 1] = mixed[width];
 }
 
 // Spreads a mixed row across two pixels per sample (weights sum to 4 again),
-// less the neutral value. across is 0 for chroma sited on the even pixel, 1
-// for chroma between the two.
-TESSELON_ROW_STEP void SpreadRow(const std::int32_t* __restrict mixed, int across, int width,
-                                 std::int32_t centre, std::int32_t* __restrict spread) {
+// less the neutral value, shifted up by shift. across is 0 for chroma sited
+// on the even pixel, 1 for chroma between the two.
+template <int shift, typename Value>
+TESSELON_ROW_STEP void SpreadRow(const Value* __restrict mixed, int across, int width, Value centre,
+                                 Value* __restrict spread) {
     const int left = across;
     const int middle = 4 - across;
     const int inner = 2 + across;
     const int right = 2 - across;
     for (int x = 0; x < width; ++x) {
-        const std::int32_t* m = mixed + x + 1;
-        spread[2 * x] = left * m[-1] + middle * m[0] - centre;
-        spread[2 * x + 1] = inner * m[0] + right * m[1] - centre;
+        const Value* m = mixed + x + 1;
+        spread[2 * x] = static_cast<Value>((left * m[-1] + middle * m[0] - centre) << shift);
+        spread[2 * x + 1] = static_cast<Value>((inner * m[0] + right * m[1] - centre) << shift);
     }
 }
 
@@ -213,31 +214,8 @@ TESSELON_ROW_STEP std::uint8_t Narrowed(std::int16_t sum) {
     return static_cast<std::uint8_t>(std::clamp<std::int16_t>(level, 0, 255));
 }
 
-// 8-bit samples: the mixed and spread chroma fit 16 bits, and so does every
-// product and sum of the pixel.
-TESSELON_ROW_STEP void NarrowMixRows(const std::uint8_t* __restrict above,
-                                     const std::uint8_t* __restrict below, int belowWeight,
-                                     int width, std::int16_t* __restrict mixed) {
-    const int aboveWeight = 4 - belowWeight;
-    for (int x = 0; x < width; ++x)
-        mixed[x + 1] = static_cast<std::int16_t>(aboveWeight * above[x] + belowWeight * below[x]);
-    mixed[0] = mixed[1];
-    mixed[width + 1] = mixed[width];
-}
-
-TESSELON_ROW_STEP void NarrowSpreadRow(const std::int16_t* __restrict mixed, int across, int width,
-                                       std::int16_t centre, std::int16_t* __restrict spread) {
-    const int left = across;
-    const int middle = 4 - across;
-    const int inner = 2 + across;
-    const int right = 2 - across;
-    for (int x = 0; x < width; ++x) {
-        const std::int16_t* m = mixed + x + 1;
-        spread[2 * x] = static_cast<std::int16_t>((left * m[-1] + middle * m[0] - centre) << 4);
-        spread[2 * x + 1] = static_cast<std::int16_t>((inner * m[0] + right * m[1] - centre) << 4);
-    }
-}
-
+// 8-bit samples: the mixed and spread chroma fit 16 bits (spread up by 4, as
+// the weights expect), and so does every product and sum of the pixel.
 // Each pixel is written as two 16-bit halves, blue and green then red and
 // 255, which interleave as 16-bit lanes instead of widening to 32 bits.
 TESSELON_ROW_STEP void NarrowPixelRow(const std::uint8_t* __restrict luma,
@@ -298,8 +276,8 @@ TESSELON_ROW_STEP void ConvertRow(const AVFrame& frame, int y, Siting siting, co
             chromaWidth, scratch.mixedCb);
     MixRows(Row<Sample>(frame, 2, rows.above), Row<Sample>(frame, 2, rows.below), rows.belowWeight,
             chromaWidth, scratch.mixedCr);
-    SpreadRow(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
-    SpreadRow(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
+    SpreadRow<0>(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
+    SpreadRow<0>(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
     PixelRow(Row<Sample>(frame, 0, y), scratch.cb, scratch.cr, frame.width, c, out);
 }
 
@@ -318,14 +296,12 @@ TESSELON_ROW_STEP void ConvertNarrowRows(const AVFrame& frame, Siting siting,
     Scratch<std::int16_t> scratch(chromaWidth);
     for (int y = 0; y < frame.height; ++y) {
         const ChromaRows rows = ChromaRowsOf(frame, y, siting);
-        NarrowMixRows(Row<std::uint8_t>(frame, 1, rows.above),
-                      Row<std::uint8_t>(frame, 1, rows.below), rows.belowWeight, chromaWidth,
-                      scratch.mixedCb);
-        NarrowMixRows(Row<std::uint8_t>(frame, 2, rows.above),
-                      Row<std::uint8_t>(frame, 2, rows.below), rows.belowWeight, chromaWidth,
-                      scratch.mixedCr);
-        NarrowSpreadRow(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
-        NarrowSpreadRow(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
+        MixRows(Row<std::uint8_t>(frame, 1, rows.above), Row<std::uint8_t>(frame, 1, rows.below),
+                rows.belowWeight, chromaWidth, scratch.mixedCb);
+        MixRows(Row<std::uint8_t>(frame, 2, rows.above), Row<std::uint8_t>(frame, 2, rows.below),
+                rows.belowWeight, chromaWidth, scratch.mixedCr);
+        SpreadRow<4>(scratch.mixedCb, siting.across, chromaWidth, c.chromaCentre, scratch.cb);
+        SpreadRow<4>(scratch.mixedCr, siting.across, chromaWidth, c.chromaCentre, scratch.cr);
         NarrowPixelRow(Row<std::uint8_t>(frame, 0, y), scratch.cb, scratch.cr, frame.width, c,
                        reinterpret_cast<std::uint16_t*>(picture.Row(y)));
     }
