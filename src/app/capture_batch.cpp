@@ -1,17 +1,23 @@
 #include "app/capture_batch.h"
 
 #include "app/capture_host.h"
+#include "app/capture_memory.h"
 #include "app/playback_objects.h"
 #include "images/images4_dialog.h"
 #include "images/images_dialog.h"
 #include "images/progress_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/progress_bar.h"
+#include "playback/canvas.h"
 #include "playback/capture_names.h"
 #include "playback/frame_capture.h"
+#include "res/app_strings.h"
 #include "res/resource_ids.h"
 
 #include <QPushButton>
+
+#include <optional>
+#include <variant>
 
 
 QPointer<images::CProgressDlg> gCaptureProgressDlg;
@@ -30,18 +36,31 @@ bool CancelRequested(const CaptureRun& run) {
     return run.flags->cancelRequested.load();
 }
 
+constexpr picture::Shape kFixedShape{playback::kCaptureRect.Width(),
+                                     playback::kCaptureRect.Height(), playback::kLabelBandRows};
+
+// The window follows a batch drawn into a canvas of its own: its frames go
+// into the presenter's canvas too, as playing would draw them.
+void ShowInPresenter(playback::Canvas& canvas) {
+    platform::Rect rect = playback::kCaptureRect;
+    gPresenter->Offscreen()->Blt(&rect, canvas.Surface(), nullptr,
+                                 platform::DDBLT_WAIT | platform::kBltSmooth);
+}
+
 } // namespace
 
 void CaptureWorker(std::shared_ptr<CaptureRun> run) {
     CaptureList& list = *run->list;
     const std::stop_token stop = run->flags->stop.get_token();
+    playback::Canvas& canvas = run->canvas ? *run->canvas : *gPresenter->Canvas();
+    const platform::Rect rect = run->canvas ? canvas.Rect() : playback::kCaptureRect;
     if (run->refetchPausedFrame)
-        gSource->Render(gPresenter->Offscreen(), playback::kCaptureRect,
-                        playback::FetchWait::UntilNextFrame, stop);
+        gSource->Render(canvas.Surface(), rect, playback::FetchWait::UntilNextFrame, stop);
     playback::NameMaker names;
     for (int i = 0; i < list.count && !CancelRequested(*run); ++i) {
-        playback::CapturedFrame frame =
-            playback::CaptureFrame(*gPresenter->Canvas(), *gSource, playback::kCaptureRect, stop);
+        playback::CapturedFrame frame = playback::CaptureFrame(canvas, *gSource, rect, stop);
+        if (run->canvas)
+            ShowInPresenter(canvas);
         gPresenter->BlitToWindow();
         if (!frame.picture) {
             // No batch with holes: what was taken is freed and the user told.
@@ -106,13 +125,54 @@ std::shared_ptr<CaptureRun> CaptureBatch::StartPhase() {
     return run;
 }
 
+std::optional<picture::Shape> CaptureBatch::ChooseShape() {
+    const QSize size = host_.captureSize ? host_.captureSize() : QSize();
+    if (size.isEmpty())
+        return kFixedShape;
+    const picture::Shape shape{size.width(), size.height(),
+                               playback::LabelBandRowsFor(size.width())};
+    const std::uint64_t needed = BatchBytes(shape, list_.count);
+    const std::optional<std::uint64_t> available =
+        memoryProbe_ ? memoryProbe_() : AvailableMemoryBytes();
+    if (shape == kFixedShape || BatchFitsMemory(needed, available))
+        return shape;
+    const QString text = platform::LoadString(res::IDS_CAPTURE_NEEDS_MEMORY)
+                             .arg(list_.count)
+                             .arg(shape.width)
+                             .arg(shape.height)
+                             .arg(MemoryText(needed), MemoryText(available.value_or(0)));
+    if (platform::ShowMessage(text, platform::LoadString(res::IDS_APP_NAME),
+                              platform::MessageIcon::kQuestion,
+                              platform::MessageButtons::kOkCancel) != platform::DialogAnswer::kOk)
+        return std::nullopt;
+    return kFixedShape;
+}
+
 void CaptureBatch::Start(bool fourUp) {
     if (running_ || gSource == nullptr || gPresenter == nullptr)
         return;
+    const std::optional<picture::Shape> shape = ChooseShape();
+    if (!shape)
+        return;
+    std::shared_ptr<playback::Canvas> canvas;
+    if (*shape != kFixedShape) {
+        auto made = playback::Canvas::Create(*gPresenter->Device(), shape->width, shape->height);
+        if (auto* ready = std::get_if<playback::Canvas>(&made)) {
+            canvas = std::make_shared<playback::Canvas>(std::move(*ready));
+        } else {
+            platform::ShowMessage(
+                platform::FormatString(res::IDS_CAPTURE_OUT_OF_MEMORY, TwoDigits(0)),
+                platform::LoadString(res::IDS_APP_NAME), platform::MessageIcon::kWarning,
+                platform::MessageButtons::kOk);
+            return;
+        }
+    }
+    list_.shape = *shape;
     fourUp_ = fourUp;
     running_ = true;
     closeRequested_ = false;
     std::shared_ptr<CaptureRun> run = StartPhase();
+    run->canvas = std::move(canvas);
     capture_ = run;
     host_.enableCommands(false);
     // A paused stream runs again for the batch, from the frame on screen.
@@ -150,8 +210,7 @@ void CaptureBatch::ShowImagesWindow() {
     QStringList names;
     for (int i = 0; i < list_.count; ++i)
         names.append(fourUp_ ? TwoDigits(i) : QString::fromStdString(list_.names[i]));
-    const picture::Shape shape{playback::kCaptureRect.Width(), playback::kCaptureRect.Height(),
-                               playback::kLabelBandRows};
+    const picture::Shape& shape = list_.shape;
     std::unique_ptr<images::ImagesWindow> window;
     const QSize video = host_.videoSize();
     if (fourUp_)
@@ -160,10 +219,14 @@ void CaptureBatch::ShowImagesWindow() {
     else
         window = std::make_unique<images::CImagesDlg>(list_.count, video.width(),
                                                       video.height(), names, shape);
+    if (host_.savePreferences)
+        window->SetPreferences(host_.savePreferences());
     for (int i = 0; i < list_.count; ++i)
         if (!window->AddImage(list_.pictures[i]))
             qWarning("Captured picture %d has another size than the first; it is not shown", i);
     runImagesWindow_(*window);
+    if (host_.keepSavePreferences)
+        host_.keepSavePreferences(window->Preferences());
 }
 
 void CaptureBatch::OnCaptureCancelled() {

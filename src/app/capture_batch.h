@@ -27,6 +27,9 @@
 namespace images {
 class ImagesWindow;
 }
+namespace playback {
+class Canvas;
+}
 
 // The frames of one batch, owned by the list from capture until
 // FreeImagesWorker gives them back; an images window only borrows them for
@@ -35,6 +38,8 @@ struct CaptureList {
     static constexpr int kCapacity = 100;
 
     int count = kCapacity;
+    // Every picture's shape: the captured size and its band rows.
+    picture::Shape shape;
     std::array<picture::Picture, kCapacity> pictures;
     std::array<std::int32_t, kCapacity> timesMs{};
     // Each frame's name: its time in milliseconds, unique within the batch.
@@ -54,6 +59,9 @@ struct CaptureRun {
     platform::ReceiverHandle progressDialog;
     platform::ReceiverHandle progressBar;
     platform::ReceiverHandle mainFrame;
+    // The canvas the frames are drawn into at a size other than 360 × 240;
+    // null: the presenter's.
+    std::shared_ptr<playback::Canvas> canvas;
     // The stream was paused when the batch began and has just been resumed:
     // the paused frame is fetched again before the first copy, so the batch
     // starts with the frame on screen.
@@ -75,6 +83,8 @@ public:
     // How an images window runs: QDialog::exec() in the program; tests look
     // at the window and close it instead.
     using RunImagesWindow = std::function<int(images::ImagesWindow&)>;
+    // The memory the system has free, or nothing when it cannot say.
+    using MemoryProbe = std::function<std::optional<std::uint64_t>()>;
 
     explicit CaptureBatch(CaptureHost host);
     ~CaptureBatch();
@@ -97,11 +107,15 @@ public:
     const CaptureList& List() const { return list_; }
     bool FourUp() const { return fourUp_; }
     void SetImagesWindowRunner(RunImagesWindow run) { runImagesWindow_ = std::move(run); }
+    void SetMemoryProbe(MemoryProbe probe) { memoryProbe_ = std::move(probe); }
 
 private:
     // A new progress dialog for a phase of count steps, and the run its
     // worker is given.
     std::shared_ptr<CaptureRun> StartPhase();
+    // The pictures' shape at the capture size; 360 × 240 instead when the
+    // user chooses so because memory is short; nothing when cancelled.
+    std::optional<picture::Shape> ChooseShape();
     void ShowImagesWindow();
     void ResumePlayback();
 
@@ -117,4 +131,5 @@ private:
     // The copying phase of the batch running now: what its worker found.
     std::shared_ptr<CaptureRun> capture_;
     RunImagesWindow runImagesWindow_;
+    MemoryProbe memoryProbe_;
 };

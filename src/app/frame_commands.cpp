@@ -11,7 +11,7 @@ namespace {
 constexpr std::array kMenus{
     FrameMenuTitle{FrameMenu::kFile, "&File"}, FrameMenuTitle{FrameMenu::kEdit, "&Edit"},
     FrameMenuTitle{FrameMenu::kView, "&View"}, FrameMenuTitle{FrameMenu::kControl, "&Control"},
-    FrameMenuTitle{FrameMenu::kHelp, "&Help"},
+    FrameMenuTitle{FrameMenu::kOptions, "&Options"}, FrameMenuTitle{FrameMenu::kHelp, "&Help"},
 };
 
 } // namespace

@@ -27,7 +27,7 @@ class CMainFrame;
 extern int gCommandsEnabled;
 
 // The menu bar's menus, in their order.
-enum class FrameMenu { kNone, kFile, kEdit, kView, kControl, kHelp };
+enum class FrameMenu { kNone, kFile, kEdit, kView, kControl, kOptions, kHelp };
 
 struct FrameMenuTitle {
     FrameMenu menu;
@@ -59,6 +59,8 @@ struct FrameCommand {
     // Items of one group stand together; a separator parts two groups.
     FrameMenu menu = FrameMenu::kNone;
     int menuGroup = 0;
+    // The submenu of `menu` the item stands in; null: the menu itself.
+    const char* submenu = nullptr;
     // Group 0 is not on the toolbar; the buttons stand in the order of
     // group, then order, a separator between two groups.
     int toolbarGroup = 0;

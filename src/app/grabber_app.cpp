@@ -63,7 +63,7 @@ CGrabberApp::~CGrabberApp() {
 bool CGrabberApp::InitInstance() {
     controls::RegisterControlClasses();
 
-    mainFrame_ = new CMainFrame();
+    mainFrame_ = new CMainFrame(options_.settingsFile);
     connect(mainFrame_, &QObject::destroyed, this, [this] {
         // The main window's end is the run loop's end.
         if (running_)

@@ -45,6 +45,9 @@ public:
         // A file to open once the program has started (the command line's);
         // empty: none.
         QString startFile;
+        // The settings file the program reads at start and keeps up to date
+        // (UserSettingsFile() in the program); empty: settings in memory only.
+        QString settingsFile;
     };
 
     // Installs the string table.

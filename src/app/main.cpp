@@ -1,6 +1,7 @@
 // Tesselon: a video-frame grabber. `tesselon [FILE]` opens FILE at start.
 #include "app/command_line.h"
 #include "app/grabber_app.h"
+#include "app/user_settings.h"
 #include "files/output_file.h"
 #include "options/version.h"
 #include "platform/dialogs.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     const auto scriptedDialogs = platform::ScriptedDialogs::FromEnvironment();
     CGrabberApp::Options options;
     options.startFile = line.file;
+    options.settingsFile = UserSettingsFile();
     CGrabberApp app(std::move(options));
     return app.Main();
 }

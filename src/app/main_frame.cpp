@@ -3,13 +3,21 @@
 #include "app/capture_batch.h"
 #include "app/open_messages.h"
 #include "app/playback_objects.h"
+#include "app/shown_frame.h"
+#include "app/snapshot.h"
 #include "app/video_view.h"
 #include "controls/control_classes.h"
+#include "images/opaque_image.h"
+#include "images/save_paths.h"
 #include "platform/dialogs.h"
 #include "res/app_icons.h"
+#include "res/app_strings.h"
 #include "res/resource_ids.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -101,10 +109,12 @@ constexpr std::array kCommands{
                  .menuGroup = 1,
                  .enabling = CommandEnabling::kNever},
     FrameCommand{.id = res::ID_EDIT_COPY,
-                 .text = "&Copy\tCtrl+C",
+                 .text = "&Copy",
+                 .standardKey = QKeySequence::Copy,
                  .menu = FrameMenu::kEdit,
                  .menuGroup = 1,
-                 .enabling = CommandEnabling::kNever},
+                 .handler = &CMainFrame::OnEditCopy,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
     FrameCommand{.id = res::ID_EDIT_PASTE,
                  .text = "&Paste\tCtrl+V",
                  .menu = FrameMenu::kEdit,
@@ -134,6 +144,12 @@ constexpr std::array kCommands{
                  .toolbarGroup = 2,
                  .toolbarOrder = 1,
                  .handler = &CMainFrame::OnCaptureImages4,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_SNAPSHOT,
+                 .text = "&Snapshot",
+                 .key = "S",
+                 .menu = FrameMenu::kControl,
+                 .handler = &CMainFrame::OnSnapshot,
                  .enabling = CommandEnabling::kWithCommandsFlag},
     FrameCommand{.id = res::ID_CONTROL_PAUSE,
                  .text = "&Pause",
@@ -186,6 +202,20 @@ constexpr std::array kCommands{
                  .menuGroup = 1,
                  .handler = &CMainFrame::OnGoToStart,
                  .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_OPTIONS_CAPTURE_FIXED,
+                 .text = "&360 \u00D7 240",
+                 .menu = FrameMenu::kOptions,
+                 .submenu = "Capture &size",
+                 .handler = &CMainFrame::OnCaptureSizeChosen,
+                 .enabling = CommandEnabling::kWithCommandsFlag,
+                 .check = CommandCheck::kChecked},
+    FrameCommand{.id = res::ID_OPTIONS_CAPTURE_VIDEO,
+                 .text = "&Video's own size",
+                 .menu = FrameMenu::kOptions,
+                 .submenu = "Capture &size",
+                 .handler = &CMainFrame::OnCaptureSizeChosen,
+                 .enabling = CommandEnabling::kWithCommandsFlag,
+                 .check = CommandCheck::kUnchecked},
     // Handled by the application (CGrabberApp::OnAppAbout).
     FrameCommand{.id = res::ID_APP_ABOUT,
                  .text = "&About Tesselon...",
@@ -202,16 +232,31 @@ std::span<const FrameCommand> CMainFrame::Commands() {
 }
 
 CaptureHost CMainFrame::BatchHost() {
-    return {Handle(), [this](bool enabled) { SetCommandsEnabled(enabled); },
-            [this] { return QSize(VideoWidth(), VideoHeight()); },
-            [this] { FollowStreamPosition(); },
-            [this] {
-                close();
-            }};
+    CaptureHost host;
+    host.messageTarget = Handle();
+    host.enableCommands = [this](bool enabled) { SetCommandsEnabled(enabled); };
+    host.videoSize = [this] { return QSize(VideoWidth(), VideoHeight()); };
+    host.captureSize = [this] { return CaptureSizeNow(); };
+    host.savePreferences = [this] { return settings_.save; };
+    host.keepSavePreferences = [this](const images::SavePreferences& preferences) {
+        settings_.save = preferences;
+        KeepSettings();
+    };
+    host.followStream = [this] { FollowStreamPosition(); };
+    host.closeWindow = [this] { close(); };
+    return host;
 }
 
-CMainFrame::CMainFrame(QWidget* parent)
+QSize CMainFrame::CaptureSizeNow() const {
+    if (settings_.captureSize != CaptureSize::kVideo)
+        return {};
+    return VideoDisplaySize();
+}
+
+CMainFrame::CMainFrame(QString settingsFile, QWidget* parent)
     : QMainWindow(parent)
+    , settingsFile_(std::move(settingsFile))
+    , settings_(ReadUserSettings(settingsFile_))
     , batch_(std::make_unique<CaptureBatch>(BatchHost())) {
     setWindowTitle(platform::LoadString(res::IDS_APP_NAME));
     setWindowIcon(res::AppIcon());
@@ -224,6 +269,12 @@ CMainFrame::CMainFrame(QWidget* parent)
     });
     geometry_->StartAtDefaultSize();
     OnCreate();
+    Action(settings_.captureSize == CaptureSize::kVideo ? res::ID_OPTIONS_CAPTURE_VIDEO
+                                                         : res::ID_OPTIONS_CAPTURE_FIXED)
+        ->setChecked(true);
+    ShowRecentVideos();
+    if (!settings_.windowGeometry.isEmpty())
+        restoreGeometry(settings_.windowGeometry);
     setAcceptDrops(true);
     // A frame starts with its commands enabled, whatever a frame before it
     // left: one closed during a capture batch never enabled them again.
@@ -266,15 +317,62 @@ void CMainFrame::CreateMenus() {
     for (const FrameMenuTitle& title : FrameMenuTitles()) {
         QMenu* menu = menuBar()->addMenu(tr(title.title));
         std::optional<int> group;
+        QHash<QString, QMenu*> submenus;
         for (const FrameCommand& command : Commands()) {
             if (command.menu != title.menu)
                 continue;
             if (group && *group != command.menuGroup)
                 menu->addSeparator();
             group = command.menuGroup;
-            menu->addAction(Action(command.id));
+            QMenu* into = menu;
+            if (command.submenu != nullptr) {
+                const QString name = tr(command.submenu);
+                if (!submenus.contains(name))
+                    submenus.insert(name, menu->addMenu(name));
+                into = submenus.value(name);
+            }
+            into->addAction(Action(command.id));
+        }
+        if (title.menu == FrameMenu::kFile) {
+            // The videos opened lately, before Exit.
+            recentMenu_ = new QMenu(tr("Recent &videos"), menu);
+            menu->insertMenu(Action(res::ID_APP_EXIT), recentMenu_);
+            menu->insertSeparator(Action(res::ID_APP_EXIT));
         }
     }
+    auto* sizes = new QActionGroup(this);
+    sizes->addAction(Action(res::ID_OPTIONS_CAPTURE_FIXED));
+    sizes->addAction(Action(res::ID_OPTIONS_CAPTURE_VIDEO));
+}
+
+void CMainFrame::ShowRecentVideos() {
+    recentMenu_->clear();
+    for (const QString& path : settings_.recentVideos) {
+        QAction* item = recentMenu_->addAction(QFileInfo(path).fileName());
+        item->setToolTip(path);
+        item->setStatusTip(path);
+        connect(item, &QAction::triggered, this, [this, path] { OnRecentVideo(path); });
+    }
+    recentMenu_->setEnabled(!settings_.recentVideos.isEmpty() && gCommandsEnabled == 1);
+}
+
+void CMainFrame::OnRecentVideo(const QString& path) {
+    if (gCommandsEnabled != 1)
+        return;
+    if (!QFileInfo::exists(path)) {
+        platform::ShowMessage(platform::FormatString(res::IDS_RECENT_VIDEO_GONE, path),
+                              platform::LoadString(res::IDS_APP_NAME),
+                              platform::MessageIcon::kWarning, platform::MessageButtons::kOk);
+        settings_.recentVideos.removeAll(path);
+        KeepSettings();
+        ShowRecentVideos();
+        return;
+    }
+    OpenFile(path);
+}
+
+void CMainFrame::KeepSettings() {
+    WriteUserSettings(settingsFile_, settings_);
 }
 
 void CMainFrame::OnCreate() {
@@ -370,6 +468,9 @@ bool CMainFrame::OpenFile(const QString& path) {
                                  ViewGeometry::kDefaultVideoHeight);
     }
     position_->Start();
+    settings_.recentVideos = WithRecentVideo(settings_.recentVideos, path_);
+    KeepSettings();
+    ShowRecentVideos();
     return true;
 }
 
@@ -403,6 +504,7 @@ void CMainFrame::SetCommandsEnabled(bool enabled) {
     toolBar_->setEnabled(enabled);
     if (Slider() != nullptr)
         Slider()->setEnabled(enabled);
+    recentMenu_->setEnabled(enabled && !settings_.recentVideos.isEmpty());
     if (enabled)
         ShowPlaybackState();
 }
@@ -413,6 +515,36 @@ void CMainFrame::OnCaptureImages() {
 
 void CMainFrame::OnCaptureImages4() {
     batch_->Start(true);
+}
+
+void CMainFrame::OnCaptureSizeChosen() {
+    settings_.captureSize = Action(res::ID_OPTIONS_CAPTURE_VIDEO)->isChecked()
+                                ? CaptureSize::kVideo
+                                : CaptureSize::kFixed;
+    KeepSettings();
+}
+
+// ---- One frame: the snapshot and the clipboard ----
+
+void CMainFrame::OnSnapshot() {
+    if (gSource == nullptr || !gSource->IsOpen())
+        return;
+    const QSize size = CaptureSizeNow().isEmpty() ? QSize(playback::kCaptureRect.Width(),
+                                                          playback::kCaptureRect.Height())
+                                                  : CaptureSizeNow();
+    const images::SaveResult result = SaveSnapshot(size, settings_.save);
+    statusBar()->showMessage(
+        result.Written() ? platform::FormatString(res::IDS_SNAPSHOT_SAVED, images::ToText(result.path))
+                         : platform::FormatString(res::IDS_SNAPSHOT_FAILED,
+                                                  QString::fromStdString(result.reason)),
+        kSnapshotMessageMs);
+}
+
+void CMainFrame::OnEditCopy() {
+    const picture::Picture frame = ShownFramePicture(VideoDisplaySize(), 0);
+    if (frame)
+        QGuiApplication::clipboard()->setImage(
+            images::OpaqueImage(frame.Pixels(), frame.Width(), frame.Height(), frame.Stride()));
 }
 
 // ---- Frame by frame ----
@@ -501,6 +633,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // The window goes at once; the object is deleted by the run loop's next
 // turn, which also ends the loop when this is the application's main window.
 void CMainFrame::DestroyFrame() {
+    settings_.windowGeometry = saveGeometry();
+    KeepSettings();
     hide();
     deleteLater();
 }

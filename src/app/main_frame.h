@@ -13,6 +13,7 @@
 #include "app/frame_commands.h"
 #include "app/playback_position.h"
 #include "app/position_panes.h"
+#include "app/user_settings.h"
 #include "app/view_geometry.h"
 #include "platform/messages.h"
 
@@ -27,6 +28,7 @@ class CaptureBatch;
 class CVideoView;
 class QAction;
 class QLabel;
+class QMenu;
 class QSlider;
 class QToolBar;
 class VideoViewEdge;
@@ -50,7 +52,9 @@ public:
     // that the menus list them.
     static std::span<const FrameCommand> Commands();
 
-    explicit CMainFrame(QWidget* parent = nullptr);
+    // The settings are read from settingsFile and written back to it
+    // whenever they change; none: they stay in memory.
+    explicit CMainFrame(QString settingsFile = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Start-up: the slider in pane 0 of the status bar. 0 on success, -1 when
@@ -77,6 +81,17 @@ public:
     // Control, Images and Images x 4.
     void OnCaptureImages();
     void OnCaptureImages4();
+    // Control, Snapshot: the frame on show into the save directory, named as
+    // the batch names frames and never over a file; the status bar says where.
+    void OnSnapshot();
+    // Edit, Copy: the frame on show at the video's own size, to the clipboard.
+    void OnEditCopy();
+    // Options, Capture size.
+    void OnCaptureSizeChosen();
+    // How long the status bar says where a snapshot went.
+    static constexpr int kSnapshotMessageMs = 4000;
+    const UserSettings& Settings() const { return settings_; }
+    QMenu* RecentVideosMenu() const { return recentMenu_; }
 
     // Control, frame by frame (PlaybackPosition).
     void OnPause();
@@ -127,6 +142,12 @@ protected:
 private:
     // What the capture batch may ask of the frame.
     CaptureHost BatchHost();
+    // The size the batch and the snapshot take frames at: empty for 360 ×
+    // 240, else the video's own.
+    QSize CaptureSizeNow() const;
+    void ShowRecentVideos();
+    void OnRecentVideo(const QString& path);
+    void KeepSettings();
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -143,5 +164,8 @@ private:
     QToolBar* toolBar_ = nullptr;
     VideoViewEdge* viewEdge_ = nullptr;
     QString path_;
+    const QString settingsFile_;
+    UserSettings settings_;
+    QMenu* recentMenu_ = nullptr;
     std::unique_ptr<CaptureBatch> batch_;
 };

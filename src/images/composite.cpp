@@ -7,9 +7,14 @@
 namespace images {
 namespace {
 
-// The black border round the four frames and the gap between columns.
+// The black border round the four frames, and the gap between columns twice
+// as wide: 8 pixels for pictures 360 wide or less, in proportion above.
 constexpr int kBorder = 8;
-constexpr int kColumnGap = 16;
+constexpr int kBorderWidth = 360;
+
+int BorderFor(int width) {
+    return width <= kBorderWidth ? kBorder : (kBorder * width + kBorderWidth / 2) / kBorderWidth;
+}
 
 // Copies the frame rows of the image view `view` shows to (x, top).
 void CopyFrameRows(const ImageList& list, int view, picture::Picture& composite, int x, int top) {
@@ -24,8 +29,9 @@ void CopyFrameRows(const ImageList& list, int view, picture::Picture& composite,
 } // namespace
 
 picture::Shape CompositeShape(const picture::Shape& shape) {
-    return {2 * (kBorder + shape.width) + kColumnGap,
-            2 * (kBorder + shape.height) + shape.bandRows, 0};
+    const int border = BorderFor(shape.width);
+    return {2 * (border + shape.width) + 2 * border, 2 * (border + shape.height) + shape.bandRows,
+            0};
 }
 
 picture::Picture BuildComposite(const ImageList& list) {
@@ -34,12 +40,13 @@ picture::Picture BuildComposite(const ImageList& list) {
     if (!composite)
         return composite;
     std::memset(composite.Pixels(), 0, composite.Bytes());
-    const int rightX = kBorder + shape.width + kColumnGap;
-    const int bandTop = kBorder + shape.height;
+    const int border = BorderFor(shape.width);
+    const int rightX = border + shape.width + 2 * border;
+    const int bandTop = border + shape.height;
     const int lowerTop = bandTop + shape.bandRows;
-    CopyFrameRows(list, 0, composite, kBorder, kBorder);
-    CopyFrameRows(list, 1, composite, rightX, kBorder);
-    CopyFrameRows(list, 2, composite, kBorder, lowerTop);
+    CopyFrameRows(list, 0, composite, border, border);
+    CopyFrameRows(list, 1, composite, rightX, border);
+    CopyFrameRows(list, 2, composite, border, lowerTop);
     CopyFrameRows(list, 3, composite, rightX, lowerTop);
     if (list.LabelOn()) {
         const LabelBand& band = list.Band();

@@ -1,14 +1,15 @@
 // The four-view composite: one picture of the four views, laid out as the
 // four-view dialog saves it, for pictures of width W, frame rows H and band
-// rows B (752 × 512 for the program's 360 × 240 with 16):
+// rows B (752 × 512 for the program's 360 × 240 with 16), with a border of
+// G = 8 pixels at widths up to 360 and 8 × W ÷ 360, rounded, above:
 //
-//   rows 0 to 7            black
-//   the next H rows        8 black pixels, view 0's frame row at x = 8,
-//                          16 black, view 1's at x = W + 24, 8 black
+//   the first G rows       black
+//   the next H rows        G black pixels, view 0's frame row at x = G,
+//                          2G black, view 1's at x = W + 3G, G black
 //   the next B rows        with the label, the band's row at x = 0, the rest
 //                          black; without, black
 //   the next H rows        as the first H with views 2 and 3
-//   the last 8 rows        black
+//   the last G rows        black
 //
 // Any thread, with the list's pictures not being stamped meanwhile.
 #pragma once
@@ -19,7 +20,7 @@ namespace images {
 
 class ImageList;
 
-// The composite's size for pictures of `shape`: (2W + 32) × (2H + B + 16),
+// The composite's size for pictures of `shape`: (2W + 4G) × (2H + B + 2G),
 // with no band rows of its own.
 picture::Shape CompositeShape(const picture::Shape& shape);
 

@@ -1,5 +1,7 @@
 #include "images/image_list.h"
 
+#include "images/save_preferences.h"
+
 #include "platform/client_aspect.h"
 #include "platform/dialogs.h"
 #include "res/resource_ids.h"
@@ -18,8 +20,7 @@ ImageList::ImageList(int count, int frameWidth, int frameHeight, const QStringLi
     , aspect_(platform::AspectOf(frameWidth_, frameHeight_))
     , names_(names.mid(0, count_))
     , current_(static_cast<std::size_t>(std::max(viewCount, 1)), 0)
-    , labelText_(
-          platform::FormatString(res::IDS_LABEL_TEXT, platform::LoadString(res::IDS_CONTACT))) {
+    , labelText_(DefaultLabelText()) {
     while (names_.size() < count_)
         names_.append(QString());
     pictures_.reserve(static_cast<std::size_t>(count_));

@@ -4,6 +4,7 @@
 #include "controls/control_classes.h"
 #include "controls/tab_window.h"
 #include "images/image_view.h"
+#include "images/opaque_image.h"
 #include "images/progress_dialog.h"
 #include "images/save_paths.h"
 #include "images/saving_workers.h"
@@ -14,7 +15,9 @@
 #include "res/resource_ids.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
@@ -63,6 +66,9 @@ void ImagesWindow::CreateMenu() {
             this, [this] { OnSaveAll(); });
     connect(add(file, res::ID_IMAGES_EXIT, QStringLiteral("&Exit")), &QAction::triggered, this,
             &ImagesWindow::OnClose);
+    QMenu* edit = menuBar_->addMenu(QStringLiteral("&Edit"));
+    connect(add(edit, res::ID_IMAGES_COPY, QStringLiteral("&Copy")), &QAction::triggered, this,
+            &ImagesWindow::OnCopy);
     QMenu* options = menuBar_->addMenu(QStringLiteral("&Options"));
     connect(add(options, res::ID_IMAGES_LABEL, QStringLiteral("&Label")), &QAction::triggered, this,
             &ImagesWindow::OnLabel);
@@ -74,11 +80,23 @@ void ImagesWindow::CreateMenu() {
     // key does nothing.
     for (auto [id, key] :
          {std::pair{res::ID_IMAGES_SAVE, "Ctrl+S"},
-          std::pair{res::ID_IMAGES_SAVE_AS, "Ctrl+Shift+S"},
+          std::pair{res::ID_IMAGES_SAVE_AS, "Ctrl+Shift+S"}, std::pair{res::ID_IMAGES_COPY, "Ctrl+C"},
           std::pair{res::ID_IMAGES_EXIT, "Ctrl+Q"}, std::pair{res::ID_IMAGES_ABOUT, "F1"}}) {
         commands_[id]->setShortcut(QKeySequence(QString::fromLatin1(key)));
         addAction(commands_[id]);
     }
+}
+
+void ImagesWindow::SetPreferences(const SavePreferences& preferences) {
+    std::error_code error;
+    if (!preferences.directory.empty() && std::filesystem::is_directory(preferences.directory, error))
+        saveDirectory_ = preferences.directory;
+    list_.SetLabel(preferences.labelOn,
+                   preferences.labelText.isEmpty() ? list_.LabelText() : preferences.labelText);
+}
+
+SavePreferences ImagesWindow::Preferences() const {
+    return {saveDirectory_, list_.LabelOn(), list_.LabelText()};
 }
 
 QAction* ImagesWindow::Command(int commandId) const {
@@ -273,6 +291,19 @@ void ImagesWindow::OnLabel() {
     for (const auto& views : views_)
         for (ImageView* view : views)
             view->update();
+}
+
+// The picture in the view that has the focus (the first view otherwise),
+// with its band when the label is on, as Save writes it.
+void ImagesWindow::OnCopy() {
+    UpdateCurrentImages();
+    int view = 0;
+    for (int i = 0; i < ViewCount(); ++i)
+        if (TabWindow(i)->isAncestorOf(focusWidget()))
+            view = i;
+    list_.StampBandIfNeeded();
+    QGuiApplication::clipboard()->setImage(OpaqueImage(
+        list_.PixelsOf(list_.Current(view)), list_.Shape().width, list_.Rows(), list_.Shape().Stride()));
 }
 
 void ImagesWindow::OnAbout() {

@@ -19,6 +19,7 @@
 #include "images/image_list.h"
 #include "images/label_dialog.h"
 #include "images/save_job.h"
+#include "images/save_preferences.h"
 #include "platform/client_aspect.h"
 #include "platform/client_fitter.h"
 #include "platform/messages.h"
@@ -93,6 +94,12 @@ public:
     // Where files are saved: the working directory at first, then the
     // directory of every file chosen in a save dialog.
     const std::filesystem::path& SaveDirectory() const { return saveDirectory_; }
+
+    // The save directory and the label as the program keeps them: given
+    // before the window shows (a directory that is gone leaves the working
+    // one), read back once it has closed.
+    void SetPreferences(const SavePreferences& preferences);
+    SavePreferences Preferences() const;
     // The progress dialog of the save being prepared or run, or null.
     CProgressDlg* SavingProgress() const;
 
@@ -161,6 +168,7 @@ private:
     QSize AtLeastMinimum(QSize client) const;
     void LayOut();
     void OnLabel();
+    void OnCopy();
     void OnAbout();
     void OnSavingDone(bool enable);
 

@@ -7,7 +7,7 @@ namespace playback {
 
 CapturedFrame CopyShownFrame(Canvas& canvas, CDShow& source) {
     CapturedFrame frame;
-    frame.picture = canvas.CopyFrame(kLabelBandRows);
+    frame.picture = canvas.CopyFrame(LabelBandRowsFor(canvas.Width()));
     frame.timeMs = source.GetPositionMs();
     frame.time = source.ShownTime();
     frame.number = source.ShownFrameNumber();

@@ -26,9 +26,18 @@ class Canvas;
 inline constexpr platform::Rect kCaptureRect{0, 0, 360, 240};
 inline constexpr int kLabelBandRows = 16;
 
+// The label band's rows under a picture of `width`: 16 at 360 and below, in
+// proportion above (57 at 1280), so that its text keeps its size against
+// the picture.
+constexpr int LabelBandRowsFor(int width) {
+    return width <= kCaptureRect.Width()
+               ? kLabelBandRows
+               : (kLabelBandRows * width + kCaptureRect.Width() / 2) / kCaptureRect.Width();
+}
+
 struct CapturedFrame {
-    // The canvas's rows and kLabelBandRows zeroed band rows; null when the
-    // memory could not be had.
+    // The canvas's rows and LabelBandRowsFor(its width) zeroed band rows;
+    // null when the memory could not be had.
     picture::Picture picture;
     // The stream position when the frame was copied.
     std::int32_t timeMs = 0;

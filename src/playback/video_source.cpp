@@ -188,6 +188,14 @@ void CDShow::ShowSample(platform::Surface* target, platform::Rect destRect) {
         target->Restore();
 }
 
+bool CDShow::DrawShownFrame(platform::Surface* target, platform::Rect destRect) {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !sampleSurface_)
+        return false;
+    ShowSample(target, destRect);
+    return true;
+}
+
 bool CDShow::Play() {
     std::lock_guard lock(mutex_);
     if (!open_)

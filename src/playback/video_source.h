@@ -103,6 +103,10 @@ public:
     bool Render(platform::Surface* target, platform::Rect destRect,
                 FetchWait wait = FetchWait::ByThread, std::stop_token stop = {});
 
+    // Draws the frame last shown again, onto destRect of target as Render
+    // does: a copy of it at another size. False when nothing is open.
+    bool DrawShownFrame(platform::Surface* target, platform::Rect destRect);
+
     // Each is false when nothing is open.
     bool Play();
     bool Stop();

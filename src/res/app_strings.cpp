@@ -19,6 +19,23 @@ QString LoadAppString(int id) {
     case IDS_NO_DECODABLE_FRAME:
         return QStringLiteral("No picture could be decoded from %1. The file may be cut short "
                               "or damaged.");
+    case ID_CONTROL_SNAPSHOT:
+        return QStringLiteral("Save the frame on show into the save directory\nSnapshot (S)");
+    case ID_OPTIONS_CAPTURE_FIXED:
+        return QStringLiteral("Capture frames at 360 \u00D7 240");
+    case ID_OPTIONS_CAPTURE_VIDEO:
+        return QStringLiteral("Capture frames at the video's own size");
+    case ID_OPTIONS_IMAGE_FORMAT:
+        return QStringLiteral("Choose the format and quality of saved images");
+    case IDS_RECENT_VIDEO_GONE:
+        return QStringLiteral("%1 is no longer there. It is taken off the list of recent videos.");
+    case IDS_SNAPSHOT_SAVED:
+        return QStringLiteral("Saved %1");
+    case IDS_SNAPSHOT_FAILED:
+        return QStringLiteral("The snapshot was not saved: %1");
+    case IDS_CAPTURE_NEEDS_MEMORY:
+        return QStringLiteral("Capturing %1 frames at %2 \u00D7 %3 needs %4 of memory, more than "
+                              "half of the %5 free. Capture them at 360 \u00D7 240 instead?");
     default:
         return QString();
     }

@@ -16,6 +16,17 @@ inline constexpr int IDS_SAVE_ALL_FILES_EXIST = 61215;
 // Opening a video of which not one frame decodes. %1 = the file's name.
 inline constexpr int IDS_NO_DECODABLE_FRAME = 61231;
 
+// A capture batch at the video's own size that needs more than half the
+// memory free: capture at 360 × 240 instead, or cancel. %1 = the frames, %2
+// and %3 = their width and height, %4 = the memory needed, %5 = the free.
+inline constexpr int IDS_CAPTURE_NEEDS_MEMORY = 61232;
+
+// A recent video chosen from the File menu that is gone. %1 = its path.
+inline constexpr int IDS_RECENT_VIDEO_GONE = 61233;
+// The status bar after a snapshot. %1 = the file written; the reason.
+inline constexpr int IDS_SNAPSHOT_SAVED = 61234;
+inline constexpr int IDS_SNAPSHOT_FAILED = 61235;
+
 // res::SharedTableString(id) when that has the string, otherwise the main frame's
 // own text for `id`, otherwise an empty string. Any thread.
 QString LoadAppString(int id);

@@ -50,6 +50,11 @@ inline constexpr int ID_CONTROL_PREVIOUS_FRAME = 32784;
 inline constexpr int ID_CONTROL_BACK_5S = 32785;
 inline constexpr int ID_CONTROL_FORWARD_5S = 32786;
 inline constexpr int ID_CONTROL_GO_TO_START = 32787;
+// One frame to a file; the capture size and the format written.
+inline constexpr int ID_CONTROL_SNAPSHOT = 32788;
+inline constexpr int ID_OPTIONS_CAPTURE_FIXED = 32789;
+inline constexpr int ID_OPTIONS_CAPTURE_VIDEO = 32790;
+inline constexpr int ID_OPTIONS_IMAGE_FORMAT = 32791;
 
 // Images dialogs' commands (menu 133).
 inline constexpr int ID_IMAGES_EXIT = 32775;
@@ -58,6 +63,7 @@ inline constexpr int ID_IMAGES_SAVE_AS = 32777;
 inline constexpr int ID_IMAGES_LABEL = 32778;
 inline constexpr int ID_IMAGES_ABOUT = 32779;
 inline constexpr int ID_IMAGES_SAVE_ALL = 32780;
+inline constexpr int ID_IMAGES_COPY = 32792;
 
 // Main frame: the video view, and the status bar's panes.
 inline constexpr int ID_VIDEO_VIEW = 59648;
