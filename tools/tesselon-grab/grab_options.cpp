@@ -89,7 +89,7 @@ bool ParseSize(const std::string& text, Settings& settings) {
 // Parses --format: jpg, png or webp, as the files' extensions are known.
 bool ParseFormat(const std::string& text, images::StillFormat& format) {
     const std::optional<images::ImageFormat> named =
-        text.empty() || text.front() == '.' ? std::nullopt : images::FormatOfPath("." + text);
+        text.empty() || text.find('.') != std::string::npos ? std::nullopt : images::FormatOfPath("x." + text);
     if (named)
         format.format = *named;
     return named.has_value();
