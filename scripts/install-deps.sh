@@ -10,6 +10,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
     # The independent JPEG decoder and speed peer used by tests and benchmarks only
     libjpeg62-turbo-dev
+    # PNG and WebP files: the reference libraries write them (the JPEG is ours)
+    libpng-dev libwebp-dev
     # The desktop program: Qt 6 widgets and sound output, FFmpeg's decoding libraries
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev

@@ -8,7 +8,7 @@
 // encoder runs on every core; the ratio is the median of ours over the median
 // of libjpeg-turbo's. Target: 2.0 or less.
 
-#include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 #include "support/libjpeg_peer.h"
 
 #include <benchmark/benchmark.h>
@@ -75,7 +75,7 @@ void BM_SavePathAgainstLibjpegTurbo(benchmark::State& state) {
         return;
     }
     const fs::path directory = pattern;
-    const images::SaveJob job{kWidth, kHeight, pixels.data(), directory / "OURS.JPG"};
+    const images::SaveJob job{kWidth, kHeight, pixels.data(), directory / "OURS.JPG", {}};
     const fs::path peerPath = directory / "PEER.JPG";
 
     // The save path encodes on every core: the CPU time of all its threads.
@@ -83,7 +83,7 @@ void BM_SavePathAgainstLibjpegTurbo(benchmark::State& state) {
     for (auto _ : state) {
         times.Run(
             [&] {
-                if (!images::SaveImageAsJpeg(job).Written()) {
+                if (!images::SaveImage(job).Written()) {
                     state.SkipWithError("the save path failed");
                 }
             },

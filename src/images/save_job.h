@@ -1,6 +1,7 @@
-// One image to write as a JPEG file.
+// One image to write as a picture file.
 #pragma once
 
+#include "images/image_format.h"
 #include "picture/picture.h"
 
 #include <cstdint>
@@ -21,11 +22,14 @@ struct SaveJob {
     const std::uint8_t* pixels = nullptr;
     // Full target path; only its file name part was upper-cased.
     std::filesystem::path path;
+    // JPEG at quality 75 unless the caller chose otherwise.
+    StillFormat format;
 
     // The first `rows` rows of a picture (none of a null one), to `path`.
-    static SaveJob Of(const picture::Picture& picture, int rows, std::filesystem::path path) {
+    static SaveJob Of(const picture::Picture& picture, int rows, std::filesystem::path path,
+                      StillFormat format = {}) {
         return {static_cast<std::uint16_t>(picture.Width()), static_cast<std::uint16_t>(rows),
-                picture.Pixels(), std::move(path)};
+                picture.Pixels(), std::move(path), format};
     }
 };
 

@@ -71,8 +71,11 @@ QString FileNameOf(const std::filesystem::path& path) {
     return ToText(path.filename());
 }
 
-std::filesystem::path ImageFilePath(const std::filesystem::path& directory, const QString& name) {
-    return directory / ToPath(name.toUpper() + QStringLiteral(".JPG"));
+std::filesystem::path ImageFilePath(const std::filesystem::path& directory, const QString& name,
+                                    ImageFormat format) {
+    const std::string_view extension = FileExtension(format);
+    return directory / ToPath(name.toUpper() + QString::fromLatin1(extension.data(),
+                                                                   qsizetype(extension.size())));
 }
 
 std::filesystem::path ToPath(const QString& text) {

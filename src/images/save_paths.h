@@ -4,6 +4,8 @@
 // Any thread; nothing here keeps state.
 #pragma once
 
+#include "images/image_format.h"
+
 #include <QString>
 
 #include <filesystem>
@@ -36,9 +38,11 @@ std::vector<std::filesystem::path> KeepBothPaths(const std::vector<std::filesyst
 std::filesystem::path DirectoryOf(const std::filesystem::path& path);
 QString FileNameOf(const std::filesystem::path& path);
 
-// The file the system names for an image: <name>.JPG in `directory`. Only
-// this name is upper-cased; the directory stays as it is.
-std::filesystem::path ImageFilePath(const std::filesystem::path& directory, const QString& name);
+// The file the system names for an image: <name>.JPG in `directory` (or the
+// extension of another format). Only this name is upper-cased; the directory
+// stays as it is.
+std::filesystem::path ImageFilePath(const std::filesystem::path& directory, const QString& name,
+                                    ImageFormat format = ImageFormat::Jpeg);
 
 // Paths and their texts, in UTF-8.
 std::filesystem::path ToPath(const QString& text);

@@ -22,7 +22,7 @@ private:
 void Save(SaveRun& run, const SaveJob& job) {
     SendStepTitle(run.progressDialog,
                   platform::FormatString(res::IDS_SAVING_IMAGE, FileNameOf(job.path)));
-    SaveResult result = SaveImageAsJpeg(job);
+    SaveResult result = SaveImage(job);
     if (result.Written())
         ++run.written;
     else

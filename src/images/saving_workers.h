@@ -10,7 +10,7 @@
 #pragma once
 
 #include "images/image_list.h"
-#include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 #include "images/progress_dialog.h"
 #include "images/save_job.h"
 #include "platform/messages.h"

@@ -1,4 +1,5 @@
 #include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 
 #include "counting_target.h"
 #include "decoded_jpeg.h"
@@ -57,7 +58,7 @@ protected:
 
     static SaveJob Job(const std::vector<std::uint8_t>& pixels, std::uint16_t width,
                        std::uint16_t height, const fs::path& path) {
-        return SaveJob{width, height, pixels.data(), path};
+        return SaveJob{width, height, pixels.data(), path, {}};
     }
 
     fs::path directory_;
@@ -88,7 +89,7 @@ TEST_P(SavedPicture, DecodesCloseToTheBuffer) {
     const auto [width, height] = GetParam();
     const auto pixels = PictureBuffer(width, height);
     const fs::path target = PathOf("500.JPG");
-    const SaveResult result = SaveImageAsJpeg(Job(pixels, width, height, target));
+    const SaveResult result = SaveImage(Job(pixels, width, height, target));
     ASSERT_TRUE(result.Written()) << result.reason;
     EXPECT_EQ(result.path, target);
     EXPECT_TRUE(result.reason.empty());
@@ -129,7 +130,7 @@ TEST_P(SaveSteps, AdvanceTheProgressTargetPerImage) {
     CountingTarget target;
     for (int image = 0; image < 3; ++image) {
         const fs::path path = PathOf(std::to_string(image) + ".JPG");
-        ASSERT_TRUE(SaveImageAsJpeg(Job(pixels, c.width, c.height, path)).Written());
+        ASSERT_TRUE(SaveImage(Job(pixels, c.width, c.height, path)).Written());
         EXPECT_EQ(target.Take(), c.stepsPerImage) << "image " << image;
         EXPECT_EQ(LastCodecPassSeen(), 6);
     }
@@ -146,9 +147,9 @@ TEST_F(SaveDirectory, ConsecutiveWorkerThreadsStepTheSameTarget) {
     const auto pixels = PictureBuffer(360, 256);
     CountingTarget target;
     for (int image = 0; image < 3; ++image) {
-        const SaveJob job{360, 256, pixels.data(), PathOf(std::to_string(image) + ".JPG")};
+        const SaveJob job{360, 256, pixels.data(), PathOf(std::to_string(image) + ".JPG"), {}};
         SaveResult result;
-        std::thread worker([&] { result = SaveImageAsJpeg(job); });
+        std::thread worker([&] { result = SaveImage(job); });
         worker.join();
         EXPECT_TRUE(result.Written()) << result.reason;
         EXPECT_EQ(target.Take(), 10) << "image " << image;
@@ -160,8 +161,8 @@ TEST_F(SaveDirectory, ReplacingALongerFileLeavesNoOldBytes) {
     const fs::path fresh = PathOf("FRESH.JPG");
     const fs::path replaced = PathOf("OLD.JPG");
     WriteFile(replaced, 1 << 20, '\xAB');
-    ASSERT_TRUE(SaveImageAsJpeg(Job(pixels, 360, 240, fresh)).Written());
-    ASSERT_TRUE(SaveImageAsJpeg(Job(pixels, 360, 240, replaced)).Written());
+    ASSERT_TRUE(SaveImage(Job(pixels, 360, 240, fresh)).Written());
+    ASSERT_TRUE(SaveImage(Job(pixels, 360, 240, replaced)).Written());
     EXPECT_EQ(ReadFileBytes(replaced), ReadFileBytes(fresh));
 }
 
@@ -177,7 +178,7 @@ TEST_F(SaveDirectory, UnopenableTargetsFailWithNothingWritten) {
         PathOf("missing") / "A.JPG",          // ENOENT
     };
     for (const fs::path& target : targets) {
-        ExpectFailedWithOneLine(SaveImageAsJpeg(Job(pixels, 16, 16, target)), target);
+        ExpectFailedWithOneLine(SaveImage(Job(pixels, 16, 16, target)), target);
     }
     EXPECT_EQ(Listing(), (std::vector<std::string>{"folder.JPG", "plain"}));
     EXPECT_TRUE(fs::is_empty(PathOf("folder.JPG")));
@@ -186,8 +187,8 @@ TEST_F(SaveDirectory, UnopenableTargetsFailWithNothingWritten) {
 
 TEST_F(SaveDirectory, EmptyJobFailsWithNothingWritten) {
     const auto pixels = PictureBuffer(4, 4);
-    ExpectFailedWithOneLine(SaveImageAsJpeg(Job(pixels, 0, 4, PathOf("A.JPG"))), PathOf("A.JPG"));
-    ExpectFailedWithOneLine(SaveImageAsJpeg(SaveJob{4, 4, nullptr, PathOf("B.JPG")}),
+    ExpectFailedWithOneLine(SaveImage(Job(pixels, 0, 4, PathOf("A.JPG"))), PathOf("A.JPG"));
+    ExpectFailedWithOneLine(SaveImage(SaveJob{4, 4, nullptr, PathOf("B.JPG"), {}}),
                             PathOf("B.JPG"));
     EXPECT_TRUE(Listing().empty());
 }
@@ -270,7 +271,7 @@ protected:
 TEST_P(FileSizeLimit, WriteStoppingPartWayKeepsTheOldFile) {
     const auto pixels = NoiseBuffer(360, 256, 3);
     const fs::path reference = PathOf("REFERENCE.JPG");
-    ASSERT_TRUE(SaveImageAsJpeg(Job(pixels, 360, 256, reference)).Written());
+    ASSERT_TRUE(SaveImage(Job(pixels, 360, 256, reference)).Written());
     const auto whole = static_cast<std::int64_t>(fs::file_size(reference));
     ASSERT_GT(whole, 2 * 64 * 1024) << "the file must span several write buffers";
     fs::remove(reference);
@@ -283,7 +284,7 @@ TEST_P(FileSizeLimit, WriteStoppingPartWayKeepsTheOldFile) {
     WriteFile(replaced, old.size(), 'o');
     LimitFileSize(static_cast<rlim_t>(limit));
     for (const fs::path& target : {created, replaced}) {
-        const SaveResult result = SaveImageAsJpeg(Job(pixels, 360, 256, target));
+        const SaveResult result = SaveImage(Job(pixels, 360, 256, target));
         if (offset >= 0) {
             EXPECT_TRUE(result.Written()) << result.reason;
             EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(target)), whole);

@@ -3,7 +3,7 @@
 #include "decoded_jpeg.h"
 #include "image_buffers.h"
 #include "images/bmp_image_builder.h"
-#include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +73,7 @@ protected:
 };
 
 // The program's BMP is the one BuildBmpImage makes here, and its JPEG is
-// byte for byte the one SaveImageAsJpeg writes, and decodes close to the
+// byte for byte the one SaveImage writes, and decodes close to the
 // buffer.
 TEST_F(RawMode, WritesWhatTheSavePathWrites) {
     for (const auto& [width, height] : {std::pair{47, 33}, std::pair{360, 256}}) {
@@ -91,7 +91,7 @@ TEST_F(RawMode, WritesWhatTheSavePathWrites) {
         EXPECT_EQ(ReadFileBytes(directory_ / "out.bmp"),
                   std::vector<std::uint8_t>(bmp.block.get(), bmp.block.get() + bmp.size));
         ASSERT_TRUE(
-            SaveImageAsJpeg(SaveJob{w, h, pixels.data(), directory_ / "HERE.JPG"}).Written());
+            SaveImage(SaveJob{w, h, pixels.data(), directory_ / "HERE.JPG", {}}).Written());
         const auto written = ReadFileBytes(directory_ / "out.jpg");
         EXPECT_EQ(written, ReadFileBytes(directory_ / "HERE.JPG")) << size;
         const auto decoded = testing::DecodeJpeg(written);

@@ -1,6 +1,6 @@
 #include "frame_writer.h"
 
-#include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,8 +27,9 @@ std::uint64_t PictureHash(const picture::Picture& picture) {
     return hash != 0 ? hash : 1;
 }
 
-FrameWriter::FrameWriter(std::optional<images::LabelBand> band)
-    : band_(std::move(band)) {
+FrameWriter::FrameWriter(std::optional<images::LabelBand> band, images::StillFormat format)
+    : band_(std::move(band))
+    , format_(format) {
     const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     // Two waiting per thread: each thread finds its next frame ready when it
     // finishes one, while capture, faster than encoding, waits for room.
@@ -85,8 +86,8 @@ void FrameWriter::Write(WriteJob& job) const {
         rows = job.picture.Rows();
     }
     // The writers already run one encode per core: each takes one thread.
-    const auto result = images::SavePictureAsJpeg(
-        images::SaveJob::Of(job.picture, rows, job.path),
+    const auto result = images::SavePicture(
+        images::SaveJob::Of(job.picture, rows, job.path, format_),
         {nullptr, nullptr, 1, job.comment});
     job.picture.Reset();
     record.written = result.Written();

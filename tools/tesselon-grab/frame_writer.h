@@ -1,4 +1,4 @@
-// Writes captured frames as JPEG files on threads of its own, one per core
+// Writes captured frames as picture files on threads of its own, one per core
 // (at most four), while capturing goes on: the label band stamped under each
 // frame, its pixels hashed for the report's repeat check when asked, then the
 // program's save path of one image. A few frames per thread wait at most, so
@@ -6,6 +6,7 @@
 #pragma once
 
 #include "grab_report.h"
+#include "images/image_format.h"
 #include "images/label_band.h"
 #include "picture/picture.h"
 
@@ -25,7 +26,7 @@ struct WriteJob {
     // A frame copy with its band rows; the writer gives it back once written.
     picture::Picture picture;
     std::filesystem::path path;
-    std::string comment; // for the JPEG comment segment; none when empty
+    std::string comment; // for the file's comment; none when empty
     bool hash = false;   // hash the picture, for the report's repeat check
     // Receives the outcome and the picture's hash; must outlive Finish().
     FrameRecord* record = nullptr;
@@ -34,8 +35,8 @@ struct WriteJob {
 class FrameWriter {
 public:
     // band: stamped into the band rows under every frame, which are then
-    // written too; none leaves them out.
-    explicit FrameWriter(std::optional<images::LabelBand> band);
+    // written too; none leaves them out. Every file is written in `format`.
+    explicit FrameWriter(std::optional<images::LabelBand> band, images::StillFormat format = {});
     ~FrameWriter();
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
@@ -50,6 +51,7 @@ private:
     void Write(WriteJob& job) const;
 
     const std::optional<images::LabelBand> band_;
+    const images::StillFormat format_;
     std::mutex mutex_;
     std::condition_variable wake_; // a job is waiting, or the writer is finished
     std::condition_variable room_; // the queue has room for another job

@@ -63,15 +63,36 @@ std::optional<std::int64_t> ParseSeconds(const std::string& text) {
     return whole * 10'000'000 + fraction;
 }
 
-// Parses --size: WxH, or native.
+bool ParseSide(const std::string& text, int& side) {
+    return ParseWhole(text, 1, picture::kMaxSide, side);
+}
+
+// Parses --size: WxH, W, xH or native. The last --size given holds.
 bool ParseSize(const std::string& text, Settings& settings) {
-    if (text == "native") {
-        settings.nativeSize = true;
+    settings.nativeSize = text == "native";
+    settings.givenSide = GivenSide::Both;
+    if (settings.nativeSize)
         return true;
-    }
     const std::size_t x = text.find_first_of("xX");
-    return x != std::string::npos && ParseWhole(text.substr(0, x), 1, picture::kMaxSide, settings.width) &&
-           ParseWhole(text.substr(x + 1), 1, picture::kMaxSide, settings.height);
+    if (x == std::string::npos) {
+        settings.givenSide = GivenSide::Width;
+        return ParseSide(text, settings.width);
+    }
+    if (x == 0) {
+        settings.givenSide = GivenSide::Height;
+        return ParseSide(text.substr(1), settings.height);
+    }
+    return ParseSide(text.substr(0, x), settings.width) &&
+           ParseSide(text.substr(x + 1), settings.height);
+}
+
+// Parses --format: jpg, png or webp, as the files' extensions are known.
+bool ParseFormat(const std::string& text, images::StillFormat& format) {
+    const std::optional<images::ImageFormat> named =
+        text.empty() || text.find('.') != std::string::npos ? std::nullopt : images::FormatOfPath("x." + text);
+    if (named)
+        format.format = *named;
+    return named.has_value();
 }
 
 bool ParseStart(const std::string& text, std::int32_t& startMs) {
@@ -96,6 +117,7 @@ bool ParseDeinterlace(const std::string& text, media::Deinterlace& deinterlace) 
 // What the line has said so far: the settings, and what only parsing needs.
 struct Parsing {
     Settings settings;
+    std::optional<int> quality;
     bool out = false;
     bool mergeReports = false;
 };
@@ -165,7 +187,16 @@ const GrabOption kGrabOptions[] = {
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.paced);
      }},
-    {"size", Takes::kValue, 0, "WxH or native",
+    {"format", Takes::kValue, 0, "jpg, png or webp",
+     [](const std::string& value, Parsing& parsing) {
+         return ParseFormat(value, parsing.settings.format);
+     }},
+    {"quality", Takes::kValue, 0, "a whole number from 1 to 100",
+     [](const std::string& value, Parsing& parsing) {
+         parsing.quality.emplace();
+         return ParseWhole(value, 1, 100, *parsing.quality);
+     }},
+    {"size", Takes::kValue, 0, "WxH, W, xH or native",
      [](const std::string& value, Parsing& parsing) {
          return ParseSize(value, parsing.settings);
      }},
@@ -250,6 +281,24 @@ std::optional<Settings> CheckMerge(Parsing& parsing, const std::vector<std::stri
     return parsing.settings;
 }
 
+// --quality and the format: PNG has no quality to set, and WebP without one
+// is lossless.
+bool ApplyQuality(Parsing& parsing, std::string& error) {
+    images::StillFormat& format = parsing.settings.format;
+    if (parsing.quality && format.format == images::ImageFormat::Png) {
+        Fail("--quality cannot be used with --format png: PNG is always lossless", error);
+        return false;
+    }
+    if (format.format == images::ImageFormat::Webp && parsing.settings.provenance) {
+        Fail("--provenance needs a format with a comment: jpg or png", error);
+        return false;
+    }
+    format.lossless = format.format == images::ImageFormat::Webp && !parsing.quality;
+    if (parsing.quality)
+        format.quality = *parsing.quality;
+    return true;
+}
+
 // What no single option can refuse: options that exclude each other, and
 // the videos and the folder.
 std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::string>& positional,
@@ -261,6 +310,8 @@ std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::s
         return Fail("--every and --interval cannot be used together", error);
     if (settings.paced && settings.Sampling())
         return Fail("--paced takes consecutive frames only", error);
+    if (!ApplyQuality(parsing, error))
+        return std::nullopt;
     std::string templateError;
     if (!NameTemplate::Parse(settings.nameTemplate, templateError))
         return Fail(templateError, error);
@@ -285,16 +336,17 @@ std::string HelpText() {
     return std::string(kUsage) + R"(
 
 Captures frames of each VIDEO without a display, exactly as Tesselon's capture
-batch does, and saves each as a baseline JPEG file through Tesselon's own save
-path. By default: 100 consecutive frames from the start, 360 x 240, each named
-after its time in milliseconds (<ms>.JPG); a short video is looped through, and
-a name already used in a folder gets "_2", "_3", ...
+batch does, and saves each through Tesselon's own save path: a baseline JPEG
+file by default, or PNG or WebP. By default: 100 consecutive frames from the
+start, 360 x 240, each named after its time in milliseconds (<ms>.JPG); a short
+video is looped through, and a name already used in a folder gets "_2", "_3", ...
 
 Where the files go:
   --out DIR            write into DIR (created when missing); the videos follow
   --per-video          each video's files go into DIR/<video's file name>/, with its
                        extension; "_2", "_3", ... when two videos share a name
-  --name TEMPLATE      file names from TEMPLATE, ".JPG" added; tokens:
+  --name TEMPLATE      file names from TEMPLATE, the format's extension (".JPG",
+                       ".PNG", ".WEBP") added; tokens:
                          {src}    the video's file name without extension
                          {ms}     the frame's time in whole milliseconds (the default)
                          {time}   the frame's time as hh-mm-ss.mmm
@@ -314,7 +366,15 @@ Which frames:
                        (consecutive frames only)
 
 The pictures:
-  --size WxH           scale every frame to W x H (default 360x240)
+  --format jpg|png|webp
+                       the files' format (default jpg); PNG is lossless, WebP is
+                       lossless unless --quality is given
+  --quality N          1 to 100: JPEG quality (default 75), or lossy WebP at N;
+                       refused with png
+  --size WxH           scale every frame to W x H (default 360x240, which squashes
+                       wide video: give W, xH or native to keep its shape)
+  --size W             W wide, as high as the video's shape as shown makes it
+  --size xH            H high, as wide as the video's shape as shown makes it
   --size native        each video's own frame size, turned as its file asks, with
                        non-square pixels made square by widening (or heightening),
                        never squeezing
@@ -325,7 +385,8 @@ The pictures:
   --label TEXT         a 16-row band under every picture with TEXT, yellow on black,
                        as Tesselon's images window stamps it
   --provenance         write the video's name, the frame's time and number into
-                       each JPEG file's comment segment
+                       each JPEG file's comment segment (a PNG file's Comment
+                       text; refused with webp)
 
 Checking:
   --report FILE        write a report, JSON (or CSV when FILE ends in .csv): per

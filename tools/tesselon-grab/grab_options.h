@@ -2,6 +2,7 @@
 // the files go and how they are named, and the report.
 #pragma once
 
+#include "images/image_format.h"
 #include "media/media_stream.h"
 #include "options/option_parser.h"
 #include "playback/frame_capture.h"
@@ -19,6 +20,10 @@ inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = options::kExitUsage;
 
+// Which sides --size gave: both (WxH), or one, the other then following the
+// video's shape as shown (W, or xH).
+enum class GivenSide { Both, Width, Height };
+
 struct Settings {
     std::vector<std::filesystem::path> videos;
     std::filesystem::path outputDirectory;
@@ -29,6 +34,10 @@ struct Settings {
     bool nativeSize = false;
     int width = playback::kCaptureRect.Width();
     int height = playback::kCaptureRect.Height();
+    GivenSide givenSide = GivenSide::Both;
+    // --format and --quality: JPEG at 75 by default; WebP without --quality
+    // is lossless.
+    images::StillFormat format;
     std::int32_t startMs = 0;
     int count = 100;
     // --count was given: it then bounds sampling too, which otherwise runs

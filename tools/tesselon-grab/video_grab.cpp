@@ -12,6 +12,7 @@
 #include "playback/frame_capture.h"
 #include "playback/video_source.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -148,11 +149,27 @@ bool TakeConsecutive(const Settings& settings, playback::Canvas& canvas, CDShow&
 
 } // namespace
 
+namespace {
+
+// `given` × shown[side] ÷ shown[other side], to the nearest pixel, 1 at least.
+int OtherSide(int given, int sideShown, int otherShown) {
+    const double exact = double(given) * otherShown / std::max(sideShown, 1);
+    return std::clamp(static_cast<int>(std::lround(exact)), 1, picture::kMaxSide);
+}
+
+} // namespace
+
 std::pair<int, int> OutputSize(const Settings& settings, int width, int height,
                                Fraction sampleAspect) {
-    if (!settings.nativeSize)
+    if (!settings.nativeSize && settings.givenSide == GivenSide::Both)
         return {settings.width, settings.height};
-    return media::DisplaySize(width, height, {sampleAspect.num, sampleAspect.den});
+    const auto [shownWidth, shownHeight] =
+        media::DisplaySize(width, height, {sampleAspect.num, sampleAspect.den});
+    if (settings.nativeSize)
+        return {shownWidth, shownHeight};
+    if (settings.givenSide == GivenSide::Width)
+        return {settings.width, OtherSide(settings.width, shownWidth, shownHeight)};
+    return {OtherSide(settings.height, shownHeight, shownWidth), settings.height};
 }
 
 namespace {
@@ -203,7 +220,7 @@ public:
         , timeBase_(timeBase)
         , context_(context)
         , used_(context.usedNames[folder])
-        , writer_(context.band) {}
+        , writer_(context.band, context.settings.format) {}
 
     void operator()(playback::CapturedFrame frame) {
         deinterlaced_ = deinterlaced_ || (frame.traits && frame.traits->deinterlaced);
@@ -218,7 +235,9 @@ public:
             record.error = "its frame number is not known";
             return;
         }
-        const fs::path path = folder_ / (used_.Unique(*base) + ".JPG");
+        const fs::path path =
+            folder_ / (used_.Unique(*base) + std::string(images::FileExtension(
+                                                 context_.settings.format.format)));
         record.file = path.string();
         Write(std::move(frame.picture), path, record);
     }

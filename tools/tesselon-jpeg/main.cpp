@@ -13,7 +13,7 @@
 
 #ifdef TESSELON_JPEG_SAVE_PATH
 #include "images/bmp_image_builder.h"
-#include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 #include "images/save_progress.h"
 #endif
 
@@ -89,7 +89,7 @@ void SaveImageBuffer(const Options& options) {
                                  std::to_string(height) + " x 4");
     }
     const images::SaveJob job{static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
-                              reinterpret_cast<const std::uint8_t*>(pixels.data()), options.output};
+                              reinterpret_cast<const std::uint8_t*>(pixels.data()), options.output, {}};
     if (options.bmpOut) {
         // The same BMP the save path builds, for looking at it.
         const images::BmpImage bmp =
@@ -100,7 +100,7 @@ void SaveImageBuffer(const Options& options) {
         WriteOutput(*options.bmpOut,
                     std::string(reinterpret_cast<const char*>(bmp.block.get()), bmp.size));
     }
-    const images::SaveResult result = images::SaveImageAsJpeg(job);
+    const images::SaveResult result = images::SaveImage(job);
     if (!result.Written()) {
         throw std::runtime_error(options.output + ": " + result.reason);
     }
