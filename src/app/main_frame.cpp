@@ -7,6 +7,7 @@
 #include "app/snapshot.h"
 #include "app/video_view.h"
 #include "controls/control_classes.h"
+#include "images/format_dialog.h"
 #include "images/opaque_image.h"
 #include "images/save_paths.h"
 #include "platform/dialogs.h"
@@ -216,6 +217,12 @@ constexpr std::array kCommands{
                  .handler = &CMainFrame::OnCaptureSizeChosen,
                  .enabling = CommandEnabling::kWithCommandsFlag,
                  .check = CommandCheck::kUnchecked},
+    FrameCommand{.id = res::ID_OPTIONS_IMAGE_FORMAT,
+                 .text = "Image &format...",
+                 .menu = FrameMenu::kOptions,
+                 .menuGroup = 1,
+                 .handler = &CMainFrame::OnImageFormat,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
     // Handled by the application (CGrabberApp::OnAppAbout).
     FrameCommand{.id = res::ID_APP_ABOUT,
                  .text = "&About Tesselon...",
@@ -522,6 +529,11 @@ void CMainFrame::OnCaptureSizeChosen() {
                                 ? CaptureSize::kVideo
                                 : CaptureSize::kFixed;
     KeepSettings();
+}
+
+void CMainFrame::OnImageFormat() {
+    if (images::EditImageFormat(settings_.save.format, this, runModal_))
+        KeepSettings();
 }
 
 // ---- One frame: the snapshot and the clipboard ----

@@ -15,6 +15,7 @@
 #include "app/position_panes.h"
 #include "app/user_settings.h"
 #include "app/view_geometry.h"
+#include "images/label_dialog.h"
 #include "platform/messages.h"
 
 #include <QHash>
@@ -86,8 +87,12 @@ public:
     void OnSnapshot();
     // Edit, Copy: the frame on show at the video's own size, to the clipboard.
     void OnEditCopy();
-    // Options, Capture size.
+    // Options, Capture size and Image format.
     void OnCaptureSizeChosen();
+    void OnImageFormat();
+    // How the frame runs its dialogs (Options, Image format); tests answer
+    // them instead of showing them.
+    void SetModalRunner(images::RunModal run) { runModal_ = std::move(run); }
     // How long the status bar says where a snapshot went.
     static constexpr int kSnapshotMessageMs = 4000;
     const UserSettings& Settings() const { return settings_; }
@@ -167,5 +172,6 @@ private:
     const QString settingsFile_;
     UserSettings settings_;
     QMenu* recentMenu_ = nullptr;
+    images::RunModal runModal_ = images::ExecModal;
     std::unique_ptr<CaptureBatch> batch_;
 };

@@ -27,7 +27,8 @@ images::SaveResult SaveSnapshot(QSize size, const images::SavePreferences& prefe
         directory = std::filesystem::current_path(error);
     const QString name = QString::fromStdString(playback::NameMaker().Next(gSource->GetPositionMs()));
     const std::filesystem::path target =
-        images::KeepBothPaths({images::ImageFilePath(directory, name)}).front();
-    return images::SaveImageAsJpeg(images::SaveJob::Of(
-        frame, preferences.labelOn ? frame.Rows() : frame.Height(), target));
+        images::KeepBothPaths({images::ImageFilePath(directory, name, preferences.format.format)})
+            .front();
+    return images::SaveImage(images::SaveJob::Of(
+        frame, preferences.labelOn ? frame.Rows() : frame.Height(), target, preferences.format));
 }

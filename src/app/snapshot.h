@@ -6,7 +6,7 @@
 // User-interface thread, with gSource and gPresenter set.
 #pragma once
 
-#include "images/jpeg_file_writer.h"
+#include "images/save_picture.h"
 #include "images/save_preferences.h"
 
 #include <QSize>

@@ -1,5 +1,5 @@
-// What the program keeps between runs: the save directory and the label, the
-// capture size, the window's size and place, and the videos opened lately.
+// What the program keeps between runs: the save directory, the label and the
+// image format, the capture size, the window's size and place, and the videos opened lately.
 // They live in an INI file (QSettings); the program's is the user's
 // configuration file, and a run given no file keeps them in memory only.
 //

@@ -19,7 +19,8 @@ CImages4Dlg::CImages4Dlg(int count, int frameWidth, int frameHeight, const QStri
 }
 
 void CImages4Dlg::SetCommandsEnabled(bool enabled) {
-    for (const int id : {res::ID_IMAGES_SAVE_AS, res::ID_IMAGES_EXIT, res::ID_IMAGES_LABEL})
+    for (const int id : {res::ID_IMAGES_SAVE_AS, res::ID_IMAGES_EXIT, res::ID_IMAGES_LABEL,
+                         res::ID_IMAGES_FORMAT, res::ID_IMAGES_COPY})
         Command(id)->setEnabled(enabled);
     if (!enabled) {
         Command(res::ID_IMAGES_SAVE)->setEnabled(false);
@@ -54,7 +55,7 @@ void CImages4Dlg::OnSaveAs() {
         return;
     // A composite that cannot be had fails the save as any empty job does.
     composite_ = BuildComposite(List());
-    StartSave({SaveJob::Of(composite_, composite_.Rows(), *chosen)}, Worker::kSaveOne);
+    StartSave({SaveJob::Of(composite_, composite_.Rows(), *chosen, FormatForPath(*chosen))}, Worker::kSaveOne);
 }
 
 } // namespace images

@@ -16,7 +16,8 @@ CImagesDlg::CImagesDlg(int count, int frameWidth, int frameHeight, const QString
 
 void CImagesDlg::SetCommandsEnabled(bool enabled) {
     for (const int id : {res::ID_IMAGES_SAVE, res::ID_IMAGES_SAVE_AS, res::ID_IMAGES_SAVE_ALL,
-                         res::ID_IMAGES_EXIT, res::ID_IMAGES_LABEL})
+                         res::ID_IMAGES_EXIT, res::ID_IMAGES_LABEL, res::ID_IMAGES_FORMAT,
+                         res::ID_IMAGES_COPY})
         Command(id)->setEnabled(enabled);
 }
 
@@ -27,7 +28,7 @@ QRect CImagesDlg::TabWindowRect(int, QSize client) const {
 void CImagesDlg::OnSave() {
     BeginSave();
     const int current = List().Current(0);
-    if (!SaveToPath(ImageFilePath(SaveDirectory(), List().Name(current))))
+    if (!SaveToPath(ImageFilePath(SaveDirectory(), List().Name(current), SaveFormat())))
         SaveAsFromDialog();
 }
 
@@ -69,7 +70,7 @@ void CImagesDlg::OnSaveAll() {
     }
     std::vector<std::filesystem::path> targets;
     for (int i = 0; i < List().Count(); ++i)
-        targets.push_back(ImageFilePath(SaveDirectory(), List().Name(i)));
+        targets.push_back(ImageFilePath(SaveDirectory(), List().Name(i), SaveFormat()));
     if (!ChooseSaveAllTargets(targets))
         return;
     std::vector<SaveJob> jobs;

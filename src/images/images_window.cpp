@@ -3,6 +3,7 @@
 #include "controls/about_dialog.h"
 #include "controls/control_classes.h"
 #include "controls/tab_window.h"
+#include "images/format_dialog.h"
 #include "images/image_view.h"
 #include "images/opaque_image.h"
 #include "images/progress_dialog.h"
@@ -72,6 +73,8 @@ void ImagesWindow::CreateMenu() {
     QMenu* options = menuBar_->addMenu(QStringLiteral("&Options"));
     connect(add(options, res::ID_IMAGES_LABEL, QStringLiteral("&Label")), &QAction::triggered, this,
             &ImagesWindow::OnLabel);
+    connect(add(options, res::ID_IMAGES_FORMAT, QStringLiteral("Image &format...")),
+            &QAction::triggered, this, [this] { EditImageFormat(format_, this, runModal_); });
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     connect(add(help, res::ID_IMAGES_ABOUT, QStringLiteral("&About Tesselon ...")),
             &QAction::triggered, this, &ImagesWindow::OnAbout);
@@ -93,10 +96,18 @@ void ImagesWindow::SetPreferences(const SavePreferences& preferences) {
         saveDirectory_ = preferences.directory;
     list_.SetLabel(preferences.labelOn,
                    preferences.labelText.isEmpty() ? list_.LabelText() : preferences.labelText);
+    format_ = preferences.format;
 }
 
 SavePreferences ImagesWindow::Preferences() const {
-    return {saveDirectory_, list_.LabelOn(), list_.LabelText()};
+    return {saveDirectory_, list_.LabelOn(), list_.LabelText(), format_};
+}
+
+StillFormat ImagesWindow::FormatForPath(const std::filesystem::path& target) const {
+    StillFormat format = format_;
+    if (const std::optional<ImageFormat> named = FormatOfPath(target))
+        format.format = *named;
+    return format;
 }
 
 QAction* ImagesWindow::Command(int commandId) const {
@@ -447,8 +458,12 @@ bool ImagesWindow::ChooseSaveAllTargets(std::vector<std::filesystem::path>& targ
 
 std::optional<std::filesystem::path> ImagesWindow::AskSavePath(const QString& initialName) {
     platform::FileDialogOptions options;
-    options.filter = QStringLiteral("Joint Photographic Experts Group (JPEG) (*,jpg)|*.jpg||");
+    options.filter = QStringLiteral("Joint Photographic Experts Group (JPEG) (*,jpg)|*.jpg|"
+                                    "Portable Network Graphics (PNG) (*.png)|*.png|"
+                                    "WebP (*.webp)|*.webp||");
     options.defaultExtension = QStringLiteral("jpg");
+    // The filters stand in the order of the formats.
+    options.selectedFilter = static_cast<int>(format_.format);
     options.initialName = initialName;
     options.directory = ToText(saveDirectory_);
     const std::optional<QString> chosen = platform::AskSaveFile(options);
@@ -465,6 +480,7 @@ SaveJob ImagesWindow::JobFor(int index, const std::filesystem::path& target) con
     job.height = static_cast<std::uint16_t>(list_.Rows());
     job.pixels = list_.PixelsOf(index);
     job.path = target;
+    job.format = FormatForPath(target);
     return job;
 }
 

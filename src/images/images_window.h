@@ -100,6 +100,11 @@ public:
     // one), read back once it has closed.
     void SetPreferences(const SavePreferences& preferences);
     SavePreferences Preferences() const;
+    // What a save to `target` writes: the format its extension names, else
+    // the one chosen in Options, Image format, at the quality chosen there.
+    StillFormat FormatForPath(const std::filesystem::path& target) const;
+    // The format Save and Save all write.
+    ImageFormat SaveFormat() const { return format_.format; }
     // The progress dialog of the save being prepared or run, or null.
     CProgressDlg* SavingProgress() const;
 
@@ -181,6 +186,7 @@ private:
     std::vector<std::vector<ImageView*>> views_;
     RunModal runModal_ = ExecModal;
     std::filesystem::path saveDirectory_;
+    StillFormat format_;
     QPointer<CProgressDlg> progress_;
     std::shared_ptr<SaveRun> run_;
     bool closeWhenSaved_ = false;

@@ -1,7 +1,9 @@
 // What the images windows and the snapshot share, and what the program keeps
 // between runs of it: where files are saved and the label stamped under
-// every picture.
+// every picture, and the format the files are written in.
 #pragma once
+
+#include "images/image_format.h"
 
 #include <QString>
 
@@ -16,6 +18,8 @@ struct SavePreferences {
     bool labelOn = true;
     // Empty: the program's own label.
     QString labelText;
+    // What Save, Save all and the snapshot write.
+    StillFormat format;
 
     bool operator==(const SavePreferences&) const = default;
 };

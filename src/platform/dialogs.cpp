@@ -112,8 +112,23 @@ std::unique_ptr<QFileDialog> MakeFileDialog(FileDialogKind kind, const FileDialo
     // Otherwise the dialog appends each filter's patterns to a description
     // that states them already.
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    dialog->setNameFilters(ConvertFilter(options.filter));
+    const QStringList filters = ConvertFilter(options.filter);
+    dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(options.defaultExtension);
+    if (options.selectedFilter > 0 && options.selectedFilter < filters.size())
+        dialog->selectNameFilter(filters[options.selectedFilter]);
+    if (kind == FileDialogKind::kSave && filters.size() > 1) {
+        // A name typed without an extension takes the chosen file type's.
+        QFileDialog* shown = dialog.get();
+        const auto follow = [shown](const QString& filter) {
+            const QRegularExpressionMatch first =
+                QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+            if (first.hasMatch())
+                shown->setDefaultSuffix(first.captured(1));
+        };
+        follow(dialog->selectedNameFilter());
+        QObject::connect(shown, &QFileDialog::filterSelected, shown, follow);
+    }
     if (kind == FileDialogKind::kOpen) {
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);

@@ -41,11 +41,14 @@ struct FileDialogOptions {
     // Filter list in the form "description|patterns|description|patterns||",
     // patterns separated by ';' ("*.mpeg;*.mpg").
     QString filter;
-    // Added to a typed name that has no extension ("mpg"; empty: none).
+    // Added to a typed name that has no extension ("mpg"; empty: none). A
+    // save dialog with several filters adds the chosen filter's instead.
     QString defaultExtension;
     QString initialName;
     QString directory;
     QWidget* owner = nullptr;
+    // The filter shown first, by its place in the list.
+    int selectedFilter = 0;
 };
 
 // Converts "desc|patterns|...||" into Qt name filters, one per pair, each
