@@ -212,9 +212,9 @@ TEST_P(ViewSizes, LargerThanTheCanvasShowsThePictureAtItsOwnResolution) {
 INSTANTIATE_TEST_SUITE_P(
     Playback, ViewSizes,
     ::testing::Values(ViewCase{"SameSize", {1280, 720}, 35},
-                      ViewCase{"Shrunk", {960, 540}, 30},
-                      ViewCase{"WiderOnly", {400, 200}, 25},
-                      ViewCase{"Enlarged", {1600, 900}, 30}),
+                      ViewCase{"Shrunk", {960, 540}, 35},
+                      ViewCase{"WiderOnly", {400, 200}, 35},
+                      ViewCase{"Enlarged", {1600, 900}, 35}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class SmallViews : public FullResolution, public ::testing::WithParamInterface<QSize> {};
