@@ -369,10 +369,9 @@ void PresentFrames(benchmark::State& state, FramePath path) {
         const int before = counter.paints;
         // The canvas path is the presenting blit without the frame's origin.
         const platform::SurfaceResult result =
-            path == FramePath::kCanvas
-                ? presenter.Primary()->Blt(nullptr, presenter.Offscreen(), nullptr,
-                                           platform::DDBLT_WAIT)
-                : presenter.BlitToWindow();
+            path == FramePath::kCanvas ? presenter.Primary()->Blt(nullptr, presenter.Offscreen(),
+                                                                  nullptr, platform::DDBLT_WAIT)
+                                       : presenter.BlitToWindow();
         if (result != platform::DD_OK || !PumpUntilPainted(counter, before)) {
             state.SkipWithError("not presented");
             break;
@@ -399,7 +398,10 @@ BENCHMARK(BM_PresentFrame_QtSmoothPaint)
     ->Args({1280, 720})
     ->Args({1920, 1080})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PresentFrame_Canvas)->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PresentFrame_Canvas)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PresentFrame_FullResolution)
     ->Args({1280, 720})
     ->Args({1920, 1080})

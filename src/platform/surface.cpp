@@ -120,8 +120,7 @@ public:
     // access to it: its picture is kept too, and scaled to the window here,
     // once per picture rather than on every paint.
     void Present(const Rect& destOnScreen, const std::uint8_t* bits, int pitch,
-                 const Rect& sourceRect, const Surface::Origin& origin,
-                 const Surface* originHeld) {
+                 const Rect& sourceRect, const Surface::Origin& origin, const Surface* originHeld) {
         const Rect client = ClientRectOnScreen();
         const Rect local{destOnScreen.left - client.left, destOnScreen.top - client.top,
                          destOnScreen.right - client.left, destOnScreen.bottom - client.top};
@@ -206,8 +205,8 @@ private:
     // Copies the origin's picture, whose surface the caller holds; true when
     // it differs from the one kept.
     bool ReadDetail(const Surface& surface) {
-        const bool changed = CopyOpaque(detail_, surface.pixels_.data(), surface.Pitch(),
-                                        origin_.rect);
+        const bool changed =
+            CopyOpaque(detail_, surface.pixels_.data(), surface.Pitch(), origin_.rect);
         detailCurrent_ = true;
         scaledCurrent_ = scaledCurrent_ && !changed;
         return changed;
@@ -234,10 +233,10 @@ private:
             return scaled_;
         if (scaled_.size() != size)
             scaled_ = QImage(size, QImage::Format_RGB32);
-        ResampleSmooth(PixelArea{scaled_.bits(), int(scaled_.bytesPerLine()), size.width(),
-                                 size.height()},
-                       ConstPixelArea{detail_.constBits(), int(detail_.bytesPerLine()),
-                                      detail_.width(), detail_.height()});
+        ResampleSmooth(
+            PixelArea{scaled_.bits(), int(scaled_.bytesPerLine()), size.width(), size.height()},
+            ConstPixelArea{detail_.constBits(), int(detail_.bytesPerLine()), detail_.width(),
+                           detail_.height()});
         scaledCurrent_ = true;
         return scaled_;
     }
@@ -387,8 +386,7 @@ SurfaceResult Surface::PresentBlit(const Rect* destRect, Surface& source, const 
         return DDERR_INVALIDRECT;
     const Origin origin = (flags & kBltFullResolution) ? source.CurrentOrigin() : Origin{};
     std::shared_ptr<Surface> detail = origin.surface.lock();
-    const bool larger =
-        dest.Width() > sourceRect.Width() || dest.Height() > sourceRect.Height();
+    const bool larger = dest.Width() > sourceRect.Width() || dest.Height() > sourceRect.Height();
     if (!larger || detail.get() == &source || (detail && detail->lost_))
         detail.reset();
     Surface* first = detail ? std::min(&source, detail.get()) : &source;
