@@ -116,8 +116,11 @@ public:
     // Any thread: copies the picture and asks the widget's thread to repaint.
     // A picture equal to the one shown asks for no repaint, so presenting a
     // still picture again and again costs no painting and wakes no event loop.
+    // `originHeld`, when given, is origin's surface with the caller holding
+    // access to it: its picture is kept too, and scaled to the window here,
+    // once per picture rather than on every paint.
     void Present(const Rect& destOnScreen, const std::uint8_t* bits, int pitch,
-                 const Rect& sourceRect) {
+                 const Rect& sourceRect, const Surface::Origin& origin, const Surface* originHeld) {
         const Rect client = ClientRectOnScreen();
         const Rect local{destOnScreen.left - client.left, destOnScreen.top - client.top,
                          destOnScreen.right - client.left, destOnScreen.bottom - client.top};
@@ -125,15 +128,18 @@ public:
         {
             std::lock_guard lock(frameMutex_);
             bool changed = !hasFrame_ || frameRect_ != local || frameFillsClient_ != fillsClient;
-            if (frame_.width() != sourceRect.Width() || frame_.height() != sourceRect.Height()) {
-                frame_ = QImage(sourceRect.Width(), sourceRect.Height(), QImage::Format_RGB32);
-                frame_.fill(0);
-                changed = true;
-            }
-            changed = CopyOpaque(bits, pitch, sourceRect) || changed;
+            changed = CopyOpaque(frame_, bits, pitch, sourceRect) || changed;
             frameRect_ = local;
             frameFillsClient_ = fillsClient;
             hasFrame_ = true;
+            origin_ = origin;
+            const bool hadDetail = detailCurrent_;
+            detailCurrent_ = false;
+            if (originHeld != nullptr && originHeld->changes_ == origin.changes)
+                changed = ReadDetail(*originHeld) || changed;
+            changed = changed || hadDetail != detailCurrent_;
+            if (detailCurrent_)
+                ScaleDetail(QSize(local.Width(), local.Height()));
             if (!changed)
                 return;
         }
@@ -173,20 +179,66 @@ protected:
 private:
     // The unused fourth byte is made 0xFF so that Qt treats the picture as opaque.
     // Returns whether any pixel differed from the picture held before.
-    bool CopyOpaque(const std::uint8_t* bits, int pitch, const Rect& sourceRect) {
+    static bool CopyOpaque(QImage& into, const std::uint8_t* bits, int pitch,
+                           const Rect& sourceRect) {
+        bool resized = false;
+        if (into.width() != sourceRect.Width() || into.height() != sourceRect.Height()) {
+            into = QImage(sourceRect.Width(), sourceRect.Height(), QImage::Format_RGB32);
+            into.fill(0);
+            resized = true;
+        }
         std::uint32_t differences = 0;
         for (int y = 0; y < sourceRect.Height(); ++y) {
             const auto* source =
                 reinterpret_cast<const std::uint32_t*>(bits + (sourceRect.top + y) * pitch) +
                 sourceRect.left;
-            auto* dest = reinterpret_cast<std::uint32_t*>(frame_.scanLine(y));
+            auto* dest = reinterpret_cast<std::uint32_t*>(into.scanLine(y));
             for (int x = 0; x < sourceRect.Width(); ++x) {
                 const std::uint32_t pixel = source[x] | 0xFF000000u;
                 differences |= dest[x] ^ pixel;
                 dest[x] = pixel;
             }
         }
-        return differences != 0;
+        return differences != 0 || resized;
+    }
+
+    // Copies the origin's picture, whose surface the caller holds; true when
+    // it differs from the one kept.
+    bool ReadDetail(const Surface& surface) {
+        const bool changed =
+            CopyOpaque(detail_, surface.pixels_.data(), surface.Pitch(), origin_.rect);
+        detailCurrent_ = true;
+        scaledCurrent_ = scaledCurrent_ && !changed;
+        return changed;
+    }
+
+    // A window grown past the presented picture while nothing was presented:
+    // the origin is read again if it is still the picture's and free at once;
+    // the user-interface thread never waits for a worker here.
+    void TryReadOrigin() {
+        const std::shared_ptr<Surface> surface = origin_.surface.lock();
+        if (!surface || surface->IsLost() != DD_OK || surface->Acquire(0) != DD_OK)
+            return;
+        if (surface->changes_ == origin_.changes)
+            ReadDetail(*surface);
+        surface->ReleaseAccess();
+    }
+
+    // The detail picture at `size`: the picture itself when its size is
+    // kept, else its smooth scaling, made once for each picture and size.
+    const QImage& ScaleDetail(QSize size) {
+        if (detail_.size() == size)
+            return detail_;
+        if (scaledCurrent_ && scaled_.size() == size)
+            return scaled_;
+        if (scaled_.size() != size)
+            scaled_ = QImage(size, QImage::Format_RGB32);
+        ResampleSmooth(
+            PixelArea{scaled_.bits(), int(scaled_.bytesPerLine()), size.width(), size.height()},
+            ConstPixelArea{detail_.constBits(), int(detail_.bytesPerLine()), detail_.width(),
+                           detail_.height()});
+        scaledCurrent_ = true;
+        return scaled_;
     }
 
     void UpdateGeometry() {
@@ -209,7 +261,13 @@ private:
             return;
         }
         const QRect target = frameFillsClient_ ? client : ToQRect(frameRect_);
-        painter.drawImage(target, frame_);
+        const bool larger = target.width() > frame_.width() || target.height() > frame_.height();
+        if (larger && !detailCurrent_)
+            TryReadOrigin();
+        if (larger && detailCurrent_)
+            painter.drawImage(target.topLeft(), ScaleDetail(target.size()));
+        else
+            painter.drawImage(target, frame_);
         for (const QRect& uncovered : QRegion(client).subtracted(QRegion(target)))
             painter.fillRect(uncovered, Qt::black);
         ++paintCount_;
@@ -224,6 +282,13 @@ private:
 
     std::mutex frameMutex_;
     QImage frame_;
+    // The picture frame_ was stretched from, at its own size, shown instead
+    // of frame_ where the window is larger; current while it is frame_'s.
+    Surface::Origin origin_;
+    QImage detail_;
+    bool detailCurrent_ = false;
+    QImage scaled_;
+    bool scaledCurrent_ = false;
     Rect frameRect_;
     bool frameFillsClient_ = false;
     bool hasFrame_ = false;
@@ -279,11 +344,13 @@ SurfaceResult Surface::Blt(const Rect* destRect, Surface* source, const Rect* so
         return DDERR_INVALIDRECT;
     if (lost_ || source->lost_)
         return DDERR_SURFACELOST;
+    if (primary_)
+        return PresentBlit(destRect, *source, sourceArea, flags);
 
     const std::uint32_t wait = flags & DDBLT_WAIT;
     // Two surfaces are always taken in the same order, so crossing blits cannot deadlock.
-    Surface* first = primary_ ? source : std::min(this, source);
-    Surface* second = primary_ || source == this ? nullptr : std::max(this, source);
+    Surface* first = std::min(this, source);
+    Surface* second = source == this ? nullptr : std::max(this, source);
     if (SurfaceResult result = first->Acquire(wait); result != DD_OK)
         return result;
     if (second != nullptr) {
@@ -292,18 +359,21 @@ SurfaceResult Surface::Blt(const Rect* destRect, Surface* source, const Rect* so
             return result;
         }
     }
-    SurfaceResult result = DD_OK;
-    if (primary_)
-        result = Present(destRect, *source, sourceArea);
-    else
-        Stretch(destArea, *source, sourceArea, (flags & kBltSmooth) != 0);
+    Stretch(destArea, *source, sourceArea, (flags & kBltSmooth) != 0);
+    const bool whole = destArea == WholeSurface(width_, height_) && source != this;
+    Changed(whole ? Origin{source->weak_from_this(), sourceArea, source->changes_} : Origin{});
     if (second != nullptr)
         second->ReleaseAccess();
     first->ReleaseAccess();
-    return result;
+    return DD_OK;
 }
 
-SurfaceResult Surface::Present(const Rect* destRect, Surface& source, const Rect& sourceRect) {
+// The source's origin is taken only when the window is larger than the
+// source, and with the source in the same address order as off-screen blits
+// take two surfaces, so presenting and the video source's stretching cannot
+// deadlock.
+SurfaceResult Surface::PresentBlit(const Rect* destRect, Surface& source, const Rect& sourceRect,
+                                   std::uint32_t flags) {
     std::shared_ptr<Clipper> clipper;
     {
         std::lock_guard lock(clipperMutex_);
@@ -314,8 +384,39 @@ SurfaceResult Surface::Present(const Rect* destRect, Surface& source, const Rect
     const Rect dest = destRect ? *destRect : clipper->binding_->ClientRectOnScreen();
     if (dest.IsEmpty())
         return DDERR_INVALIDRECT;
-    clipper->binding_->Present(dest, source.pixels_.data(), source.Pitch(), sourceRect);
+    const Origin origin = (flags & kBltFullResolution) ? source.CurrentOrigin() : Origin{};
+    std::shared_ptr<Surface> detail = origin.surface.lock();
+    const bool larger = dest.Width() > sourceRect.Width() || dest.Height() > sourceRect.Height();
+    if (!larger || detail.get() == &source || (detail && detail->lost_))
+        detail.reset();
+    Surface* first = detail ? std::min(&source, detail.get()) : &source;
+    Surface* second = detail ? std::max(&source, detail.get()) : nullptr;
+    const std::uint32_t wait = flags & DDBLT_WAIT;
+    if (SurfaceResult result = first->Acquire(wait); result != DD_OK)
+        return result;
+    if (second != nullptr) {
+        if (SurfaceResult result = second->Acquire(wait); result != DD_OK) {
+            first->ReleaseAccess();
+            return result;
+        }
+    }
+    clipper->binding_->Present(dest, source.pixels_.data(), source.Pitch(), sourceRect, origin,
+                               detail.get());
+    if (second != nullptr)
+        second->ReleaseAccess();
+    first->ReleaseAccess();
     return DD_OK;
+}
+
+void Surface::Changed(Origin origin) {
+    ++changes_;
+    std::lock_guard lock(originMutex_);
+    origin_ = std::move(origin);
+}
+
+Surface::Origin Surface::CurrentOrigin() const {
+    std::lock_guard lock(originMutex_);
+    return origin_;
 }
 
 void Surface::Stretch(const Rect& destRect, const Surface& source, const Rect& sourceRect,
@@ -369,6 +470,8 @@ SurfaceResult Surface::Lock(LockedSurface* locked, std::uint32_t flags) {
         std::lock_guard lock(accessMutex_);
         lockedByUser_ = true;
     }
+    if ((flags & DDLOCK_READONLY) == 0)
+        Changed(Origin{});
     *locked = LockedSurface{pixels_.data(), Pitch(), width_, height_};
     return DD_OK;
 }

@@ -26,6 +26,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -74,10 +75,21 @@ inline constexpr std::uint32_t DDSCAPS_PRIMARYSURFACE = 0x200;
 // detail are not aliased (see platform/resampler.h).
 inline constexpr std::uint32_t DDBLT_WAIT = 0x01000000;
 inline constexpr std::uint32_t kBltSmooth = 0x10000000;
+// kBltFullResolution (the primary surface only): where destRect is larger
+// than sourceRect in either direction, the window shows the picture that the
+// source was last stretched from as a whole (its origin, see
+// Surface::Blt), at the origin's own resolution and smoothly scaled to
+// destRect, as long as the origin still holds the pixels that were
+// stretched; otherwise, and in smaller windows, the source as without the
+// flag. The window keeps that picture, so a window resized while nothing is
+// presented is filled from it again.
+inline constexpr std::uint32_t kBltFullResolution = 0x20000000;
 
 // Lock flags. Without DDLOCK_WAIT a lock of a busy surface fails with
 // DDERR_WASSTILLDRAWING.
 inline constexpr std::uint32_t DDLOCK_WAIT = 0x1;
+// A lock that only reads: the surface's pixels count as unchanged after it.
+inline constexpr std::uint32_t DDLOCK_READONLY = 0x10;
 
 // A rectangle with exclusive right and bottom edges: (0, 0)-(360, 240) is
 // 360 × 240 pixels.
@@ -141,7 +153,7 @@ public:
 class Clipper;
 class WindowBinding;
 
-class Surface {
+class Surface : public std::enable_shared_from_this<Surface> {
 public:
     ~Surface();
     Surface(const Surface&) = delete;
@@ -154,7 +166,11 @@ public:
 
     // Stretches sourceRect of `source` (the whole source when null) onto
     // destRect of this surface (the whole surface when null), nearest pixel
-    // unless kBltSmooth. Both rectangles must lie inside their surfaces.
+    // unless kBltSmooth. Both rectangles must lie inside their surfaces. A
+    // blit onto the whole of an off-screen surface from another surface makes
+    // that area of the source this surface's origin, until the next change
+    // of this surface; the origin is current while its own pixels are
+    // unchanged since (a writing lock or a blit onto it changes them).
     // On the primary surface destRect is in screen coordinates (null: the
     // bound window's client area); the picture is handed to the window's
     // thread and painted there, clipped to the window; a picture equal to
@@ -182,11 +198,25 @@ public:
 
 private:
     friend class DisplayDevice;
+    friend class WindowBinding;
+
+    // Where a surface's picture came from: an area of another surface as it
+    // was after `changes` changes.
+    struct Origin {
+        std::weak_ptr<Surface> surface;
+        Rect rect;
+        std::uint64_t changes = 0;
+    };
+
     Surface(int width, int height, bool primary, std::vector<std::uint8_t> pixels);
 
     SurfaceResult Acquire(std::uint32_t waitFlag);
     void ReleaseAccess();
-    SurfaceResult Present(const Rect* destRect, Surface& source, const Rect& sourceRect);
+    SurfaceResult PresentBlit(const Rect* destRect, Surface& source, const Rect& sourceRect,
+                              std::uint32_t flags);
+    // A change of the pixels by a blit or a writing lock; the caller has access.
+    void Changed(Origin origin);
+    Origin CurrentOrigin() const;
     void Stretch(const Rect& destRect, const Surface& source, const Rect& sourceRect, bool smooth);
 
     const int width_;
@@ -194,6 +224,10 @@ private:
     const bool primary_;
     std::vector<std::uint8_t> pixels_;
     std::atomic<bool> lost_{false};
+    std::atomic<std::uint64_t> changes_{0};
+
+    mutable std::mutex originMutex_;
+    Origin origin_;
 
     // Exclusive access for a lock or a blit.
     std::mutex accessMutex_;

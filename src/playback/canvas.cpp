@@ -25,12 +25,16 @@ std::variant<Canvas, std::string> Canvas::Create(platform::DisplayDevice& device
 }
 
 std::uint8_t* Canvas::Lock(int* size) {
+    return LockFor(platform::DDLOCK_WAIT, size);
+}
+
+std::uint8_t* Canvas::LockFor(std::uint32_t flags, int* size) {
     *size = 0;
     platform::LockedSurface locked;
-    platform::SurfaceResult result = surface_->Lock(&locked, platform::DDLOCK_WAIT);
+    platform::SurfaceResult result = surface_->Lock(&locked, flags);
     for (int attempt = 0; result == DDERR_SURFACELOST && attempt < kMaxRestoreAttempts; ++attempt) {
         surface_->Restore();
-        result = surface_->Lock(&locked, platform::DDLOCK_WAIT);
+        result = surface_->Lock(&locked, flags);
     }
     if (result != DD_OK)
         return nullptr;
@@ -44,7 +48,8 @@ bool Canvas::Unlock() {
 
 picture::Picture Canvas::CopyFrame(int bandRows) {
     int bytes = 0;
-    const std::uint8_t* frame = Lock(&bytes);
+    // Only read: the window may go on showing the frame's origin.
+    const std::uint8_t* frame = LockFor(platform::DDLOCK_WAIT | platform::DDLOCK_READONLY, &bytes);
     if (frame == nullptr)
         return BandOnlyPicture(Width(), bandRows);
     picture::Picture copy;

@@ -50,6 +50,8 @@ public:
     picture::Picture CopyFrame(int bandRows);
 
 private:
+    std::uint8_t* LockFor(std::uint32_t flags, int* size);
+
     std::shared_ptr<platform::Surface> surface_;
 };
 

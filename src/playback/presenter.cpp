@@ -86,8 +86,10 @@ SurfaceResult CGameApp::BlitToWindow() {
     if (!active_ || !primary_ || !clipper_)
         return 0;
     platform::Rect screen = clipper_->ClientRectOnScreen();
-    const SurfaceResult result =
-        primary_->Blt(&screen, Offscreen(), nullptr, platform::DDBLT_WAIT);
+    // A window larger than the canvas shows the frame the canvas was stretched
+    // from, at the frame's own resolution.
+    const SurfaceResult result = primary_->Blt(&screen, Offscreen(), nullptr,
+                                               platform::DDBLT_WAIT | platform::kBltFullResolution);
     if (result == DDERR_SURFACELOST)
         return RestoreLostSurfaces();
     return result;

@@ -57,7 +57,11 @@ public:
     // update function; returns the exit code given to platform::PostQuitMessage.
     int RunMessageLoop();
 
-    // Stretches the off-screen surface onto the window's client area. Returns
+    // Stretches the off-screen surface onto the window's client area; a client
+    // area larger than the surface in either direction shows instead the
+    // frame the surface was last stretched from (the video source's sample)
+    // at its own resolution, smoothly scaled, while that frame is still the
+    // surface's (platform::kBltFullResolution). Returns
     // the result of the last surface call, or 0 while inactive. A lost surface
     // is restored and this frame is not presented again.
     platform::SurfaceResult BlitToWindow();
