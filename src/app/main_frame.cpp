@@ -111,7 +111,7 @@ constexpr std::array kCommands{
                  .enabling = CommandEnabling::kNever},
     FrameCommand{.id = res::ID_EDIT_COPY,
                  .text = "&Copy",
-                 .standardKey = QKeySequence::Copy,
+                 .key = "Ctrl+C",
                  .menu = FrameMenu::kEdit,
                  .menuGroup = 1,
                  .handler = &CMainFrame::OnEditCopy,

@@ -53,8 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "Ctrl+Q"},
         CommandCase{57643, "&Undo\tCtrl+Z", false, "Undo the last action"},
         CommandCase{57635, "Cu&t\tCtrl+X", false, "Cut the selection and put it on the Clipboard"},
-        CommandCase{57634, "&Copy\tCtrl+C", false,
-                    "Copy the selection and put it on the Clipboard"},
+        CommandCase{57634, "&Copy", true, "Copy the selection and put it on the Clipboard",
+                    "Ctrl+C"},
         CommandCase{57637, "&Paste\tCtrl+V", false, "Insert Clipboard contents"},
         CommandCase{59392, "&Toolbar", true, "Show or hide the toolbar"},
         CommandCase{59393, "&Status Bar", true, "Show or hide the status bar"},
@@ -65,6 +65,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{32785, "Back 5 seconds", true, "Go back five seconds", "Left"},
         CommandCase{32786, "Forward 5 seconds", true, "Go forward five seconds", "Right"},
         CommandCase{32787, "Go to &start", true, "Go to the first frame", "Home"},
+        CommandCase{32788, "&Snapshot", true, "Save the frame on show into the save directory",
+                    "S"},
+        CommandCase{32789, "&360 \u00D7 240", true, "Capture frames at 360 \u00D7 240"},
+        CommandCase{32790, "&Video's own size", true, "Capture frames at the video's own size"},
+        CommandCase{32791, "Image &format...", true,
+                    "Choose the format and quality of saved images"},
         CommandCase{57664, "&About Tesselon...", true,
                     "Display program information, version number and copyright", "F1"}),
     [](const auto& info) { return "Command" + std::to_string(info.param.id); });
@@ -81,7 +87,7 @@ TEST_F(AppTest, FrameHasMenusToolbarAndStatusBarInOrder) {
     EXPECT_EQ(Frame().windowTitle(), QStringLiteral("Tesselon"));
     EXPECT_FALSE(Frame().windowIcon().isNull());
     EXPECT_EQ(Titles(Frame().menuBar()->actions()),
-              QStringList({"&File", "&Edit", "&View", "&Control", "&Help"}));
+              QStringList({"&File", "&Edit", "&View", "&Control", "&Options", "&Help"}));
 
     QToolBar* bar = Frame().ToolBar();
     EXPECT_EQ(Titles(bar->actions()),
@@ -130,15 +136,16 @@ QStringList ItemTitles(QMenu* menu) {
 TEST_F(AppTest, EachMenuHoldsItsCommandsInOrder) {
     ASSERT_TRUE(Start());
     const QList<QAction*> menus = Frame().menuBar()->actions();
-    ASSERT_EQ(menus.size(), 5);
+    ASSERT_EQ(menus.size(), 6);
     const std::vector<QStringList> expected{
-        {"&Open", "&Close", "E&xit"},
-        {"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"},
+        {"&Open", "&Close", "Recent &videos", "E&xit"},
+        {"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy", "&Paste\tCtrl+V"},
         {"&Toolbar", "&Status Bar"},
-        {"&Images", "I&mages x 4", "&Pause", "&Next frame", "P&revious frame", "Back 5 seconds",
-         "Forward 5 seconds", "Go to &start"},
+        {"&Images", "I&mages x 4", "&Snapshot", "&Pause", "&Next frame", "P&revious frame",
+         "Back 5 seconds", "Forward 5 seconds", "Go to &start"},
+        {"Capture &size", "Image &format..."},
         {"&About Tesselon..."}};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         ASSERT_NE(menus[i]->menu(), nullptr) << i;
         EXPECT_EQ(ItemTitles(menus[i]->menu()), expected[std::size_t(i)]) << i;
     }
@@ -404,7 +411,8 @@ TEST(FrameCommandTable, NamedCommandsFollowTheFlagOrNot) {
           std::pair{res::ID_CONTROL_GO_TO_START, CommandEnabling::kWithCommandsFlag},
           std::pair{res::ID_APP_ABOUT, CommandEnabling::kAlways},
           std::pair{res::ID_VIEW_STATUS_BAR, CommandEnabling::kAlways},
-          std::pair{res::ID_EDIT_COPY, CommandEnabling::kNever}})
+          std::pair{res::ID_EDIT_COPY, CommandEnabling::kWithCommandsFlag},
+          std::pair{res::ID_EDIT_PASTE, CommandEnabling::kNever}})
         EXPECT_EQ(RowOf(id).enabling, enabling) << id;
 }
 
@@ -427,6 +435,14 @@ TEST_F(AppTest, EachRowIsOneActionWhereItsRowPutsIt) {
         ASSERT_NE(action, nullptr) << command.id;
         QMenu* menu = MenuOf(Frame(), command.menu);
         ASSERT_NE(menu, nullptr) << command.id;
+        if (command.submenu != nullptr) {
+            const QList<QAction*> items = menu->actions();
+            const auto submenu = std::ranges::find_if(items, [&](QAction* item) {
+                return item->text() == QString::fromUtf8(command.submenu);
+            });
+            ASSERT_NE(submenu, items.end()) << command.id;
+            menu = (*submenu)->menu();
+        }
         EXPECT_TRUE(menu->actions().contains(action)) << command.id;
         const bool onToolbar = command.toolbarGroup != 0;
         EXPECT_EQ(Frame().ToolBar()->actions().contains(action), onToolbar) << command.id;
