@@ -7,8 +7,6 @@
 #include "progress_line.h"
 #include "video_grab.h"
 
-#include "images/label_band.h"
-#include "playback/frame_capture.h"
 
 #include <csignal>
 #include <filesystem>
@@ -140,17 +138,15 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
         errors << why << '\n';
         return kExitSomeFailed;
     }
-    std::optional<images::LabelBand> band;
+    std::optional<QString> label;
     if (settings.label)
-        band = images::RenderLabelBand(QString::fromStdString(*settings.label),
-                                                 playback::kCaptureRect.Width(),
-                                                 playback::kLabelBandRows);
+        label = QString::fromStdString(*settings.label);
     const int videoCount = static_cast<int>(settings.videos.size());
     std::optional<ProgressLine> progress;
     if (progressStyle != ProgressStyle::None)
         progress.emplace(errors, progressStyle == ProgressStyle::InPlace, videoCount,
                          settings.count);
-    GrabContext context{settings, *names, band, progress ? &*progress : nullptr};
+    GrabContext context{settings, *names, label, progress ? &*progress : nullptr};
 
     Report report;
     bool clean = true;

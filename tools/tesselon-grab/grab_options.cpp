@@ -382,8 +382,9 @@ The pictures:
                        make whole pictures of interlaced video's fields: auto
                        (the default) when the stream or its frames say they are
                        interlaced, on for every frame, off never
-  --label TEXT         a 16-row band under every picture with TEXT, yellow on black,
-                       as Tesselon's images window stamps it
+  --label TEXT         a band under every picture with TEXT, yellow on black, as
+                       Tesselon's images window stamps it: 16 rows up to 360
+                       pixels wide, in proportion on wider pictures
   --provenance         write the video's name, the frame's time and number into
                        each JPEG file's comment segment (a PNG file's Comment
                        text; refused with webp)

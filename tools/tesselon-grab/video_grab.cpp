@@ -210,17 +210,25 @@ playback::VideoSourceOptions SourceOptions(const Settings& settings) {
     return options;
 }
 
+// The label band under pictures of `width`, as the program stamps it; drawn
+// here, on the thread that runs Qt.
+std::optional<images::LabelBand> BandFor(const std::optional<QString>& label, int width) {
+    if (!label)
+        return std::nullopt;
+    return images::RenderLabelBand(*label, width, playback::LabelBandRowsFor(width));
+}
+
 // Names, records and hands to the writer every frame taken from one video.
 class FrameTaker {
 public:
     FrameTaker(const fs::path& video, const fs::path& folder, const media::Ratio& timeBase,
-               GrabContext& context)
+               int width, GrabContext& context)
         : video_(video)
         , folder_(folder)
         , timeBase_(timeBase)
         , context_(context)
         , used_(context.usedNames[folder])
-        , writer_(context.band, context.settings.format) {}
+        , writer_(BandFor(context.label, width), context.settings.format) {}
 
     void operator()(playback::CapturedFrame frame) {
         deinterlaced_ = deinterlaced_ || (frame.traits && frame.traits->deinterlaced);
@@ -316,7 +324,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         }
     }
 
-    FrameTaker take(video, folder, format.timeBase, context);
+    FrameTaker take(video, folder, format.timeBase, record.outputWidth, context);
     bool startFound = false;
     if (settings.Sampling()) {
         source.WaitForFrameNumbers();

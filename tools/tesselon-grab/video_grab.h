@@ -21,8 +21,8 @@ class ProgressLine;
 struct GrabContext {
     const Settings& settings;
     const NameTemplate& names;
-    // The label band, rendered once on the user-interface thread.
-    const std::optional<images::LabelBand>& band;
+    // The label's text; each video's band is rendered at its pictures' width.
+    const std::optional<QString>& label;
     ProgressLine* progress = nullptr;
     // Names used so far, per folder: videos that share a folder never
     // overwrite each other's files.
