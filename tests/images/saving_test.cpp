@@ -9,6 +9,7 @@
 #include "captured_images.h"
 #include "controls/tab_window.h"
 #include "decoded_jpeg.h"
+#include "decoded_still.h"
 #include "images/image_view.h"
 #include "platform/dialogs.h"
 #include "platform/progress_bar.h"
@@ -35,6 +36,8 @@ namespace fs = std::filesystem;
 using testing::CapturedBatch;
 using testing::DecodedJpeg;
 using testing::DecodeJpeg;
+using testing::DecodePng;
+using testing::DecodeWebp;
 using testing::ReadFileBytes;
 
 std::uint32_t ColourOf(int index) {
@@ -165,6 +168,42 @@ TEST_F(SavingTest, SaveWritesTheCurrentImageWithTheBandOrWithoutIt) {
               "Do you want to replace " +
                   QString::fromStdString((directory_ / "780.JPG").string()) + " file?");
     EXPECT_EQ(Listing(directory_), std::vector<std::string>{"780.JPG"});
+}
+
+// Save as writes the file type chosen in its dialog; Save, Save all and
+// Save as to a name of no known type write the format of Options, Image format.
+TEST_F(SavingTest, EachSaveWritesTheFormatChosenForIt) {
+    struct Case {
+        int command;
+        const char* answer; // the file chosen in Save as's dialog
+        images::ImageFormat option;
+        const char* written;
+        std::optional<DecodedJpeg> (*decode)(const std::vector<std::uint8_t>&);
+    };
+    const Case cases[] = {
+        {res::ID_IMAGES_SAVE_AS, "chosen.png", images::ImageFormat::Jpeg, "chosen.png", DecodePng},
+        {res::ID_IMAGES_SAVE_AS, "chosen.WebP", images::ImageFormat::Png, "chosen.WebP",
+         DecodeWebp},
+        {res::ID_IMAGES_SAVE_AS, "chosen.bmp", images::ImageFormat::Png, "chosen.bmp", DecodePng},
+        {res::ID_IMAGES_SAVE, nullptr, images::ImageFormat::Png, "780.PNG", DecodePng},
+        {res::ID_IMAGES_SAVE, nullptr, images::ImageFormat::Webp, "780.WEBP", DecodeWebp},
+    };
+    for (const Case& c : cases) {
+        auto dialog = Open<CImagesDlg>();
+        images::SavePreferences preferences;
+        preferences.format.format = c.option;
+        preferences.format.lossless = true;
+        dialog->SetPreferences(preferences);
+        dialog->SelectImage(7);
+        if (c.answer != nullptr)
+            dialogs_.AnswerFile(QString::fromStdString((directory_ / c.answer).string()));
+        SaveWith(*dialog, c.command);
+        const std::optional<DecodedJpeg> decoded = c.decode(ReadFileBytes(directory_ / c.written));
+        ASSERT_TRUE(decoded.has_value()) << c.written;
+        EXPECT_EQ(decoded->height, 256) << c.written;
+        EXPECT_GT(testing::PsnrAgainstBuffer(*decoded, batch_.Bytes(7)), 35.0) << c.written;
+        fs::remove(directory_ / c.written);
+    }
 }
 
 TEST_F(SavingTest, CancelAtTheReplacePromptLeavesTheFileAndTheDialogUsable) {
