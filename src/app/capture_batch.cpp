@@ -56,6 +56,8 @@ void CaptureWorker(std::shared_ptr<CaptureRun> run) {
     const platform::Rect rect = run->canvas ? canvas.Rect() : playback::kCaptureRect;
     if (run->refetchPausedFrame)
         gSource->Render(canvas.Surface(), rect, playback::FetchWait::UntilNextFrame, stop);
+    else if (run->canvas)
+        gSource->DrawShownFrame(canvas.Surface(), rect); // the batch starts with the frame on show
     playback::NameMaker names;
     for (int i = 0; i < list.count && !CancelRequested(*run); ++i) {
         playback::CapturedFrame frame = playback::CaptureFrame(canvas, *gSource, rect, stop);

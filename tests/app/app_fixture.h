@@ -36,14 +36,15 @@ inline CGrabberApp::Options SilentOptions() {
 }
 
 // The frame number of an index frame (176 × 144, a grid of 44 × 48 blocks,
-// white for 1) in a 360 × 240 image buffer.
-inline int FrameIndex(const std::uint8_t* buffer, int pitch = 360 * 4) {
+// white for 1) in an image buffer, 360 × 240 unless given.
+inline int FrameIndex(const std::uint8_t* buffer, int pitch = 360 * 4, int width = 360,
+                      int height = 240) {
     if (buffer == nullptr)
         return -1;
     int index = 0;
     for (int bit = 0; bit < 12; ++bit) {
-        const int x = ((bit % 4) * 44 + 22) * 360 / 176;
-        const int y = ((bit / 4) * 48 + 24) * 240 / 144;
+        const int x = ((bit % 4) * 44 + 22) * width / 176;
+        const int y = ((bit / 4) * 48 + 24) * height / 144;
         if (buffer[y * pitch + x * 4 + 1] > 128)
             index |= 1 << bit;
     }

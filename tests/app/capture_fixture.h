@@ -10,6 +10,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct Seen {
     std::vector<int> frames;
     std::vector<int> sizes;
     std::vector<picture::Shape> shapes;
+    // The brightest byte of each picture's frame rows.
+    std::vector<int> brightest;
 };
 
 class CaptureBatchTest : public AppTest {
@@ -45,10 +48,16 @@ protected:
             for (int i = 0; i < window.List().Count(); ++i) {
                 seen_.names.append(window.List().Name(i));
                 const picture::Picture* shown = window.List().PictureAt(i);
-                seen_.frames.push_back(FrameIndex(shown ? shown->Pixels() : nullptr));
+                seen_.frames.push_back(shown ? FrameIndex(shown->Pixels(), shown->Stride(),
+                                                          shown->Width(), shown->Height())
+                                             : -1);
                 seen_.sizes.push_back(shown ? static_cast<int>(shown->Bytes()) : 0);
-                if (shown)
+                if (shown) {
                     seen_.shapes.push_back(shown->GetShape());
+                    seen_.brightest.push_back(*std::max_element(
+                        shown->Pixels(), shown->Pixels() + std::size_t(shown->Stride()) *
+                                                               std::size_t(shown->Height())));
+                }
             }
             if (onWindow_)
                 onWindow_(window);

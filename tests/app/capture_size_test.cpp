@@ -63,6 +63,9 @@ TEST_P(OwnSizeBatch, TakesEveryFrameAtTheShapePlayersShowWithABandInProportion) 
     ASSERT_EQ(seen_.shapes.size(), 100u);
     for (const picture::Shape& shape : seen_.shapes)
         ASSERT_EQ(shape, GetParam().shape);
+    // Pictures, not black frames: the clips' test patterns are bright.
+    for (int brightest : seen_.brightest)
+        EXPECT_GT(brightest, 150);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,6 +74,23 @@ INSTANTIATE_TEST_SUITE_P(
                                {1280, 720, 57}},
                       SizeCase{"AnamorphicPal", AnamorphicClip, {1024, 576, 46}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CaptureBatchTest, AtTheVideosSizeTheBatchStartsWithTheFrameOnShowAndGoesOnFrameByFrame) {
+    StartOn("index.mp4");
+    Trigger(res::ID_OPTIONS_CAPTURE_VIDEO);
+    int first = -1;
+    RunBatch([&] {
+        first = FrameOnScreen();
+        Trigger(res::ID_CONTROL_IMAGES);
+    });
+    ASSERT_EQ(seen_.frames.size(), 100u);
+    EXPECT_EQ(seen_.shapes.front(), (picture::Shape{176, 144, 16}));
+    EXPECT_EQ(seen_.frames.front(), first);
+    for (std::size_t i = 1; i < seen_.frames.size(); ++i) {
+        if (seen_.frames[i] != 0) // the clip loops back to its first frame
+            ASSERT_EQ(seen_.frames[i], seen_.frames[i - 1] + 1) << i;
+    }
+}
 
 TEST(CaptureGeometry, BandAndCompositeGrowInProportionAbove360) {
     struct Case {
