@@ -87,8 +87,10 @@ TEST_F(CaptureBatchTest, AtTheVideosSizeTheBatchStartsWithTheFrameOnShowAndGoesO
     EXPECT_EQ(seen_.shapes.front(), (picture::Shape{176, 144, 16}));
     EXPECT_EQ(seen_.frames.front(), first);
     for (std::size_t i = 1; i < seen_.frames.size(); ++i) {
-        if (seen_.frames[i] != 0) // the clip loops back to its first frame
+        // The clip loops back to its first frame.
+        if (seen_.frames[i] != 0) {
             ASSERT_EQ(seen_.frames[i], seen_.frames[i - 1] + 1) << i;
+        }
     }
 }
 
