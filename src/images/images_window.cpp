@@ -93,14 +93,14 @@ void ImagesWindow::CreateMenu() {
 void ImagesWindow::SetPreferences(const SavePreferences& preferences) {
     std::error_code error;
     if (!preferences.directory.empty() && std::filesystem::is_directory(preferences.directory, error))
-        saveDirectory_ = preferences.directory;
+        saveDirectory_ = chosenDirectory_ = preferences.directory;
     list_.SetLabel(preferences.labelOn,
                    preferences.labelText.isEmpty() ? list_.LabelText() : preferences.labelText);
     format_ = preferences.format;
 }
 
 SavePreferences ImagesWindow::Preferences() const {
-    return {saveDirectory_, list_.LabelOn(), list_.LabelText(), format_};
+    return {chosenDirectory_, list_.LabelOn(), list_.LabelText(), format_};
 }
 
 StillFormat ImagesWindow::FormatForPath(const std::filesystem::path& target) const {
@@ -470,7 +470,7 @@ std::optional<std::filesystem::path> ImagesWindow::AskSavePath(const QString& in
     if (!chosen)
         return std::nullopt;
     const std::filesystem::path path = ToPath(*chosen);
-    saveDirectory_ = DirectoryOf(path);
+    saveDirectory_ = chosenDirectory_ = DirectoryOf(path);
     return path;
 }
 

@@ -95,9 +95,10 @@ public:
     // directory of every file chosen in a save dialog.
     const std::filesystem::path& SaveDirectory() const { return saveDirectory_; }
 
-    // The save directory and the label as the program keeps them: given
-    // before the window shows (a directory that is gone leaves the working
-    // one), read back once it has closed.
+    // The save directory, the label and the format as the program keeps
+    // them: given before the window shows (a directory that is gone leaves
+    // the working one), read back once it has closed. The directory read
+    // back is empty until one is given or chosen.
     void SetPreferences(const SavePreferences& preferences);
     SavePreferences Preferences() const;
     // What a save to `target` writes: the format its extension names, else
@@ -186,6 +187,9 @@ private:
     std::vector<std::vector<ImageView*>> views_;
     RunModal runModal_ = ExecModal;
     std::filesystem::path saveDirectory_;
+    // The directory given or chosen in a dialog, which the program keeps;
+    // empty while the working directory stands in for it.
+    std::filesystem::path chosenDirectory_;
     StillFormat format_;
     QPointer<CProgressDlg> progress_;
     std::shared_ptr<SaveRun> run_;
