@@ -202,6 +202,8 @@ TEST_F(SavingTest, EachSaveWritesTheFormatChosenForIt) {
         ASSERT_TRUE(decoded.has_value()) << c.written;
         EXPECT_EQ(decoded->height, 256) << c.written;
         EXPECT_GT(testing::PsnrAgainstBuffer(*decoded, batch_.Bytes(7)), 35.0) << c.written;
+        // Only a directory chosen is kept; the working one stands in meanwhile.
+        EXPECT_EQ(dialog->Preferences().directory, c.answer ? directory_ : fs::path());
         fs::remove(directory_ / c.written);
     }
 }
