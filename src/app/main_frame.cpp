@@ -541,15 +541,15 @@ void CMainFrame::OnImageFormat() {
 void CMainFrame::OnSnapshot() {
     if (gSource == nullptr || !gSource->IsOpen())
         return;
-    const QSize size = CaptureSizeNow().isEmpty() ? QSize(playback::kCaptureRect.Width(),
-                                                          playback::kCaptureRect.Height())
-                                                  : CaptureSizeNow();
+    QSize size = CaptureSizeNow();
+    if (size.isEmpty())
+        size = QSize(playback::kCaptureRect.Width(), playback::kCaptureRect.Height());
     const images::SaveResult result = SaveSnapshot(size, settings_.save);
-    statusBar()->showMessage(
-        result.Written() ? platform::FormatString(res::IDS_SNAPSHOT_SAVED, images::ToText(result.path))
-                         : platform::FormatString(res::IDS_SNAPSHOT_FAILED,
-                                                  QString::fromStdString(result.reason)),
-        kSnapshotMessageMs);
+    const QString said =
+        result.Written()
+            ? platform::FormatString(res::IDS_SNAPSHOT_SAVED, images::ToText(result.path))
+            : platform::FormatString(res::IDS_SNAPSHOT_FAILED, QString::fromStdString(result.reason));
+    statusBar()->showMessage(said, kSnapshotMessageMs);
 }
 
 void CMainFrame::OnEditCopy() {
