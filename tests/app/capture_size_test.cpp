@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 
 namespace app_test {
 namespace {
@@ -48,6 +49,7 @@ struct SizeCase {
     const char* name;
     QString (*clip)();
     picture::Shape shape;
+    friend void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class OwnSizeBatch : public CaptureBatchTest, public ::testing::WithParamInterface<SizeCase> {};
@@ -126,6 +128,7 @@ struct MemoryAnswer {
     const char* name;
     platform::DialogAnswer answer;
     bool captured;
+    friend void PrintTo(const MemoryAnswer& c, std::ostream* out) { *out << c.name; }
 };
 
 class ShortOfMemory : public CaptureBatchTest,
