@@ -20,6 +20,13 @@
 #include <random>
 
 namespace images {
+
+// Test names print the format, not its bytes (their padding is never set).
+void PrintTo(const StillFormat& format, std::ostream* out) {
+    *out << FileExtension(format.format) << " quality " << format.quality
+         << (format.lossless ? " lossless" : "");
+}
+
 namespace {
 
 namespace fs = std::filesystem;
