@@ -135,15 +135,16 @@ class ShortOfMemory : public CaptureBatchTest,
                       public ::testing::WithParamInterface<MemoryAnswer> {};
 
 TEST_P(ShortOfMemory, SaysWhatTheBatchNeedsAndOffers360x240OrCancel) {
-    StartOnPath(AppDataPath("hd_1280x720.mpg"));
+    // The index clip at its own 176 × 144 needs 11 MB; 1 MB is free.
+    StartOn("index.mp4");
     Trigger(res::ID_OPTIONS_CAPTURE_VIDEO);
-    Frame().Batch().SetMemoryProbe([] { return std::optional<std::uint64_t>(100'000'000); });
+    Frame().Batch().SetMemoryProbe([] { return std::optional<std::uint64_t>(1'000'000); });
     dialogs_.AnswerMessage(GetParam().answer);
     RunBatch([&] { Trigger(res::ID_CONTROL_IMAGES); });
     ASSERT_FALSE(dialogs_.Messages().empty());
     EXPECT_TRUE(dialogs_.Messages().front().text.contains(
-        QStringLiteral("100 frames at 1280 \u00D7 720 needs 398 MB of memory, more than half "
-                       "of the 100 MB free")))
+        QStringLiteral("100 frames at 176 \u00D7 144 needs 11 MB of memory, more than half "
+                       "of the 1 MB free")))
         << dialogs_.Messages().front().text.toStdString();
     EXPECT_EQ(seen_.windowShown, GetParam().captured);
     for (const picture::Shape& shape : seen_.shapes)
