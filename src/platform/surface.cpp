@@ -319,6 +319,28 @@ SurfaceResult Surface::Acquire(std::uint32_t waitFlag) {
     return DD_OK;
 }
 
+// Two surfaces are always taken in address order, so crossing blits and
+// presents cannot deadlock; all or nothing. One surface when both are the same.
+SurfaceResult Surface::AcquireBoth(Surface* a, Surface* b, std::uint32_t waitFlag) {
+    Surface* first = std::min(a, b);
+    Surface* second = std::max(a, b);
+    if (SurfaceResult result = first->Acquire(waitFlag); result != DD_OK)
+        return result;
+    if (second != first) {
+        if (SurfaceResult result = second->Acquire(waitFlag); result != DD_OK) {
+            first->ReleaseAccess();
+            return result;
+        }
+    }
+    return DD_OK;
+}
+
+void Surface::ReleaseBoth(Surface* a, Surface* b) {
+    if (a != b)
+        b->ReleaseAccess();
+    a->ReleaseAccess();
+}
+
 void Surface::ReleaseAccess() {
     {
         std::lock_guard lock(accessMutex_);
@@ -347,24 +369,12 @@ SurfaceResult Surface::Blt(const Rect* destRect, Surface* source, const Rect* so
     if (primary_)
         return PresentBlit(destRect, *source, sourceArea, flags);
 
-    const std::uint32_t wait = flags & DDBLT_WAIT;
-    // Two surfaces are always taken in the same order, so crossing blits cannot deadlock.
-    Surface* first = std::min(this, source);
-    Surface* second = source == this ? nullptr : std::max(this, source);
-    if (SurfaceResult result = first->Acquire(wait); result != DD_OK)
+    if (SurfaceResult result = AcquireBoth(this, source, flags & DDBLT_WAIT); result != DD_OK)
         return result;
-    if (second != nullptr) {
-        if (SurfaceResult result = second->Acquire(wait); result != DD_OK) {
-            first->ReleaseAccess();
-            return result;
-        }
-    }
     Stretch(destArea, *source, sourceArea, (flags & kBltSmooth) != 0);
     const bool whole = destArea == WholeSurface(width_, height_) && source != this;
     Changed(whole ? Origin{source->weak_from_this(), sourceArea, source->changes_} : Origin{});
-    if (second != nullptr)
-        second->ReleaseAccess();
-    first->ReleaseAccess();
+    ReleaseBoth(this, source);
     return DD_OK;
 }
 
@@ -389,22 +399,12 @@ SurfaceResult Surface::PresentBlit(const Rect* destRect, Surface& source, const 
     const bool larger = dest.Width() > sourceRect.Width() || dest.Height() > sourceRect.Height();
     if (!larger || detail.get() == &source || (detail && detail->lost_))
         detail.reset();
-    Surface* first = detail ? std::min(&source, detail.get()) : &source;
-    Surface* second = detail ? std::max(&source, detail.get()) : nullptr;
-    const std::uint32_t wait = flags & DDBLT_WAIT;
-    if (SurfaceResult result = first->Acquire(wait); result != DD_OK)
+    Surface* other = detail ? detail.get() : &source;
+    if (SurfaceResult result = AcquireBoth(&source, other, flags & DDBLT_WAIT); result != DD_OK)
         return result;
-    if (second != nullptr) {
-        if (SurfaceResult result = second->Acquire(wait); result != DD_OK) {
-            first->ReleaseAccess();
-            return result;
-        }
-    }
     clipper->binding_->Present(dest, source.pixels_.data(), source.Pitch(), sourceRect, origin,
                                detail.get());
-    if (second != nullptr)
-        second->ReleaseAccess();
-    first->ReleaseAccess();
+    ReleaseBoth(&source, other);
     return DD_OK;
 }
 

@@ -212,6 +212,8 @@ private:
 
     SurfaceResult Acquire(std::uint32_t waitFlag);
     void ReleaseAccess();
+    static SurfaceResult AcquireBoth(Surface* a, Surface* b, std::uint32_t waitFlag);
+    static void ReleaseBoth(Surface* a, Surface* b);
     SurfaceResult PresentBlit(const Rect* destRect, Surface& source, const Rect& sourceRect,
                               std::uint32_t flags);
     // A change of the pixels by a blit or a writing lock; the caller has access.
