@@ -65,12 +65,17 @@ Report AwkwardReport() {
     written.keyFrame = true;
     written.pictureType = "I";
     written.gap = true;
+    written.requested = "time 00:00:01.5, \"cut\"";
+    written.sceneScore = 0.1 + 0.2;
+    written.sharpness = 1234.5625;
     FrameRecord skipped = Frame("out/\"2\".jpg", {1001, 15000}, std::nullopt);
     skipped.written = false;
     skipped.skipped = true;
     skipped.repeat = true;
     skipped.keyFrame = false;
     skipped.pictureType = "BI";
+    skipped.nearDuplicate = true;
+    skipped.sharpness = 0;
     FrameRecord failed = Frame("out/\xE2\x82\xAC\r\n3.jpg", {-1, 3}, 0);
     failed.written = false;
     failed.error = "disk full, \"really\"\r\nsecond line\ttab \x01";
@@ -324,7 +329,8 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     const std::string header =
         "video,path,bytes,sha256,codec,width,height,sampleAspect,displayAspect,outputWidth,"
         "outputHeight,videoError,interrupted,file,time,ms,frame,keyFrame,pictureType,written,"
-        "skipped,error,gap,repeat,irregularStep,rotation,mirrored,deinterlace,deinterlaced\r\n";
+        "skipped,error,gap,repeat,irregularStep,rotation,mirrored,deinterlace,deinterlaced,"
+        "requested,sceneScore,sharpness,nearDuplicate\r\n";
     ASSERT_EQ(csv.substr(0, header.size()), header);
     // A quote is doubled and a field holding one, a comma or a line break is
     // quoted; the line break stays inside the field.
@@ -335,7 +341,7 @@ TEST(ReportCsv, QuotesAsRfc4180AndKeepsVideosWithoutFrames) {
     // The unopened video: one row, frame fields empty, its error in videoError.
     // A name that is not UTF-8 keeps its bytes.
     EXPECT_NE(csv.find("\r\n2,missing.mkv,,,,0,0,1,0,0,0,cannot open: No such file or "
-                       "directory,false,,,,,,,,,,,,,0,false,,false\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
+                       "directory,false,,,,,,,,,,,,,0,false,,false,,,,\r\n3,caf\xE9 \xFF\xED\xB3\x80.mkv,0,"),
               std::string::npos);
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
 }

@@ -29,6 +29,11 @@ struct FrameRecord {
     bool gap = false;           // frames missing before this one
     bool repeat = false;        // the same frame (or picture) as the one before
     bool irregularStep = false; // the time step to this frame is unlike the others
+    // What a selection knew of the frame when it took it:
+    std::string requested;                // what was asked for: "frame 250", "time 1.5"; "" otherwise
+    std::optional<double> sceneScore;     // how unlike the frame before it is, 0 to 1
+    std::optional<double> sharpness;      // the picture's sharpness score
+    bool nearDuplicate = false;           // almost the same picture as the one before
     friend bool operator==(const FrameRecord&, const FrameRecord&) = default;
 };
 

@@ -13,12 +13,13 @@ namespace {
 
 // ---- CSV.
 
-constexpr std::array<const char*, 29> kColumns = {
+constexpr std::array<const char*, 33> kColumns = {
     "video",         "path",         "bytes",         "sha256",      "codec",        "width",
     "height",        "sampleAspect", "displayAspect", "outputWidth", "outputHeight", "videoError",
     "interrupted",   "file",         "time",          "ms",          "frame",        "keyFrame",
     "pictureType",   "written",      "skipped",       "error",       "gap",          "repeat",
-    "irregularStep", "rotation",     "mirrored",      "deinterlace", "deinterlaced"};
+    "irregularStep", "rotation",     "mirrored",      "deinterlace", "deinterlaced", "requested",
+    "sceneScore",    "sharpness",    "nearDuplicate"};
 // Reports of earlier versions lack the columns added since: they read as empty.
 constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
 enum Column {
@@ -51,6 +52,10 @@ enum Column {
     kMirrored,
     kDeinterlace,
     kDeinterlaced,
+    kRequested,
+    kSceneScore,
+    kSharpness,
+    kNearDuplicate,
 };
 
 void AppendCsvField(std::string& out, std::string_view field) {
@@ -179,6 +184,11 @@ public:
             Fail(column, "is not a number");
         return value;
     }
+    std::optional<double> OptionalDouble(Column column) {
+        if (Text(column).empty())
+            return std::nullopt;
+        return Double(column);
+    }
     bool Bool(Column column) {
         if (Text(column) != "true" && Text(column) != "false")
             Fail(column, "is not true or false");
@@ -243,6 +253,10 @@ FrameRecord ReadCsvFrame(CsvReader& read) {
     frame.gap = read.Bool(kGap);
     frame.repeat = read.Bool(kRepeat);
     frame.irregularStep = read.Bool(kIrregularStep);
+    frame.requested = read.Text(kRequested);
+    frame.sceneScore = read.OptionalDouble(kSceneScore);
+    frame.sharpness = read.OptionalDouble(kSharpness);
+    frame.nearDuplicate = !read.Text(kNearDuplicate).empty() && read.Bool(kNearDuplicate);
     return frame;
 }
 
@@ -288,6 +302,10 @@ std::string ToCsv(const Report& report) {
             row[kGap] = BoolText(frame.gap);
             row[kRepeat] = BoolText(frame.repeat);
             row[kIrregularStep] = BoolText(frame.irregularStep);
+            row[kRequested] = frame.requested;
+            row[kSceneScore] = frame.sceneScore ? NumberText(*frame.sceneScore) : "";
+            row[kSharpness] = frame.sharpness ? NumberText(*frame.sharpness) : "";
+            row[kNearDuplicate] = frame.nearDuplicate ? "true" : "";
             AppendCsvRow(out, row);
         }
     }
@@ -307,8 +325,8 @@ std::optional<Report> ParseCsvReport(std::string_view text, std::string& error) 
     std::array<std::size_t, kColumns.size()> at{};
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
         const auto found = std::find(header.begin(), header.end(), kColumns[c]);
-        const bool added = c == kInterrupted || c == kRotation || c == kMirrored ||
-                           c == kDeinterlace || c == kDeinterlaced;
+        // interrupted, and every column from rotation on, came in later versions
+        const bool added = c == kInterrupted || c >= kRotation;
         if (found == header.end() && added) {
             at[c] = kAbsent;
             continue;

@@ -208,6 +208,15 @@ void AppendFrame(std::string& out, const FrameRecord& frame) {
     fields.Bool("gap", frame.gap);
     fields.Bool("repeat", frame.repeat);
     fields.Bool("irregularStep", frame.irregularStep);
+    // Written only when a selection set them, so other reports read as before.
+    if (!frame.requested.empty())
+        fields.String("requested", frame.requested);
+    if (frame.sceneScore)
+        fields.Double("sceneScore", *frame.sceneScore);
+    if (frame.sharpness)
+        fields.Double("sharpness", *frame.sharpness);
+    if (frame.nearDuplicate)
+        fields.Bool("nearDuplicate", true);
     out += '}';
 }
 
@@ -314,6 +323,11 @@ public:
             Fail(key, "is not a number");
         return value.toDouble();
     }
+    std::optional<double> OptionalDouble(const char* key) {
+        if (!object_.contains(QLatin1String(key)))
+            return std::nullopt;
+        return Double(key);
+    }
     Fraction FractionField(const char* key) {
         const std::string text = String(key);
         const auto fraction = ParseFraction(text);
@@ -361,6 +375,10 @@ FrameRecord ReadJsonFrame(const QJsonObject& object, const std::string& context,
     frame.gap = read.Bool("gap");
     frame.repeat = read.Bool("repeat");
     frame.irregularStep = read.Bool("irregularStep");
+    frame.requested = read.StringOrEmpty("requested");
+    frame.sceneScore = read.OptionalDouble("sceneScore");
+    frame.sharpness = read.OptionalDouble("sharpness");
+    frame.nearDuplicate = read.BoolOrFalse("nearDuplicate");
     return frame;
 }
 

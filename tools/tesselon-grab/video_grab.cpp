@@ -1,6 +1,7 @@
 #include "video_grab.h"
 
 #include "frame_checks.h"
+#include "frame_choice.h"
 #include "frame_writer.h"
 #include "interruption.h"
 #include "output_folder.h"
@@ -91,8 +92,8 @@ std::string NothingFrom(std::int32_t startMs) {
 // the interval, from the start to the end of the video, or as many as an
 // explicit --count allows. A frame that is the first after several multiples
 // is taken once. False when no frame lies where sampling begins.
-template <typename Take>
-bool TakeSampled(const Settings& settings, playback::Canvas& canvas, CDShow& source, Take take) {
+bool TakeSampled(const Settings& settings, playback::Canvas& canvas, CDShow& source,
+                 const TakeFrame& take) {
     platform::Surface* target = canvas.Surface();
     const platform::Rect rect = canvas.Rect();
     const media::StreamTime start = playback::MillisecondsToStreamTime(settings.startMs);
@@ -103,7 +104,7 @@ bool TakeSampled(const Settings& settings, playback::Canvas& canvas, CDShow& sou
     if (result == media::StepResult::AtEnd)
         return false;
     for (int taken = 0; result == media::StepResult::Frame && InterruptingSignal() == 0;) {
-        take(playback::CopyShownFrame(canvas, source));
+        take(playback::CopyShownFrame(canvas, source), {});
         if (++taken == settings.count && settings.countGiven)
             return true;
         const media::StreamTime shown = source.ShownTime();
@@ -128,9 +129,8 @@ bool TakeSampled(const Settings& settings, playback::Canvas& canvas, CDShow& sou
 
 // Every frame from the start on, as the capture batch takes them: consecutive,
 // the video restarting at its end. False when no frame lies at the start.
-template <typename Take>
 bool TakeConsecutive(const Settings& settings, playback::Canvas& canvas, CDShow& source,
-                     Take take) {
+                     const TakeFrame& take) {
     source.Play();
     if (settings.startMs > 0)
         source.SeekMs(settings.startMs);
@@ -143,7 +143,7 @@ bool TakeConsecutive(const Settings& settings, playback::Canvas& canvas, CDShow&
     if (settings.report || settings.provenance)
         source.WaitForFrameNumbers();
     for (int i = 0; i < settings.count && InterruptingSignal() == 0; ++i)
-        take(playback::CaptureFrame(canvas, source, canvas.Rect()));
+        take(playback::CaptureFrame(canvas, source, canvas.Rect()), {});
     return true;
 }
 
@@ -230,10 +230,13 @@ public:
         , used_(context.usedNames[folder])
         , writer_(BandFor(context.label, width), context.settings.format) {}
 
-    void operator()(playback::CapturedFrame frame) {
+    void operator()(playback::CapturedFrame frame, Choice choice) {
         deinterlaced_ = deinterlaced_ || (frame.traits && frame.traits->deinterlaced);
         FrameRecord& record = frames_.emplace_back();
         DescribeFrame(frame, timeBase_, record);
+        record.requested = std::move(choice.requested);
+        record.sceneScore = choice.sceneScore;
+        record.sharpness = choice.sharpness;
         const NameValues values{video_.stem().string(), frame.timeMs, frame.time / 10,
                                 frame.number,           index_++,     context_.settings.count};
         const std::optional<std::string> base = context_.names.Expand(values);
