@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include "app/capture_batch.h"
+#include "app/go_to_dialog.h"
 #include "app/open_messages.h"
 #include "app/playback_objects.h"
 #include "app/shown_frame.h"
@@ -202,6 +203,13 @@ constexpr std::array kCommands{
                  .menu = FrameMenu::kControl,
                  .menuGroup = 1,
                  .handler = &CMainFrame::OnGoToStart,
+                 .enabling = CommandEnabling::kWithCommandsFlag},
+    FrameCommand{.id = res::ID_CONTROL_GO_TO,
+                 .text = "&Go to...",
+                 .key = "Ctrl+G",
+                 .menu = FrameMenu::kControl,
+                 .menuGroup = 1,
+                 .handler = &CMainFrame::OnGoTo,
                  .enabling = CommandEnabling::kWithCommandsFlag},
     FrameCommand{.id = res::ID_OPTIONS_CAPTURE_FIXED,
                  .text = "&360 \u00D7 240",
@@ -583,6 +591,18 @@ void CMainFrame::OnForward5Seconds() {
 
 void CMainFrame::OnGoToStart() {
     position_->GoToStart();
+}
+
+void CMainFrame::OnGoTo() {
+    if (gSource == nullptr || !gSource->IsOpen())
+        return;
+    const auto target = AskGoToTarget(goToText_, this, runModal_);
+    if (!target)
+        return;
+    const QString problem = position_->GoTo(*target, goToText_);
+    if (!problem.isEmpty())
+        platform::ShowMessage(problem, windowTitle(), platform::MessageIcon::kInformation,
+                              platform::MessageButtons::kOk);
 }
 
 // ---- Messages, drops, closing ----

@@ -105,6 +105,7 @@ public:
     void OnBack5Seconds();
     void OnForward5Seconds();
     void OnGoToStart();
+    void OnGoTo();
     // Shows what the source does now: Pause checked while paused, and the
     // paused frame presented, with its number and time beside the slider.
     void ShowPlaybackState() { position_->ShowPlaybackState(); }
@@ -173,5 +174,7 @@ private:
     UserSettings settings_;
     QMenu* recentMenu_ = nullptr;
     images::RunModal runModal_ = images::ExecModal;
+    // The text last entered in Go to, offered again.
+    QString goToText_;
     std::unique_ptr<CaptureBatch> batch_;
 };

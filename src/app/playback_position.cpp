@@ -5,11 +5,16 @@
 #include "app/position_panes.h"
 #include "app/status_texts.h"
 
+#include "platform/dialogs.h"
+#include "res/app_strings.h"
+
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QSlider>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -17,6 +22,18 @@ namespace {
 bool CanStep() {
     return gCommandsEnabled == 1 && gSource != nullptr && gPresenter != nullptr &&
            gSource->IsOpen() && gSource->RenderEnabled();
+}
+
+// The number of the open file's last frame, its frames counted.
+std::int64_t LastFrameNumber() {
+    std::int64_t known = 0, beyond = 1;
+    while (gSource->TimeOfFrame(beyond))
+        known = std::exchange(beyond, beyond * 2);
+    while (beyond - known > 1) {
+        const std::int64_t middle = known + (beyond - known) / 2;
+        (gSource->TimeOfFrame(middle) ? known : beyond) = middle;
+    }
+    return known;
 }
 
 } // namespace
@@ -160,6 +177,42 @@ void PlaybackPosition::Forward5Seconds() {
 void PlaybackPosition::GoToStart() {
     if (CanStep())
         JumpTo(0);
+}
+
+QString PlaybackPosition::GoTo(const GoToTarget& target, const QString& typed) {
+    if (!CanStep())
+        return {};
+    std::int64_t time = target.value;
+    if (target.kind == GoToTarget::Kind::kFrame) {
+        std::optional<std::int64_t> frameTime = gSource->TimeOfFrame(target.value);
+        if (!frameTime) {
+            // The frames are counted in the background after opening: a long
+            // file may not be done yet.
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            const bool counted = gSource->WaitForFrameNumbers();
+            QGuiApplication::restoreOverrideCursor();
+            if (!counted)
+                return platform::LoadString(res::IDS_GO_TO_NOT_COUNTED);
+            frameTime = gSource->TimeOfFrame(target.value);
+        }
+        if (!frameTime) {
+            return platform::LoadString(res::IDS_GO_TO_NO_FRAME)
+                .arg(typed.trimmed())
+                .arg(LastFrameNumber());
+        }
+        time = *frameTime;
+    }
+    const std::int64_t before = gSource->ShownTime();
+    const media::StepResult result =
+        gSource->ShowFrameAt(time, gPresenter->Offscreen(), playback::kCaptureRect);
+    if (result == media::StepResult::AtEnd) {
+        // Nothing lies there: stay on the frame the user was on.
+        gSource->ShowFrameAt(before, gPresenter->Offscreen(), playback::kCaptureRect);
+        ShowPlaybackState();
+        return platform::FormatString(res::IDS_GO_TO_PAST_END, typed.trimmed());
+    }
+    ShowPlaybackState();
+    return {};
 }
 
 void PlaybackPosition::JumpTo(std::int64_t streamTime) {

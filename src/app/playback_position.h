@@ -9,6 +9,8 @@
 // (gCommandsEnabled is 0 then). User-interface thread only.
 #pragma once
 
+#include "app/go_to_target.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -50,6 +52,10 @@ public:
     void Back5Seconds();
     void Forward5Seconds();
     void GoToStart();
+    // Control, Go to: pauses on exactly that frame, or the first at or after
+    // that time. Empty, or why there is no such frame (`typed` is the text
+    // the user entered, for the message).
+    QString GoTo(const GoToTarget& target, const QString& typed);
 
     int DurationSeconds() const { return durationSeconds_; }
     int PositionSeconds() const { return positionSeconds_; }

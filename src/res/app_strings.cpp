@@ -21,6 +21,8 @@ QString LoadAppString(int id) {
                               "or damaged.");
     case ID_CONTROL_SNAPSHOT:
         return QStringLiteral("Save the frame on show into the save directory\nSnapshot (S)");
+    case ID_CONTROL_GO_TO:
+        return QStringLiteral("Pause on a frame given by its number or its time\nGo to (Ctrl+G)");
     case ID_OPTIONS_CAPTURE_FIXED:
         return QStringLiteral("Capture frames at 360 \u00D7 240");
     case ID_OPTIONS_CAPTURE_VIDEO:
@@ -29,6 +31,13 @@ QString LoadAppString(int id) {
         return QStringLiteral("Choose the format and quality of saved images");
     case IDS_RECENT_VIDEO_GONE:
         return QStringLiteral("%1 is no longer there. It is taken off the list of recent videos.");
+    case IDS_GO_TO_NO_FRAME:
+        return QStringLiteral("This video has no frame %1: its frames are numbered 0 to %2.");
+    case IDS_GO_TO_PAST_END:
+        return QStringLiteral("This video has no frame at or after %1: it ends before then.");
+    case IDS_GO_TO_NOT_COUNTED:
+        return QStringLiteral("The frames of this video could not be counted, so it cannot go to "
+                              "a frame number. Give a time instead.");
     case IDS_SNAPSHOT_SAVED:
         return QStringLiteral("Saved %1");
     case IDS_SNAPSHOT_FAILED:

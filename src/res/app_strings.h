@@ -27,6 +27,12 @@ inline constexpr int IDS_RECENT_VIDEO_GONE = 61233;
 inline constexpr int IDS_SNAPSHOT_SAVED = 61234;
 inline constexpr int IDS_SNAPSHOT_FAILED = 61235;
 
+// Control, Go to, when there is no such frame. %1 = the number typed, %2 =
+// the last frame's; %1 = the time typed; the frames could not be counted.
+inline constexpr int IDS_GO_TO_NO_FRAME = 61240;
+inline constexpr int IDS_GO_TO_PAST_END = 61241;
+inline constexpr int IDS_GO_TO_NOT_COUNTED = 61242;
+
 // res::SharedTableString(id) when that has the string, otherwise the main frame's
 // own text for `id`, otherwise an empty string. Any thread.
 QString LoadAppString(int id);

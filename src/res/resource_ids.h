@@ -52,6 +52,7 @@ inline constexpr int ID_CONTROL_FORWARD_5S = 32786;
 inline constexpr int ID_CONTROL_GO_TO_START = 32787;
 // One frame to a file; the capture size and the format written.
 inline constexpr int ID_CONTROL_SNAPSHOT = 32788;
+inline constexpr int ID_CONTROL_GO_TO = 32796;
 inline constexpr int ID_OPTIONS_CAPTURE_FIXED = 32789;
 inline constexpr int ID_OPTIONS_CAPTURE_VIDEO = 32790;
 inline constexpr int ID_OPTIONS_IMAGE_FORMAT = 32791;

@@ -67,6 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{32787, "Go to &start", true, "Go to the first frame", "Home"},
         CommandCase{32788, "&Snapshot", true, "Save the frame on show into the save directory",
                     "S"},
+        CommandCase{32796, "&Go to...", true, "Pause on a frame given by its number or its time",
+                    "Ctrl+G"},
         CommandCase{32789, "&360 \u00D7 240", true, "Capture frames at 360 \u00D7 240"},
         CommandCase{32790, "&Video's own size", true, "Capture frames at the video's own size"},
         CommandCase{32791, "Image &format...", true,
@@ -142,7 +144,7 @@ TEST_F(AppTest, EachMenuHoldsItsCommandsInOrder) {
         {"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy", "&Paste\tCtrl+V"},
         {"&Toolbar", "&Status Bar"},
         {"&Images", "I&mages x 4", "&Snapshot", "&Pause", "&Next frame", "P&revious frame",
-         "Back 5 seconds", "Forward 5 seconds", "Go to &start"},
+         "Back 5 seconds", "Forward 5 seconds", "Go to &start", "&Go to..."},
         {"Capture &size", "Image &format..."},
         {"&About Tesselon..."}};
     for (int i = 0; i < 6; ++i) {
