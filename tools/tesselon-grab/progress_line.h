@@ -23,6 +23,9 @@ public:
     };
 
     ProgressLine(std::ostream& out, Form form, int videos, int framesPerVideo);
+    // inPlace: Form::InPlace, otherwise Form::Lines.
+    ProgressLine(std::ostream& out, bool inPlace, int videos, int framesPerVideo)
+        : ProgressLine(out, inPlace ? Form::InPlace : Form::Lines, videos, framesPerVideo) {}
 
     void StartVideo(int number, const std::string& name);
     // One more frame of the video in hand was taken: its number in the file
