@@ -14,6 +14,7 @@ namespace {
 
 const char* const kUsage = "usage: tesselon-grab [options] --out DIR VIDEO...\n"
                            "       tesselon-grab [options] VIDEO OUTDIR\n"
+                           "       tesselon-grab --list [options] VIDEO...\n"
                            "       tesselon-grab --merge-reports OUT IN...\n"
                            "       tesselon-grab --merge-output OUT IN...\n"
                            "       tesselon-grab --help";
@@ -522,9 +523,10 @@ For other programs:
   --list               write no picture and make no folder: print, per video,
                        the frames that would be taken, one JSON object a line
                        on standard output, once the video is read, e.g.
-                       tesselon-grab --list --times 1.5,3 a.mp4 b.mp4 gives
-                       {"video": "a.mp4", "frame": 37, "time": "3/2",
-                        "ms": 1500, "keyFrame": false, "requested": "time 1.5"}
+                       tesselon-grab --list --times 1.5,3 a.mp4 b.mp4 gives,
+                       for a.mp4 at 25 frames a second,
+                       {"video": "a.mp4", "frame": 38, "time": "38/25",
+                        "ms": 1520, "keyFrame": false, "requested": "time 1.5"}
                        with "score" when the selection scores frames; --out
                        is then not needed, and --report is refused
 
