@@ -14,6 +14,9 @@ struct Choice {
     std::string requested; // what was asked for: "frame 250", "time 1.5"; "" otherwise
     std::optional<double> sceneScore;
     std::optional<double> sharpness;
+    // The frame's place among the pictures, its {i} and its row in the report,
+    // when a selection reads frames in another order than it lists them.
+    std::optional<int> place = std::nullopt;
 };
 
 using TakeFrame = std::function<void(playback::CapturedFrame, Choice)>;

@@ -57,9 +57,14 @@ bool ReportFailures(const VideoRecord& video, const Settings& settings, std::ost
         if (frame.error.empty())
             continue;
         clean = false;
-        errors << video.path << ": could not write "
-               << (frame.file.empty() ? "frame at " + std::to_string(frame.ms) + " ms" : frame.file)
-               << ": " << frame.error << '\n';
+        // A request no frame answers names itself in its error.
+        if (frame.file.empty() && !frame.requested.empty())
+            errors << video.path << ": " << frame.error << '\n';
+        else
+            errors << video.path << ": could not write "
+                   << (frame.file.empty() ? "frame at " + std::to_string(frame.ms) + " ms"
+                                          : frame.file)
+                   << ": " << frame.error << '\n';
     }
     // A consecutive burst that ended early lost frames; one that was
     // interrupted is said so once for the run.
@@ -70,6 +75,19 @@ bool ReportFailures(const VideoRecord& video, const Settings& settings, std::ost
         clean = false;
     }
     return clean;
+}
+
+ProgressLine::Form ProgressForm(ProgressStyle style) {
+    switch (style) {
+    case ProgressStyle::Json:
+        return ProgressLine::Form::Json;
+    case ProgressStyle::InPlace:
+        return ProgressLine::Form::InPlace;
+    case ProgressStyle::Lines:
+    case ProgressStyle::None:
+        break;
+    }
+    return ProgressLine::Form::Lines;
 }
 
 // One file under two names, or one name twice. Only regular files are
@@ -134,7 +152,10 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
         errors << templateError << '\n';
         return kExitUsage;
     }
-    if (const std::string why = MakeWritableFolder(settings.outputDirectory); !why.empty()) {
+    // A listing makes no folder.
+    if (const std::string why = settings.list ? std::string()
+                                              : MakeWritableFolder(settings.outputDirectory);
+        !why.empty()) {
         errors << why << '\n';
         return kExitSomeFailed;
     }
@@ -144,9 +165,11 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
     const int videoCount = static_cast<int>(settings.videos.size());
     std::optional<ProgressLine> progress;
     if (progressStyle != ProgressStyle::None)
-        progress.emplace(errors, progressStyle == ProgressStyle::InPlace, videoCount,
-                         settings.count);
+        progress.emplace(errors, ProgressForm(progressStyle), videoCount, settings.count);
     GrabContext context{settings, *names, label, progress ? &*progress : nullptr};
+    // The listing is standard output: no summary goes there.
+    if (settings.list)
+        context.listing = &out;
 
     Report report;
     bool clean = true;
@@ -158,7 +181,8 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
             notStarted.path = video.string();
             notStarted.interrupted = true;
             notStarted.deinterlace = DeinterlaceName(settings.deinterlace);
-            Summarise(notStarted, videoCount > 1, out);
+            if (!settings.list)
+                Summarise(notStarted, videoCount > 1, out);
             report.videos.push_back(std::move(notStarted));
             continue;
         }
@@ -171,7 +195,8 @@ int Run(const Settings& settings, std::ostream& out, std::ostream& errors,
                 progress->Finish(); // failures and summaries start on a line of their own
         }
         clean = ReportFailures(record, settings, errors) && clean;
-        Summarise(record, videoCount > 1, out);
+        if (!settings.list)
+            Summarise(record, videoCount > 1, out);
         report.videos.push_back(std::move(record));
     }
     if (progress)

@@ -13,6 +13,7 @@ enum class ProgressStyle {
     None,
     InPlace, // a terminal: one line redrawn
     Lines,   // a log: a line now and then
+    Json,    // --progress json: a JSON object a line, for other programs
 };
 
 // Runs the grab: a summary line per video on out; every failure, and the

@@ -14,6 +14,7 @@ namespace {
 
 const char* const kUsage = "usage: tesselon-grab [options] --out DIR VIDEO...\n"
                            "       tesselon-grab [options] VIDEO OUTDIR\n"
+                           "       tesselon-grab --list [options] VIDEO...\n"
                            "       tesselon-grab --merge-reports OUT IN...\n"
                            "       tesselon-grab --merge-output OUT IN...\n"
                            "       tesselon-grab --help";
@@ -120,6 +121,11 @@ struct Parsing {
     std::optional<int> quality;
     bool out = false;
     bool mergeReports = false;
+    bool startGiven = false;
+    bool frames = false;
+    bool times = false;
+    // Why an option refused its value, when "needs ..." would not say.
+    std::string refusal;
 };
 
 using options::Takes;
@@ -166,6 +172,7 @@ const GrabOption kGrabOptions[] = {
      }},
     {"start", Takes::kValue, 0, kSeconds,
      [](const std::string& value, Parsing& parsing) {
+         parsing.startGiven = true;
          return ParseStart(value, parsing.settings.startMs);
      }},
     {"count", Takes::kValue, 0, kFrames,
@@ -182,6 +189,20 @@ const GrabOption kGrabOptions[] = {
      [](const std::string& value, Parsing& parsing) {
          parsing.settings.interval = ParseSeconds(value);
          return parsing.settings.interval && *parsing.settings.interval > 0;
+     }},
+    {"frames", Takes::kValue, 0, "a list of frame numbers",
+     [](const std::string& value, Parsing& parsing) {
+         parsing.frames = true;
+         return ParseFrameList(value, parsing.settings.requests, parsing.refusal);
+     }},
+    {"times", Takes::kValue, 0, "a list of times, or @FILE",
+     [](const std::string& value, Parsing& parsing) {
+         parsing.times = true;
+         return ParseTimeList(value, parsing.settings.requests, parsing.refusal);
+     }},
+    {"list", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.list);
      }},
     {"paced", Takes::kNothing, 0, nullptr,
      [](const std::string&, Parsing& parsing) {
@@ -234,6 +255,11 @@ const GrabOption kGrabOptions[] = {
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.progress);
      }},
+    // What `--progress json` becomes before parsing (see JoinProgressForm).
+    {"progress-json", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.progressJson);
+     }},
     {"help", Takes::kNothing, 'h', nullptr,
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.help);
@@ -267,6 +293,59 @@ const GrabOption& RowNamed(const std::string& option) {
 
 std::nullopt_t Fail(const std::string& reason, std::string& error) {
     error = reason + "\n" + kUsage;
+    return std::nullopt;
+}
+
+// "--out" (without "=value"): an option whose value is the next argument.
+bool TakesNextArgument(const std::string& argument) {
+    for (const GrabOption& row : kGrabOptions) {
+        if (argument == std::string("--") + row.name)
+            return row.takes == Takes::kValue;
+    }
+    return false;
+}
+
+// `--progress json` (or `--progress=json`) names a form of --progress, which
+// alone takes no value: the pair becomes --progress-json. Not after `--`, and
+// not where "--progress" is the value of another option.
+std::vector<std::string> JoinProgressForm(const std::vector<std::string>& arguments) {
+    std::vector<std::string> joined;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") {
+            joined.insert(joined.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                          arguments.end());
+            break;
+        }
+        const bool pair =
+            argument == "--progress" && i + 1 < arguments.size() && arguments[i + 1] == "json";
+        if (pair || argument == "--progress=json") {
+            joined.push_back("--progress-json");
+            i += pair ? 1 : 0;
+            continue;
+        }
+        joined.push_back(argument);
+        if (TakesNextArgument(argument) && i + 1 < arguments.size())
+            joined.push_back(arguments[++i]);
+    }
+    return joined;
+}
+
+// --frames and --times choose every frame themselves: nothing else that
+// chooses frames goes with them.
+std::optional<std::string> RequestConflict(const Parsing& parsing) {
+    const Settings& settings = parsing.settings;
+    const std::string option = parsing.frames ? "--frames" : "--times";
+    if (parsing.frames && parsing.times)
+        return "--frames and --times cannot be used together";
+    const std::pair<bool, const char*> others[] = {
+        {settings.everyGiven, "--every"}, {settings.interval.has_value(), "--interval"},
+        {settings.countGiven, "--count"}, {parsing.startGiven, "--start"},
+        {settings.paced, "--paced"}};
+    for (const auto& [given, name] : others) {
+        if (given)
+            return option + " and " + name + " cannot be used together";
+    }
     return std::nullopt;
 }
 
@@ -310,12 +389,26 @@ std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::s
         return Fail("--every and --interval cannot be used together", error);
     if (settings.paced && settings.Sampling())
         return Fail("--paced takes consecutive frames only", error);
+    if (parsing.frames || parsing.times) {
+        if (const auto conflict = RequestConflict(parsing))
+            return Fail(*conflict, error);
+        settings.count = static_cast<int>(settings.requests.size());
+    }
+    if (settings.list && settings.report)
+        return Fail("--list writes nothing: --report cannot be used with it", error);
     if (!ApplyQuality(parsing, error))
         return std::nullopt;
     std::string templateError;
     if (!NameTemplate::Parse(settings.nameTemplate, templateError))
         return Fail(templateError, error);
     if (parsing.out) {
+        if (positional.empty())
+            return Fail("no video given", error);
+        settings.videos.assign(positional.begin(), positional.end());
+        return settings;
+    }
+    // A listing writes no file: every operand is a video.
+    if (settings.list) {
         if (positional.empty())
             return Fail("no video given", error);
         settings.videos.assign(positional.begin(), positional.end());
@@ -362,6 +455,19 @@ Which frames:
   --every N            every Nth frame by frame number, to the end of the video
   --interval SECONDS   the first frame at or after each multiple of SECONDS,
                        to the end of the video
+  --frames LIST        exactly these frames, numbered in the file from 0 as the
+                       report counts them: numbers and inclusive ranges, e.g.
+                       --frames 0,250,1000-1010
+  --times LIST         the first frame at or after each time, in seconds or
+                       [HH:]MM:SS[.fff], e.g. --times 1.5,00:01:02.040
+  --times @FILE        the same, one time a line of FILE, e.g. --times @cues.txt;
+                       blank lines and lines starting with # are left out
+                       With --frames or --times the pictures ({i}) and the
+                       report follow the order of the list, though the video is
+                       read once, front to back; an entry listed twice gives
+                       two pictures; an entry past the last frame is an error
+                       (exit 1) and the others are written. Neither goes with
+                       --start, --count, --every, --interval or --paced.
   --paced              follow the video's clock instead of decoding at full speed
                        (consecutive frames only)
 
@@ -404,6 +510,26 @@ Checking:
   --progress           show the progress line even when standard error is not a
                        terminal (on a terminal it is always shown)
 
+For other programs:
+  --progress json      progress as one JSON object a line on standard error, at
+                       each video's start and end and at each picture taken:
+                       {"video": "a.mp4", "videoIndex": 1, "videos": 3,
+                        "frame": 250, "written": 12, "total": 30,
+                        "secondsLeft": 4.2, "done": false}
+                       "frame" is the number in the file of the frame just
+                       taken (null at a video's start or when not counted),
+                       "written" the pictures taken from the video so far,
+                       "secondsLeft" the run's estimate (null at first)
+  --list               write no picture and make no folder: print, per video,
+                       the frames that would be taken, one JSON object a line
+                       on standard output, once the video is read, e.g.
+                       tesselon-grab --list --times 1.5,3 a.mp4 b.mp4 gives,
+                       for a.mp4 at 25 frames a second,
+                       {"video": "a.mp4", "frame": 38, "time": "38/25",
+                        "ms": 1520, "keyFrame": false, "requested": "time 1.5"}
+                       with "score" when the selection scores frames; --out
+                       is then not needed, and --report is refused
+
 About the program:
   -h, --help           print this help and exit
   --version            print the version and exit
@@ -433,7 +559,7 @@ std::string VersionText() {
 
 std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
                                        std::string& error) {
-    const options::ParsedLine line = options::Parse(OptionTable(), arguments);
+    const options::ParsedLine line = options::Parse(OptionTable(), JoinProgressForm(arguments));
     if (line.refusal)
         return Fail(line.refusal->mistake == options::Mistake::kMissingValue
                         ? line.refusal->option + " needs " + RowNamed(line.refusal->option).needs
@@ -443,7 +569,10 @@ std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments
     for (const options::Use& use : line.uses) {
         const GrabOption& row = kGrabOptions[static_cast<std::size_t>(use.id)];
         if (!row.apply(use.value, parsing))
-            return Fail(std::string("--") + row.name + " needs " + row.needs, error);
+            return Fail(parsing.refusal.empty()
+                            ? std::string("--") + row.name + " needs " + row.needs
+                            : parsing.refusal,
+                        error);
     }
     if (parsing.settings.help || parsing.settings.version)
         return parsing.settings;

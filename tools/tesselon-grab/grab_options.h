@@ -2,6 +2,7 @@
 // the files go and how they are named, and the report.
 #pragma once
 
+#include "frame_requests.h"
 #include "images/image_format.h"
 #include "media/media_stream.h"
 #include "options/option_parser.h"
@@ -49,10 +50,16 @@ struct Settings {
     int every = 1;
     bool everyGiven = false;
     std::optional<std::int64_t> interval;
+    // --frames or --times: exactly these frames, in this order (count is
+    // their number).
+    std::vector<FrameRequest> requests;
+    // --list: print the frames that would be taken, as JSON lines; write none.
+    bool list = false;
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
     bool progress = false; // even when standard error is not a terminal
+    bool progressJson = false; // --progress json: JSON lines for other programs
     bool skipExisting = false;
     bool paced = false;
     // --deinterlace: interlaced video woven into whole pictures as the

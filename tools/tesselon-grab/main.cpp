@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     if (settings->mergeOutput)
         return grab::MergeReportFiles(*settings, std::cerr);
     grab::CatchInterruptions();
-    const grab::ProgressStyle progress = isatty(STDERR_FILENO) ? grab::ProgressStyle::InPlace
-                                         : settings->progress  ? grab::ProgressStyle::Lines
-                                                               : grab::ProgressStyle::None;
+    const grab::ProgressStyle progress = settings->progressJson ? grab::ProgressStyle::Json
+                                         : isatty(STDERR_FILENO) ? grab::ProgressStyle::InPlace
+                                         : settings->progress    ? grab::ProgressStyle::Lines
+                                                                 : grab::ProgressStyle::None;
     return grab::Run(*settings, std::cout, std::cerr, progress);
 }

@@ -1,5 +1,6 @@
 #include "report_json.h"
 
+#include "json_text.h"
 #include "report_text.h"
 
 #include <QByteArray>
@@ -60,6 +61,8 @@ void AppendUnicodeEscape(std::string& out, unsigned unit) {
     out += escape;
 }
 
+} // namespace
+
 // A byte that is not part of well-formed UTF-8 (a file name in another
 // encoding) is written as the lone surrogate U+DC80 + (byte - 0x80), as
 // "surrogate escape" schemes do: the JSON stays valid, and since well-formed
@@ -105,6 +108,8 @@ void AppendJsonString(std::string& out, std::string_view text) {
     }
     out += '"';
 }
+
+namespace {
 
 // Qt's text back to bytes: UTF-8, but a lone surrogate U+DC80..U+DCFF is the
 // byte AppendJsonString escaped.

@@ -1,7 +1,9 @@
 #include "video_grab.h"
 
+#include "exact_frames.h"
 #include "frame_checks.h"
 #include "frame_choice.h"
+#include "frame_list.h"
 #include "frame_writer.h"
 #include "interruption.h"
 #include "output_folder.h"
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <numeric>
+#include <ostream>
 #include <tuple>
 #include <variant>
 
@@ -218,7 +222,8 @@ std::optional<images::LabelBand> BandFor(const std::optional<QString>& label, in
     return images::RenderLabelBand(*label, width, playback::LabelBandRowsFor(width));
 }
 
-// Names, records and hands to the writer every frame taken from one video.
+// Names, records and hands to the writer every frame taken from one video;
+// with --list, records it only.
 class FrameTaker {
 public:
     FrameTaker(const fs::path& video, const fs::path& folder, const media::Ratio& timeBase,
@@ -237,11 +242,15 @@ public:
         record.requested = std::move(choice.requested);
         record.sceneScore = choice.sceneScore;
         record.sharpness = choice.sharpness;
+        const int place = choice.place.value_or(static_cast<int>(places_.size()));
+        places_.push_back(place);
         const NameValues values{video_.stem().string(), frame.timeMs, frame.time / 10,
-                                frame.number,           index_++,     context_.settings.count};
+                                frame.number,           place,        context_.settings.count};
         const std::optional<std::string> base = context_.names.Expand(values);
         if (context_.progress)
-            context_.progress->Frame();
+            context_.progress->Frame(frame.number);
+        if (context_.listing)
+            return;
         if (!base) {
             record.error = "its frame number is not known";
             return;
@@ -253,10 +262,18 @@ public:
         Write(std::move(frame.picture), path, record);
     }
 
-    // Waits for the writer; the records of every frame taken.
+    // Waits for the writer; the records of every frame taken, by place.
     std::vector<FrameRecord> Finish() {
         writer_.Finish();
-        return {std::make_move_iterator(frames_.begin()), std::make_move_iterator(frames_.end())};
+        std::vector<std::size_t> order(frames_.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return places_[a] < places_[b]; });
+        std::vector<FrameRecord> records;
+        records.reserve(order.size());
+        for (const std::size_t i : order)
+            records.push_back(std::move(frames_[i]));
+        return records;
     }
     int Taken() const { return static_cast<int>(frames_.size()); }
     bool Deinterlaced() const { return deinterlaced_; }
@@ -284,7 +301,7 @@ private:
     playback::NameMaker& used_;
     std::deque<FrameRecord> frames_; // writers fill records in place while more are added
     FrameWriter writer_;
-    int index_ = 0;
+    std::vector<int> places_; // each frame's, in the order taken
     bool deinterlaced_ = false;
 };
 
@@ -319,7 +336,7 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     }
     // Made only for a video that opened, and before any frame is decoded.
     fs::path folder = settings.outputDirectory;
-    if (settings.perVideo) {
+    if (settings.perVideo && !context.listing) {
         folder /= context.perVideoFolders.Unique(PerVideoFolderName(video));
         if (std::string why = MakeWritableFolder(folder); !why.empty()) {
             record.error = std::move(why);
@@ -329,22 +346,37 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
 
     FrameTaker take(video, folder, format.timeBase, record.outputWidth, context);
     bool startFound = false;
-    if (settings.Sampling()) {
+    std::vector<Unanswered> unanswered;
+    if (!settings.requests.empty()) {
+        TakeRequested(settings, canvas, source, std::ref(take), unanswered);
+        startFound = true;
+    } else if (settings.Sampling()) {
         source.WaitForFrameNumbers();
         startFound = TakeSampled(settings, canvas, source, std::ref(take));
     } else {
         startFound = TakeConsecutive(settings, canvas, source, std::ref(take));
     }
     record.frames = take.Finish();
+    PlaceUnanswered(record.frames, std::move(unanswered));
     record.deinterlaced = take.Deinterlaced();
     record.interrupted = InterruptingSignal() != 0 &&
                          (settings.Sampling() || take.Taken() < settings.count);
     source.Close();
     if (!startFound)
         record.error = NothingFrom(settings.startMs);
+    // Frames asked for by name lie anywhere: no step is expected between them.
     const std::optional<std::int64_t> numberStep =
-        settings.interval ? std::nullopt : std::optional<std::int64_t>(settings.every);
+        settings.interval || !settings.requests.empty()
+            ? std::nullopt
+            : std::optional<std::int64_t>(settings.every);
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
+    if (context.listing) {
+        for (const FrameRecord& frame : record.frames) {
+            if (frame.error.empty())
+                *context.listing << ListLine(record.path, frame) << '\n';
+        }
+        context.listing->flush();
+    }
     return record;
 }
 

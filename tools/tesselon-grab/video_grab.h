@@ -10,6 +10,7 @@
 #include "playback/capture_names.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <map>
 #include <optional>
 
@@ -24,6 +25,9 @@ struct GrabContext {
     // The label's text; each video's band is rendered at its pictures' width.
     const std::optional<QString>& label;
     ProgressLine* progress = nullptr;
+    // --list: the frames taken are printed here, one JSON line each, and
+    // nothing is written.
+    std::ostream* listing = nullptr;
     // Names used so far, per folder: videos that share a folder never
     // overwrite each other's files.
     std::map<std::filesystem::path, playback::NameMaker> usedNames{};
