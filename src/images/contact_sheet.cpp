@@ -1,5 +1,6 @@
 #include "images/contact_sheet.h"
 
+#include "images/image_list.h"
 #include "platform/resampler.h"
 
 #include <QFont>
@@ -80,8 +81,9 @@ SheetLayout LayOutSheet(int columns, int rows, int width, int shownWidth, int sh
     SheetLayout layout;
     layout.columns = std::max(columns, 1);
     layout.rows = std::max(rows, 1);
-    layout.width = std::max(width, 1);
-    layout.gap = std::max(1, layout.width / kGapDivisor);
+    layout.gap = std::max(1, width / kGapDivisor);
+    // Room for the gaps and a pixel of every frame at least.
+    layout.width = std::max(width, (layout.columns + 1) * layout.gap + layout.columns);
     layout.frameWidth =
         std::max(1, (layout.width - (layout.columns + 1) * layout.gap) / layout.columns);
     const double shape = double(std::max(shownHeight, 1)) / std::max(shownWidth, 1);
@@ -107,6 +109,44 @@ picture::Picture DrawContactSheet(const SheetLayout& layout, const QStringList& 
             DrawFrame(sheet, layout.FrameRect(static_cast<int>(i)), *cells[i].frame);
     DrawText(sheet, layout, header, cells, count);
     return sheet;
+}
+
+QString CaptionOfName(const QString& name) {
+    const QString time = name.section(QLatin1Char('_'), 0, 0);
+    bool number = false;
+    const qlonglong ms = time.toLongLong(&number);
+    return number && ms >= 0 ? SheetTime(static_cast<double>(ms)) : name;
+}
+
+QStringList ListSheetHeader(const ImageList& list, const QString& videoName) {
+    QStringList lines;
+    if (!videoName.isEmpty())
+        lines << QStringLiteral("File: ") + videoName;
+    QString frames = QStringLiteral("Frames: %1").arg(list.Count());
+    if (list.Count() > 0)
+        frames += QStringLiteral(", %1 to %2")
+                      .arg(CaptionOfName(list.Name(0)), CaptionOfName(list.Name(list.Count() - 1)));
+    lines << frames;
+    lines << QStringLiteral("Frame size: %1 x %2, captured at %3 x %4")
+                 .arg(list.FrameWidth())
+                 .arg(list.FrameHeight())
+                 .arg(list.Shape().width)
+                 .arg(list.Shape().height);
+    return lines;
+}
+
+picture::Picture BuildContactSheet(const ImageList& list, const QString& videoName) {
+    const QStringList header = ListSheetHeader(list, videoName);
+    const int rows = std::max(1, (list.Count() + kListSheetColumns - 1) / kListSheetColumns);
+    const int width = std::min(kListSheetWidth, kListSheetColumns * list.Shape().width);
+    // The pictures show at the video's aspect, whatever size they were captured at.
+    const int shownHeight = std::max(1, static_cast<int>(std::lround(1000 / list.Aspect())));
+    const SheetLayout layout =
+        LayOutSheet(kListSheetColumns, rows, width, 1000, shownHeight, int(header.size()));
+    std::vector<SheetCell> cells;
+    for (int i = 0; i < list.Count(); ++i)
+        cells.push_back({list.PictureAt(i), CaptionOfName(list.Name(i))});
+    return DrawContactSheet(layout, header, cells, 0);
 }
 
 QString SheetTime(double milliseconds) {

@@ -54,7 +54,8 @@ struct SheetLayout {
 
 // The layout of `columns` × `rows` cells on a sheet `width` pixels wide for
 // frames shown at shownWidth × shownHeight (their shape only counts), with
-// `headerLines` lines of header. Every side is at least 1.
+// `headerLines` lines of header. Every side is at least 1; a sheet too
+// narrow for its gaps and a pixel of every frame is made that wide.
 SheetLayout LayOutSheet(int columns, int rows, int width, int shownWidth, int shownHeight,
                         int headerLines);
 
@@ -74,6 +75,23 @@ picture::Picture DrawContactSheet(const SheetLayout& layout, const QStringList& 
 // A time as a caption shows it: "01:02:03.040" (hours, minutes, seconds and
 // milliseconds), rounded down to the millisecond.
 QString SheetTime(double milliseconds);
+
+class ImageList;
+
+// The images window's sheet: kListSheetColumns columns, the rows the list's
+// images need, kListSheetWidth pixels wide (or the columns at the pictures'
+// width when that is less), cells in the video's shape; the header names the
+// video (when known), the frames with their first and last time, and their
+// size. Null when its memory cannot be had.
+inline constexpr int kListSheetColumns = 10;
+inline constexpr int kListSheetWidth = 1280;
+picture::Picture BuildContactSheet(const ImageList& list, const QString& videoName);
+QStringList ListSheetHeader(const ImageList& list, const QString& videoName);
+
+// The caption of an image named after its capture time in milliseconds
+// ("1500", "1500_2" for the second of that time): its time, as SheetTime
+// writes it; another name as it is.
+QString CaptionOfName(const QString& name);
 
 // The colour of the sheet's text, in a picture's bytes (blue, green, red).
 inline constexpr std::uint32_t kSheetTextColour = 0x00E0E0E0;
