@@ -223,6 +223,8 @@ void CaptureBatch::ShowImagesWindow() {
                                                       video.height(), names, shape);
     if (host_.savePreferences)
         window->SetPreferences(host_.savePreferences());
+    if (host_.videoName)
+        window->SetVideoName(host_.videoName());
     for (int i = 0; i < list_.count; ++i)
         if (!window->AddImage(list_.pictures[i]))
             qWarning("Captured picture %d has another size than the first; it is not shown", i);

@@ -22,6 +22,8 @@ struct CaptureHost {
     std::function<void(bool enabled)> enableCommands;
     // The video's own size, for the images window's aspect.
     std::function<QSize()> videoSize;
+    // The video's file name, for the header of a contact sheet.
+    std::function<QString()> videoName;
     // The size the frames are captured at: 360 × 240, or the video's own.
     std::function<QSize()> captureSize;
     // The save directory and label the images window starts with, and what

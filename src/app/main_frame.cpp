@@ -251,6 +251,7 @@ CaptureHost CMainFrame::BatchHost() {
     host.messageTarget = Handle();
     host.enableCommands = [this](bool enabled) { SetCommandsEnabled(enabled); };
     host.videoSize = [this] { return QSize(VideoWidth(), VideoHeight()); };
+    host.videoName = [this] { return QFileInfo(path_).fileName(); };
     host.captureSize = [this] { return CaptureSizeNow(); };
     host.savePreferences = [this] { return settings_.save; };
     host.keepSavePreferences = [this](const images::SavePreferences& preferences) {

@@ -1,10 +1,12 @@
 #include "images/images_dialog.h"
 
+#include "images/contact_sheet.h"
 #include "images/progress_dialog.h"
 #include "images/save_paths.h"
 #include "res/resource_ids.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QPushButton>
 
 namespace images {
@@ -12,11 +14,14 @@ namespace images {
 CImagesDlg::CImagesDlg(int count, int frameWidth, int frameHeight, const QStringList& names,
                        picture::Shape shape, QWidget* parent)
     : ImagesWindow(count, frameWidth, frameHeight, names, shape, res::IDD_IMAGES,
-                   {res::IDC_TAB_WINDOW}, parent) {}
+                   {res::IDC_TAB_WINDOW}, parent) {
+    connect(AddFileCommand(res::ID_IMAGES_CONTACT_SHEET, QStringLiteral("Save &contact sheet...")),
+            &QAction::triggered, this, [this] { OnSaveContactSheet(); });
+}
 
 void CImagesDlg::SetCommandsEnabled(bool enabled) {
     for (const int id : {res::ID_IMAGES_SAVE, res::ID_IMAGES_SAVE_AS, res::ID_IMAGES_SAVE_ALL,
-                         res::ID_IMAGES_EXIT, res::ID_IMAGES_LABEL, res::ID_IMAGES_FORMAT,
+                         res::ID_IMAGES_CONTACT_SHEET, res::ID_IMAGES_EXIT, res::ID_IMAGES_LABEL, res::ID_IMAGES_FORMAT,
                          res::ID_IMAGES_COPY})
         Command(id)->setEnabled(enabled);
 }
@@ -78,6 +83,29 @@ void CImagesDlg::OnSaveAll() {
         jobs.push_back(JobFor(i, targets[static_cast<std::size_t>(i)]));
     StartSave(std::move(jobs), Worker::kSaveAll);
     SavingProgress()->CancelButton()->setEnabled(true);
+}
+
+void CImagesDlg::OnSaveContactSheet() {
+    BeginSave();
+    const QString stem = QFileInfo(VideoName()).completeBaseName();
+    const QString initialName = (stem.isEmpty() ? QStringLiteral("contact") : stem) +
+                                QStringLiteral("-sheet");
+    std::optional<std::filesystem::path> chosen;
+    while (!chosen) {
+        chosen = AskSavePath(initialName);
+        if (!chosen) {
+            AbandonSave();
+            return;
+        }
+        if (!TestSaveDirectory())
+            chosen.reset();
+    }
+    if (FileExists(*chosen) && !ConfirmReplace(*chosen))
+        return;
+    // A sheet that cannot be had fails the save as any empty job does.
+    sheet_ = BuildContactSheet(List(), VideoName());
+    StartSave({SaveJob::Of(sheet_, sheet_.Rows(), *chosen, FormatForPath(*chosen))},
+              Worker::kSaveOne);
 }
 
 } // namespace images

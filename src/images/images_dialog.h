@@ -16,7 +16,7 @@ public:
     CImagesDlg(int count, int frameWidth, int frameHeight, const QStringList& names,
                picture::Shape shape, QWidget* parent = nullptr);
 
-    // Save, Save as, Save all, Exit and Label together.
+    // Save, Save as, Save all, Save contact sheet, Exit and Label together.
     void SetCommandsEnabled(bool enabled) override;
 
 protected:
@@ -32,12 +32,22 @@ protected:
     // replacing files without asking; cancelled between images.
     void OnSaveAll() override;
 
+    // Save contact sheet: every image on one 10 × 10 sheet with a header,
+    // under a name chosen in the save-file dialog.
+    void OnSaveContactSheet();
+
+public:
+    // The last contact sheet saved.
+    const picture::Picture& ContactSheet() const { return sheet_; }
+
 private:
     // The common step of Save and Save as. False when the save directory
     // cannot be written (the caller offers the save-file dialog).
     bool SaveToPath(const std::filesystem::path& target);
     // The save-file dialog until a save starts or the user gives up.
     void SaveAsFromDialog();
+
+    picture::Picture sheet_;
 };
 
 } // namespace images

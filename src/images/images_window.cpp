@@ -58,7 +58,7 @@ void ImagesWindow::CreateMenu() {
         commands_[id] = action;
         return action;
     };
-    QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+    QMenu* file = fileMenu_ = menuBar_->addMenu(QStringLiteral("&File"));
     connect(add(file, res::ID_IMAGES_SAVE, QStringLiteral("&Save")), &QAction::triggered, this,
             [this] { OnSave(); });
     connect(add(file, res::ID_IMAGES_SAVE_AS, QStringLiteral("S&ave as")), &QAction::triggered,
@@ -88,6 +88,13 @@ void ImagesWindow::CreateMenu() {
         commands_[id]->setShortcut(QKeySequence(QString::fromLatin1(key)));
         addAction(commands_[id]);
     }
+}
+
+QAction* ImagesWindow::AddFileCommand(int commandId, const QString& text) {
+    auto* action = new QAction(text, fileMenu_);
+    fileMenu_->insertAction(Command(res::ID_IMAGES_EXIT), action);
+    commands_[commandId] = action;
+    return action;
 }
 
 void ImagesWindow::SetPreferences(const SavePreferences& preferences) {

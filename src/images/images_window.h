@@ -34,6 +34,7 @@
 #include <vector>
 
 class QAction;
+class QMenu;
 class QMenuBar;
 
 namespace controls {
@@ -104,6 +105,10 @@ public:
     // What a save to `target` writes: the format its extension names, else
     // the one chosen in Options, Image format, at the quality chosen there.
     StillFormat FormatForPath(const std::filesystem::path& target) const;
+    // The name of the video the images come from, for a contact sheet's
+    // header; empty when not given.
+    void SetVideoName(const QString& name) { videoName_ = name; }
+    const QString& VideoName() const { return videoName_; }
     // The format Save and Save all write.
     ImageFormat SaveFormat() const { return format_.format; }
     // The progress dialog of the save being prepared or run, or null.
@@ -150,6 +155,8 @@ protected:
     // Titles the progress dialog after the first job, sets its bar to step 1
     // over 0 to 10 and starts the worker.
     void StartSave(std::vector<SaveJob> jobs, Worker worker);
+    // A command of the File menu, before Exit, for one dialog only.
+    QAction* AddFileCommand(int commandId, const QString& text);
     // The tab windows' cells in a client area of this size.
     virtual QRect TabWindowRect(int view, QSize client) const = 0;
     virtual int ViewsPerSide() const = 0;
@@ -181,6 +188,8 @@ private:
     ImageList list_;
     const std::vector<int> tabWindowIds_;
     QMenuBar* menuBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QString videoName_;
     std::unique_ptr<platform::ClientFitter> fitter_;
     std::map<int, QAction*> commands_;
     std::vector<controls::CGXTabWnd*> tabWindows_;

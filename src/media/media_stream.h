@@ -76,6 +76,9 @@ struct VideoFormat {
     bool mirrored = false;
     // The unit of FrameTraits::timestamp, in seconds.
     Ratio timeBase{1, 1};
+    // Frames per second as the stream states or FFmpeg guesses them; 0/1
+    // when neither knows.
+    Ratio frameRate{0, 1};
 };
 
 // The size a player shows a picture of width x height at: its pixels made

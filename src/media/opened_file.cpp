@@ -142,6 +142,9 @@ void OpenedFile::DescribeVideo(AVStream& stream, Orientation frameOrientation) {
     if (aspect.num > 0 && aspect.den > 0)
         videoFormat.sampleAspect = {aspect.num, aspect.den};
     videoFormat.timeBase = {stream.time_base.num, stream.time_base.den};
+    if (const AVRational rate = av_guess_frame_rate(format.get(), &stream, nullptr);
+        rate.num > 0 && rate.den > 0)
+        videoFormat.frameRate = {rate.num, rate.den};
 }
 
 FormatContextPtr OpenFormat(const std::filesystem::path& path, int* error) {

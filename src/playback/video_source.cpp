@@ -326,6 +326,13 @@ media::VideoFormat CDShow::Format() {
     return open_ && stream_ ? stream_->Format() : media::VideoFormat{};
 }
 
+std::optional<media::StreamTime> CDShow::Duration() {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return std::nullopt;
+    return stream_->GetDuration();
+}
+
 std::int32_t CDShow::GetDurationSeconds() {
     std::lock_guard lock(mutex_);
     if (!open_ || !stream_)

@@ -137,6 +137,9 @@ public:
     // The video stream as the file describes it; empty with nothing open.
     media::VideoFormat Format();
 
+    // The open file's duration, exactly; none when nothing is open or the
+    // stream cannot say.
+    std::optional<media::StreamTime> Duration();
     // 0 when nothing is open or the stream cannot say.
     std::int32_t GetDurationSeconds();
     std::int32_t GetPositionMs();

@@ -66,6 +66,7 @@ inline constexpr int ID_IMAGES_ABOUT = 32779;
 inline constexpr int ID_IMAGES_SAVE_ALL = 32780;
 inline constexpr int ID_IMAGES_COPY = 32792;
 inline constexpr int ID_IMAGES_FORMAT = 32793;
+inline constexpr int ID_IMAGES_CONTACT_SHEET = 32795;
 
 // Main frame: the video view, and the status bar's panes.
 inline constexpr int ID_VIDEO_VIEW = 59648;

@@ -5,12 +5,17 @@
 #include "options/version.h"
 #include "picture/picture.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
 namespace grab {
 
 namespace {
+
+// A sheet of at most 100 × 100 cells, each frame at least a few pixels wide.
+constexpr int kMaxSheetSide = 100;
+constexpr int kSheetPixelsPerColumn = 4;
 
 const char* const kUsage = "usage: tesselon-grab [options] --out DIR VIDEO...\n"
                            "       tesselon-grab [options] VIDEO OUTDIR\n"
@@ -96,6 +101,14 @@ bool ParseFormat(const std::string& text, images::StillFormat& format) {
     return named.has_value();
 }
 
+// Parses --sheet COLSxROWS.
+bool ParseSheet(const std::string& text, Settings& settings) {
+    const std::size_t x = text.find_first_of("xX");
+    return x != std::string::npos &&
+           ParseWhole(text.substr(0, x), 1, kMaxSheetSide, settings.sheetColumns) &&
+           ParseWhole(text.substr(x + 1), 1, kMaxSheetSide, settings.sheetRows);
+}
+
 bool ParseStart(const std::string& text, std::int32_t& startMs) {
     double seconds = 0;
     if (!ParseNumber(text, seconds) || seconds < 0 || seconds > 2e6)
@@ -126,6 +139,7 @@ struct Parsing {
     bool times = false;
     // Why an option refused its value, when "needs ..." would not say.
     std::string refusal;
+    bool sizeGiven = false;
 };
 
 using options::Takes;
@@ -219,6 +233,7 @@ const GrabOption kGrabOptions[] = {
      }},
     {"size", Takes::kValue, 0, "WxH, W, xH or native",
      [](const std::string& value, Parsing& parsing) {
+         parsing.sizeGiven = true;
          return ParseSize(value, parsing.settings);
      }},
     {"deinterlace", Takes::kValue, 0, "auto, on or off",
@@ -233,6 +248,14 @@ const GrabOption kGrabOptions[] = {
     {"provenance", Takes::kNothing, 0, nullptr,
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.provenance);
+     }},
+    {"sheet", Takes::kValue, 0, "COLSxROWS, each from 1 to 100",
+     [](const std::string& value, Parsing& parsing) {
+         return ParseSheet(value, parsing.settings);
+     }},
+    {"sheet-width", Takes::kValue, 0, "a width in pixels, at most 16384",
+     [](const std::string& value, Parsing& parsing) {
+         return ParseSide(value, parsing.settings.sheetWidth);
      }},
     {"report", Takes::kValue, 0, kValue,
      [](const std::string& value, Parsing& parsing) {
@@ -378,6 +401,49 @@ bool ApplyQuality(Parsing& parsing, std::string& error) {
     return true;
 }
 
+// --sheet and what goes with it. A sheet holds at most its cells' frames:
+// --count, given or not, is bounded by them.
+bool CheckSheet(Parsing& parsing, std::string& error) {
+    Settings& settings = parsing.settings;
+    if (!settings.Sheet()) {
+        if (settings.sheetWidth > 0)
+            Fail("--sheet-width needs --sheet", error);
+        return settings.sheetWidth == 0;
+    }
+    const struct {
+        bool given;
+        const char* option;
+        const char* why;
+    } clashes[] = {
+        {parsing.sizeGiven, "--size", "a sheet's cells keep each video's shape"},
+        {settings.nameTemplate != Settings{}.nameTemplate, "--name",
+         "a sheet is named <video>-sheet"},
+        {settings.paced, "--paced", "a sheet's frames are picked, not played"},
+        {settings.list, "--list", "--list writes no picture"},
+    };
+    for (const auto& clash : clashes) {
+        if (clash.given) {
+            Fail(std::string("--sheet and ") + clash.option + " cannot be used together: " +
+                     clash.why,
+                 error);
+            return false;
+        }
+    }
+    if (settings.sheetWidth > 0 &&
+        settings.sheetWidth < kSheetPixelsPerColumn * settings.sheetColumns) {
+        Fail("--sheet-width needs at least " + std::to_string(kSheetPixelsPerColumn) +
+                 " pixels per column",
+             error);
+        return false;
+    }
+    const int cells = settings.sheetColumns * settings.sheetRows;
+    // A list of frames asked for, like --count, bounds the cells filled.
+    const bool bounded = settings.countGiven || !settings.requests.empty();
+    settings.count = bounded ? std::min(settings.count, cells) : cells;
+    settings.countGiven = true;
+    return true;
+}
+
 // What no single option can refuse: options that exclude each other, and
 // the videos and the folder.
 std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::string>& positional,
@@ -396,7 +462,7 @@ std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::s
     }
     if (settings.list && settings.report)
         return Fail("--list writes nothing: --report cannot be used with it", error);
-    if (!ApplyQuality(parsing, error))
+    if (!ApplyQuality(parsing, error) || !CheckSheet(parsing, error))
         return std::nullopt;
     std::string templateError;
     if (!NameTemplate::Parse(settings.nameTemplate, templateError))
@@ -494,6 +560,24 @@ The pictures:
   --provenance         write the video's name, the frame's time and number into
                        each JPEG file's comment segment (a PNG file's Comment
                        text; refused with webp)
+
+Contact sheets:
+  --sheet COLSxROWS    instead of a file per frame, one picture per video,
+                       <video>-sheet.jpg (or the --format's extension): COLS
+                       frames a row, each in the video's shape with its time under
+                       it, below a header with the file's name, size, duration,
+                       codec, frame size and frame rate. Without --every or
+                       another choice of frames, COLS x ROWS frames evenly spaced:
+                       the first frame at or after (i + 0.5) x D / N for i = 0 to
+                       N - 1, N = COLS x ROWS (or --count if fewer), D the time
+                       from --start to the end; a frame that is the first after
+                       two such times is taken once. With a choice of frames,
+                       the first COLS x ROWS it takes, the rows it needs.
+                       --label puts the band under the sheet; --provenance names
+                       every frame on it. Each is 1 to 100. Example:
+                         tesselon-grab --sheet 4x5 --sheet-width 1600 film.mp4 sheets/
+  --sheet-width PIXELS the sheet's width (default 1280, or COLS x the frame width
+                       as shown when that is less)
 
 Checking:
   --report FILE        write a report, JSON (or CSV when FILE ends in .csv): per

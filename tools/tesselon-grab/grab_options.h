@@ -72,10 +72,18 @@ struct Settings {
     bool mergeOutputReplaces = false;
     std::vector<std::filesystem::path> mergeInputs;
 
+    // --sheet COLSxROWS: one contact sheet per video instead of a file per
+    // frame; --sheet-width its width in pixels, 0 for the default
+    // (SheetWidthFor).
+    int sheetColumns = 0;
+    int sheetRows = 0;
+    int sheetWidth = 0;
+
     bool help = false;
     bool version = false;
 
     bool Sampling() const { return everyGiven || interval.has_value(); }
+    bool Sheet() const { return sheetColumns > 0; }
     bool operator==(const Settings&) const = default;
 };
 

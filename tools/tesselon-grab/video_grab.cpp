@@ -1,5 +1,7 @@
 #include "video_grab.h"
 
+#include "contact_sheet_sink.h"
+#include "evenly_spaced.h"
 #include "exact_frames.h"
 #include "frame_checks.h"
 #include "frame_choice.h"
@@ -226,16 +228,21 @@ std::optional<images::LabelBand> BandFor(const std::optional<QString>& label, in
 // with --list, records it only.
 class FrameTaker {
 public:
+    // With a sheet, the frames go onto it rather than into files of their
+    // own, and the band is the sheet's width.
     FrameTaker(const fs::path& video, const fs::path& folder, const media::Ratio& timeBase,
-               int width, GrabContext& context)
+               int width, GrabContext& context, ContactSheetSink* sheet = nullptr)
         : video_(video)
         , folder_(folder)
         , timeBase_(timeBase)
         , context_(context)
         , used_(context.usedNames[folder])
-        , writer_(BandFor(context.label, width), context.settings.format) {}
+        , sheet_(sheet)
+        , writer_(BandFor(context.label, sheet ? sheet->Width() : width), context.settings.format) {}
 
     void operator()(playback::CapturedFrame frame, Choice choice) {
+        if (sheet_ && sheet_->Full())
+            return; // a selection that does not stop at --count: the sheet holds no more
         deinterlaced_ = deinterlaced_ || (frame.traits && frame.traits->deinterlaced);
         FrameRecord& record = frames_.emplace_back();
         DescribeFrame(frame, timeBase_, record);
@@ -244,11 +251,15 @@ public:
         record.sharpness = choice.sharpness;
         const int place = choice.place.value_or(static_cast<int>(places_.size()));
         places_.push_back(place);
+        if (context_.progress)
+            context_.progress->Frame(frame.number);
+        if (sheet_) {
+            Keep(std::move(frame.picture), record);
+            return;
+        }
         const NameValues values{video_.stem().string(), frame.timeMs, frame.time / 10,
                                 frame.number,           place,        context_.settings.count};
         const std::optional<std::string> base = context_.names.Expand(values);
-        if (context_.progress)
-            context_.progress->Frame(frame.number);
         if (context_.listing)
             return;
         if (!base) {
@@ -262,9 +273,15 @@ public:
         Write(std::move(frame.picture), path, record);
     }
 
-    // Waits for the writer; the records of every frame taken, by place.
+    // Writes the sheet, if any, and waits for the writer; the records of
+    // every frame taken, by place.
     std::vector<FrameRecord> Finish() {
+        if (sheet_ && !frames_.empty())
+            WriteSheet();
         writer_.Finish();
+        for (FrameRecord& record : frames_)
+            if (sheet_ && !record.file.empty())
+                CopyOutcome(sheetRecord_, record);
         std::vector<std::size_t> order(frames_.size());
         std::iota(order.begin(), order.end(), std::size_t{0});
         std::stable_sort(order.begin(), order.end(),
@@ -279,6 +296,49 @@ public:
     bool Deinterlaced() const { return deinterlaced_; }
 
 private:
+    void Keep(picture::Picture picture, FrameRecord& record) {
+        if (context_.progress)
+            context_.progress->Frame();
+        if (!picture) {
+            record.error = "out of memory";
+            return;
+        }
+        if (context_.settings.report)
+            record.pictureHash = PictureHash(picture);
+        sheet_->Add(std::move(picture), record.ms);
+    }
+
+    // One file for every frame kept, "<video>-sheet" with the format's
+    // extension; its comment names each frame as a file of its own would.
+    void WriteSheet() {
+        const Settings& settings = context_.settings;
+        const fs::path path = folder_ / (used_.Unique(video_.stem().string() + "-sheet") +
+                                         std::string(images::FileExtension(settings.format.format)));
+        picture::Picture sheet = sheet_->Draw(playback::LabelBandRowsFor(sheet_->Width()));
+        std::string comment;
+        for (const FrameRecord& record : frames_)
+            if (record.error.empty() && settings.provenance)
+                comment += (comment.empty() ? "" : "\n") + Provenance(video_, record);
+        for (FrameRecord& record : frames_)
+            if (record.error.empty())
+                record.file = path.string();
+        sheetRecord_.file = path.string();
+        if (!sheet)
+            sheetRecord_.error = "the sheet, " + std::to_string(sheet_->Width()) +
+                                 " pixels wide, does not fit in memory or in " +
+                                 std::to_string(picture::kMaxSide) + " rows";
+        else if (settings.skipExisting && fs::exists(path))
+            sheetRecord_.skipped = true;
+        else
+            writer_.Add({std::move(sheet), path, comment, false, &sheetRecord_});
+    }
+
+    static void CopyOutcome(const FrameRecord& sheet, FrameRecord& record) {
+        record.written = sheet.written;
+        record.skipped = sheet.skipped;
+        record.error = sheet.error;
+    }
+
     void Write(picture::Picture picture, const fs::path& path, FrameRecord& record) {
         const Settings& settings = context_.settings;
         if (!picture) {
@@ -299,6 +359,8 @@ private:
     const media::Ratio timeBase_;
     GrabContext& context_;
     playback::NameMaker& used_;
+    ContactSheetSink* const sheet_;
+    FrameRecord sheetRecord_; // what became of the sheet, for every frame on it
     std::deque<FrameRecord> frames_; // writers fill records in place while more are added
     FrameWriter writer_;
     std::vector<int> places_; // each frame's, in the order taken
@@ -324,6 +386,16 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     }
     const media::VideoFormat format = source.Format();
     DescribeVideo(format, settings, record);
+    // A sheet's frames are taken at the size of its cells, in the video's shape.
+    std::optional<ContactSheetSink> sheet;
+    if (settings.Sheet()) {
+        const auto [shownWidth, shownHeight] =
+            media::DisplaySize(format.width, format.height, format.sampleAspect);
+        sheet.emplace(settings, shownWidth, shownHeight,
+                      SheetHeader(record, source.Duration(), format.frameRate));
+        record.outputWidth = sheet->CellWidth();
+        record.outputHeight = sheet->CellHeight();
+    }
     auto made = playback::Canvas::Create(*device, record.outputWidth, record.outputHeight);
     if (const auto* why = std::get_if<std::string>(&made)) {
         record.error = "cannot set up playback: " + *why;
@@ -344,7 +416,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         }
     }
 
-    FrameTaker take(video, folder, format.timeBase, record.outputWidth, context);
+    FrameTaker take(video, folder, format.timeBase, record.outputWidth, context,
+                    sheet ? &*sheet : nullptr);
     bool startFound = false;
     std::vector<Unanswered> unanswered;
     if (!settings.requests.empty()) {
@@ -353,6 +426,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     } else if (settings.Sampling()) {
         source.WaitForFrameNumbers();
         startFound = TakeSampled(settings, canvas, source, std::ref(take));
+    } else if (settings.Sheet()) {
+        startFound = TakeEvenlySpaced(settings, canvas, source, std::ref(take));
     } else {
         startFound = TakeConsecutive(settings, canvas, source, std::ref(take));
     }
@@ -364,11 +439,12 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     source.Close();
     if (!startFound)
         record.error = NothingFrom(settings.startMs);
-    // Frames asked for by name lie anywhere: no step is expected between them.
+    // Frames asked for by name, and picks by time, lie anywhere: they are
+    // checked for repeats only.
+    const bool anyStep = settings.interval || !settings.requests.empty() ||
+                         (settings.Sheet() && !settings.Sampling());
     const std::optional<std::int64_t> numberStep =
-        settings.interval || !settings.requests.empty()
-            ? std::nullopt
-            : std::optional<std::int64_t>(settings.every);
+        anyStep ? std::nullopt : std::optional<std::int64_t>(settings.every);
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
     if (context.listing) {
         for (const FrameRecord& frame : record.frames) {
