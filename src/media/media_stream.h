@@ -76,6 +76,10 @@ struct VideoFormat {
     bool mirrored = false;
     // The unit of FrameTraits::timestamp, in seconds.
     Ratio timeBase{1, 1};
+    // When the file says it was made, as it says it (the container's
+    // "creation_time", ISO 8601, e.g. "2024-05-06T07:08:09.000000Z");
+    // empty when it does not.
+    std::string creationTime;
 };
 
 // The size a player shows a picture of width x height at: its pixels made

@@ -142,6 +142,8 @@ void OpenedFile::DescribeVideo(AVStream& stream, Orientation frameOrientation) {
     if (aspect.num > 0 && aspect.den > 0)
         videoFormat.sampleAspect = {aspect.num, aspect.den};
     videoFormat.timeBase = {stream.time_base.num, stream.time_base.den};
+    if (const AVDictionaryEntry* made = av_dict_get(format->metadata, "creation_time", nullptr, 0))
+        videoFormat.creationTime = made->value;
 }
 
 FormatContextPtr OpenFormat(const std::filesystem::path& path, int* error) {

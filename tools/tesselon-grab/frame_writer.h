@@ -8,6 +8,7 @@
 #include "grab_report.h"
 #include "images/image_format.h"
 #include "images/label_band.h"
+#include "images/picture_metadata.h"
 #include "picture/picture.h"
 
 #include <condition_variable>
@@ -27,6 +28,7 @@ struct WriteJob {
     picture::Picture picture;
     std::filesystem::path path;
     std::string comment; // for the file's comment; none when empty
+    images::PictureMetadata metadata; // none when empty
     bool hash = false;   // hash the picture, for the report's repeat check
     // Receives the outcome and the picture's hash; must outlive Finish().
     FrameRecord* record = nullptr;

@@ -213,6 +213,10 @@ const GrabOption kGrabOptions[] = {
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.provenance);
      }},
+    {"metadata", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.metadata);
+     }},
     {"report", Takes::kValue, 0, kValue,
      [](const std::string& value, Parsing& parsing) {
          parsing.settings.report = value;
@@ -388,6 +392,12 @@ The pictures:
   --provenance         write the video's name, the frame's time and number into
                        each JPEG file's comment segment (a PNG file's Comment
                        text; refused with webp)
+  --metadata           write Exif and XMP into every picture (JPEG, PNG or WebP):
+                       the frame's date and time (the video's creation time plus
+                       the frame's time, when the video has one) and the program;
+                       the video's name and SHA-256, the frame's number, exact
+                       time and the time base. The picture data is unchanged.
+                       e.g. tesselon-grab --metadata --format png clip.mp4 out
 
 Checking:
   --report FILE        write a report, JSON (or CSV when FILE ends in .csv): per

@@ -52,6 +52,8 @@ struct Settings {
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
+    // --metadata: Exif and XMP in every picture (frame_metadata.h).
+    bool metadata = false;
     bool progress = false; // even when standard error is not a terminal
     bool skipExisting = false;
     bool paced = false;

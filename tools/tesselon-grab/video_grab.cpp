@@ -1,6 +1,7 @@
 #include "video_grab.h"
 
 #include "frame_checks.h"
+#include "frame_metadata.h"
 #include "frame_writer.h"
 #include "interruption.h"
 #include "output_folder.h"
@@ -139,8 +140,9 @@ bool TakeConsecutive(const Settings& settings, playback::Canvas& canvas, CDShow&
     // rather than a picture the video does not hold.
     if (!source.IsPlaying())
         return false;
-    // The report and the comment segments give every frame's number.
-    if (settings.report || settings.provenance)
+    // The report, the comment segments and the metadata give every frame's
+    // number.
+    if (settings.report || settings.provenance || settings.metadata)
         source.WaitForFrameNumbers();
     for (int i = 0; i < settings.count && InterruptingSignal() == 0; ++i)
         take(playback::CaptureFrame(canvas, source, canvas.Rect()));
@@ -181,7 +183,7 @@ void DescribeFile(const fs::path& video, const Settings& settings, VideoRecord& 
     if (const auto bytes = fs::file_size(video, error); !error)
         record.bytes = bytes;
     // A pipe is not read here: it would block without a writer, or be used up.
-    if (settings.report && fs::is_regular_file(video, error))
+    if ((settings.report || settings.metadata) && fs::is_regular_file(video, error))
         record.sha256 = Sha256OfFile(video).value_or("");
 }
 
@@ -218,14 +220,25 @@ std::optional<images::LabelBand> BandFor(const std::optional<QString>& label, in
     return images::RenderLabelBand(*label, width, playback::LabelBandRowsFor(width));
 }
 
+// With --metadata, what the video's pictures carry of it.
+std::optional<FrameMetadata> MetadataFor(const Settings& settings, const fs::path& video,
+                                         const VideoRecord& record,
+                                         const media::VideoFormat& format) {
+    if (!settings.metadata)
+        return std::nullopt;
+    return FrameMetadata({video.filename().string(), record.sha256, format.creationTime,
+                          Reduced(format.timeBase.num, format.timeBase.den)});
+}
+
 // Names, records and hands to the writer every frame taken from one video.
 class FrameTaker {
 public:
     FrameTaker(const fs::path& video, const fs::path& folder, const media::Ratio& timeBase,
-               int width, GrabContext& context)
+               int width, std::optional<FrameMetadata> metadata, GrabContext& context)
         : video_(video)
         , folder_(folder)
         , timeBase_(timeBase)
+        , metadata_(std::move(metadata))
         , context_(context)
         , used_(context.usedNames[folder])
         , writer_(BandFor(context.label, width), context.settings.format) {}
@@ -270,13 +283,16 @@ private:
         } else {
             const std::string comment =
                 settings.provenance ? Provenance(video_, record) : std::string();
-            writer_.Add({std::move(picture), path, comment, settings.report.has_value(), &record});
+            writer_.Add({std::move(picture), path, comment,
+                         metadata_ ? metadata_->For(record) : images::PictureMetadata{},
+                         settings.report.has_value(), &record});
         }
     }
 
     const fs::path& video_;
     const fs::path folder_;
     const media::Ratio timeBase_;
+    const std::optional<FrameMetadata> metadata_;
     GrabContext& context_;
     playback::NameMaker& used_;
     std::deque<FrameRecord> frames_; // writers fill records in place while more are added
@@ -324,7 +340,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         }
     }
 
-    FrameTaker take(video, folder, format.timeBase, record.outputWidth, context);
+    FrameTaker take(video, folder, format.timeBase, record.outputWidth,
+                    MetadataFor(settings, video, record, format), context);
     bool startFound = false;
     if (settings.Sampling()) {
         source.WaitForFrameNumbers();
