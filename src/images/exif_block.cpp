@@ -102,8 +102,7 @@ std::string ExifBlock(const ExifFields& fields) {
     // TIFF 6.0 section 2: the byte order, 42, and IFD0 right after, at 8.
     constexpr std::uint32_t kFirstIfd = 8;
     const std::uint32_t exifOffset =
-        kFirstIfd +
-        static_cast<std::uint32_t>(IfdSize(first.size() + 1) + DataSize(first));
+        kFirstIfd + static_cast<std::uint32_t>(IfdSize(first.size() + 1) + DataSize(first));
     if (!exif.empty())
         first.push_back({kExifIfdPointer, kLong, LongValue(exifOffset)});
     std::string tiff = "MM";

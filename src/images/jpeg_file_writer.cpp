@@ -74,8 +74,7 @@ std::vector<std::string> MetadataSegments(const PictureMetadata& metadata) {
 
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
                          jpeg::CodecProgressFunction progress, unsigned encoderThreads,
-                         const std::string& comment, int quality,
-                         const PictureMetadata& metadata) {
+                         const std::string& comment, int quality, const PictureMetadata& metadata) {
     jpeg::JpegWriter writer;
     writer.SetThreadCount(encoderThreads);
     writer.SetComment(comment.substr(0, jpeg::JpegWriter::kMaximumCommentLength));

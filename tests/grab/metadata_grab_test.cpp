@@ -1,9 +1,9 @@
-// Grabs with --metadata in each format, read back with the format's own
-// reference reader (libjpeg-turbo's marker list, libpng, libwebp's demuxer),
-// Exif by walking its TIFF structure and XMP with Qt's XML reader: the
-// frame's date is the clip's creation time plus its time, the XMP names the
-// clip, its SHA-256, the frame's number and time, and the coded picture is
-// the same as without --metadata.
+// Grabs with --metadata in each format, read back by walking the file as its
+// format defines it (JPEG marker segments, PNG chunks, RIFF chunks), Exif by
+// its TIFF structure and XMP with Qt's XML reader: the frame's date is the
+// clip's creation time plus its time, the XMP names the clip, its SHA-256,
+// the frame's number and time, and the coded picture is the same as without
+// --metadata.
 #include "grab.h"
 #include "options/version.h"
 
@@ -15,12 +15,8 @@
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
-#include <png.h>
-#include <webp/demux.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -31,115 +27,98 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using images::ImageFormat;
 
 constexpr char kNamespace[] = "https://tesselon.example/ns/grab/1.0/";
+const std::string kExifId("Exif\0\0", 6);
+const std::string kXmpId("http://ns.adobe.com/xap/1.0/\0", 29);
+const std::string kXmpKeyword("XML:com.adobe.xmp\0", 18);
+
+std::uint32_t Number(const std::string& bytes, std::size_t at, int size, bool bigEndian) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < size && at + i < bytes.size(); ++i)
+        value |= std::uint32_t(std::uint8_t(bytes[at + i])) << 8 * (bigEndian ? size - 1 - i : i);
+    return value;
+}
+
+// One marker segment, chunk or header of a file: its type, its data and all
+// its bytes.
+struct Piece {
+    std::string type;
+    std::string data;
+    std::string bytes;
+};
+
+// JPEG (T.81 B.1.1.4): segments up to the first scan, then the rest whole.
+// PNG: the signature, then chunks of length, type, data and CRC. WebP: the
+// RIFF header, then chunks of type, length and data padded to even.
+std::vector<Piece> Pieces(ImageFormat format, const std::string& file) {
+    const bool jpeg = format == ImageFormat::Jpeg, png = format == ImageFormat::Png;
+    std::size_t at = jpeg ? 2 : png ? 8 : 12;
+    std::vector<Piece> pieces{{"header", "", file.substr(0, at)}};
+    while (at + 8 <= file.size()) {
+        Piece piece;
+        std::size_t size = 0;
+        if (jpeg) {
+            piece.type = std::string(1, file[at + 1]);
+            size = piece.type == "\xda" ? file.size() - at : 2 + Number(file, at + 2, 2, true);
+            piece.data = file.substr(at + 4, size - 4);
+        } else if (png) {
+            piece.type = file.substr(at + 4, 4);
+            piece.data = file.substr(at + 8, Number(file, at, 4, true));
+            size = piece.data.size() + 12;
+        } else {
+            piece.type = file.substr(at, 4);
+            piece.data = file.substr(at + 8, Number(file, at + 4, 4, false));
+            size = 8 + (piece.data.size() + 1) / 2 * 2;
+        }
+        piece.bytes = file.substr(at, size);
+        pieces.push_back(std::move(piece));
+        at += size;
+    }
+    return pieces;
+}
+
+// PNG's iTXt (section 11.3.4.5): keyword, flag, method, language, translated
+// keyword, text.
+std::string ItxtText(const std::string& data) {
+    std::size_t at = data.find('\0') + 3;
+    at = data.find('\0', at) + 1;
+    return data.substr(data.find('\0', at) + 1);
+}
 
 struct Blocks {
     std::string exif;
     std::string xmp;
+    std::string coded; // the file without them
 };
 
-std::string Text(const std::uint8_t* data, std::size_t size) {
-    return {reinterpret_cast<const char*>(data), size};
-}
-
-struct JpegErrors {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
-}
-
-std::optional<Blocks> JpegBlocks(const Bytes& bytes) {
-    jpeg_decompress_struct info{};
-    JpegErrors errors{};
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = JumpOnJpegError;
-    if (setjmp(errors.jump) != 0) {
-        jpeg_destroy_decompress(&info);
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xffff);
-    jpeg_read_header(&info, TRUE);
+// PNG's metadata counts only before the image data: a chunk repeated after
+// it stays in the coded data, and so fails the comparison.
+Blocks Read(ImageFormat format, const std::string& file) {
     Blocks blocks;
-    const std::string exifId("Exif\0\0", 6), xmpId("http://ns.adobe.com/xap/1.0/\0", 29);
-    for (auto* marker = info.marker_list; marker != nullptr; marker = marker->next) {
-        const std::string data = Text(marker->data, marker->data_length);
-        if (data.starts_with(exifId))
-            blocks.exif = data.substr(exifId.size());
-        else if (data.starts_with(xmpId))
-            blocks.xmp = data.substr(xmpId.size());
+    bool imageData = false;
+    for (const Piece& piece : Pieces(format, file)) {
+        imageData = imageData || piece.type == "IDAT";
+        if (format == ImageFormat::Jpeg && piece.type == "\xe1" && piece.data.starts_with(kExifId))
+            blocks.exif = piece.data.substr(kExifId.size());
+        else if (format == ImageFormat::Jpeg && piece.type == "\xe1" &&
+                 piece.data.starts_with(kXmpId))
+            blocks.xmp = piece.data.substr(kXmpId.size());
+        else if (!imageData && (piece.type == "eXIf" || piece.type == "EXIF"))
+            blocks.exif = piece.data;
+        else if (piece.type == "XMP ")
+            blocks.xmp = piece.data;
+        else if (!imageData && piece.type == "iTXt" && piece.data.starts_with(kXmpKeyword))
+            blocks.xmp = ItxtText(piece.data);
+        else if (format != ImageFormat::Webp || piece.type == "VP8 " || piece.type == "VP8L")
+            blocks.coded += piece.bytes; // WebP: the image chunk alone, its container is rebuilt
     }
-    jpeg_destroy_decompress(&info);
     return blocks;
-}
-
-void ReadFromVector(png_structp png, png_bytep out, png_size_t size) {
-    auto* rest = static_cast<std::pair<const Bytes*, std::size_t>*>(png_get_io_ptr(png));
-    if (rest->second + size > rest->first->size())
-        png_error(png, "past the end");
-    std::copy_n(rest->first->data() + rest->second, size, out);
-    rest->second += size;
-}
-
-std::optional<Blocks> PngBlocks(const Bytes& bytes) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    std::pair<const Bytes*, std::size_t> cursor{&bytes, 0};
-    std::optional<Blocks> blocks;
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_set_read_fn(png, &cursor, ReadFromVector);
-        png_read_info(png, info);
-        blocks.emplace();
-        png_bytep exif = nullptr;
-        png_uint_32 size = 0;
-        if (png_get_eXIf_1(png, info, &size, &exif) != 0)
-            blocks->exif = Text(exif, size);
-        png_textp texts = nullptr;
-        const int count = png_get_text(png, info, &texts, nullptr);
-        for (int i = 0; i < count; ++i)
-            if (std::string(texts[i].key) == "XML:com.adobe.xmp")
-                blocks->xmp = std::string(texts[i].text, texts[i].itxt_length);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    return blocks;
-}
-
-std::optional<Blocks> WebpBlocks(const Bytes& bytes) {
-    const WebPData data{bytes.data(), bytes.size()};
-    WebPDemuxer* demuxer = WebPDemux(&data);
-    if (demuxer == nullptr)
-        return std::nullopt;
-    Blocks blocks;
-    WebPChunkIterator chunk;
-    if (WebPDemuxGetChunk(demuxer, "EXIF", 1, &chunk))
-        blocks.exif = Text(chunk.chunk.bytes, chunk.chunk.size);
-    WebPDemuxReleaseChunkIterator(&chunk);
-    if (WebPDemuxGetChunk(demuxer, "XMP ", 1, &chunk))
-        blocks.xmp = Text(chunk.chunk.bytes, chunk.chunk.size);
-    WebPDemuxReleaseChunkIterator(&chunk);
-    WebPDemuxDelete(demuxer);
-    return blocks;
-}
-
-enum class Order { BigEndian, LittleEndian };
-
-std::uint32_t Number(const std::string& bytes, std::size_t at, int size, Order order) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < size && at + i < bytes.size(); ++i) {
-        const int shift = order == Order::BigEndian ? 8 * (size - 1 - i) : 8 * i;
-        value |= std::uint32_t(std::uint8_t(bytes[at + i])) << shift;
-    }
-    return value;
 }
 
 std::uint32_t TiffNumber(const std::string& tiff, std::size_t at, int size) {
-    return Number(tiff, at, size, tiff.starts_with("MM") ? Order::BigEndian : Order::LittleEndian);
+    return Number(tiff, at, size, tiff.starts_with("MM"));
 }
 
 // ASCII fields of IFD0 and the Exif IFD (TIFF 6.0 section 2), by tag.
@@ -148,8 +127,7 @@ std::map<int, std::string> ExifTexts(const std::string& tiff, std::size_t ifd = 
     if (tiff.size() < 8 || (ifd == 0 && TiffNumber(tiff, 2, 2) != 42))
         return texts;
     ifd = ifd == 0 ? TiffNumber(tiff, 4, 4) : ifd;
-    const std::uint32_t count = TiffNumber(tiff, ifd, 2);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < TiffNumber(tiff, ifd, 2); ++i) {
         const std::size_t entry = ifd + 2 + 12 * i;
         const std::uint32_t tag = TiffNumber(tiff, entry, 2);
         const std::uint32_t length = TiffNumber(tiff, entry + 4, 4);
@@ -179,79 +157,45 @@ std::map<std::string, std::string> XmpProperties(const std::string& packet) {
     return properties;
 }
 
-// The file less its metadata: JPEG's APP1 segments, PNG's eXIf and XMP
-// chunks; for WebP, the image chunk alone (the container around it is
-// rebuilt with the metadata's chunks).
-std::string CodedData(images::ImageFormat format, const Bytes& bytes) {
-    const std::string file = Text(bytes.data(), bytes.size());
-    std::string kept;
-    if (format == images::ImageFormat::Jpeg) {
-        std::size_t at = 2;
-        kept = file.substr(0, 2);
-        while (at + 4 <= file.size() && std::uint8_t(file[at + 1]) != 0xda) {
-            const std::size_t size = 2 + (std::uint8_t(file[at + 2]) << 8 | std::uint8_t(file[at + 3]));
-            if (std::uint8_t(file[at + 1]) != 0xe1)
-                kept += file.substr(at, size);
-            at += size;
-        }
-        return kept + file.substr(std::min(at, file.size()));
-    }
-    const bool png = format == images::ImageFormat::Png;
-    const std::size_t header = png ? 8 : 12;
-    kept = png ? file.substr(0, header) : "";
-    bool imageData = false;
-    for (std::size_t at = header; at + 8 <= file.size();) {
-        const std::string type = file.substr(at + (png ? 4 : 0), 4);
-        // PNG: length, type, data, CRC; RIFF: type, length, data padded to even.
-        const std::size_t length =
-            png ? Number(file, at, 4, Order::BigEndian) + 12
-                : 8 + (Number(file, at + 4, 4, Order::LittleEndian) + 1) / 2 * 2;
-        const std::string chunk = file.substr(at, length);
-        // Before the image data only: PNG allows one eXIf, and nothing after.
-        imageData = imageData || type == "IDAT";
-        const bool metadata = !imageData && (type == "eXIf" || (type == "iTXt" &&
-                                                               chunk.find("XML:com.adobe.xmp") == 8));
-        if ((png && !metadata) || (!png && (type == "VP8L" || type == "VP8 ")))
-            kept += chunk;
-        at += length;
-    }
-    return kept;
-}
-
 struct FormatCase {
     const char* name;
-    images::ImageFormat format;
+    ImageFormat format;
 };
+
+// By name: printing the bytes would read the padding.
+void PrintTo(const FormatCase& format, std::ostream* out) {
+    *out << format.name;
+}
 
 class MetadataGrab : public testing::TestWithParam<FormatCase> {
 protected:
     static void SetUpTestSuite() {
         folder_ = new testing_support::TemporaryFolder("grab-metadata");
         // Matroska keeps the creation time's fraction of a second (MP4 does not).
-        const char* const kMake = "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi "
-                                  "-i testsrc2=s=64x48:r=25:d=0.12 -c:v mpeg4 ";
-        made_ = testing_support::RunShell(
-                    kMake + std::string("-metadata creation_time=2023-12-31T23:59:59.98Z ") +
-                    testing_support::Quoted(Clip(true)))
-                        .status == 0 &&
-                testing_support::RunShell(kMake + testing_support::Quoted(Clip(false))).status == 0;
+        const std::string make = "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi "
+                                 "-i testsrc2=s=64x48:r=25:d=0.12 -c:v mpeg4 ";
+        made_ =
+            testing_support::RunShell(make + "-metadata creation_time=2023-12-31T23:59:59.98Z " +
+                                      testing_support::Quoted(Clip(true)))
+                    .status == 0 &&
+            testing_support::RunShell(make + testing_support::Quoted(Clip(false))).status == 0;
     }
     static void TearDownTestSuite() { delete folder_; }
-    static fs::path Clip(bool dated) { return folder_->Path() / (dated ? "dated.mkv" : "plain.mkv"); }
+    static fs::path Clip(bool dated) {
+        return folder_->Path() / (dated ? "dated.mkv" : "plain.mkv");
+    }
 
     void SetUp() override {
         if (!made_)
             GTEST_SKIP() << "the ffmpeg command could not make the clips";
     }
 
-    // The files of a grab of the clip's first three frames, by the frame
-    // number their XMP gives.
-    std::map<std::string, Bytes> Grab(bool dated, bool metadata) {
-        const fs::path out = folder_->Path() / (std::string(GetParam().name) + (dated ? "-d" : "-p") +
-                                                (metadata ? "-m" : ""));
+    // The clip's first three frames, read back, by file name.
+    std::map<std::string, Blocks> Grab(bool dated, bool metadata) {
+        const fs::path out = folder_->Path() / "out";
         fs::remove_all(out);
-        std::vector<std::string> arguments{"--format", GetParam().name, "--count", "3", "--out",
-                                           out.string(), Clip(dated).string()};
+        std::vector<std::string> arguments{"--format", GetParam().name,      "--count",
+                                           "3",        Clip(dated).string(), out.string()};
         if (metadata)
             arguments.insert(arguments.begin(), "--metadata");
         std::string why;
@@ -259,20 +203,14 @@ protected:
         EXPECT_TRUE(settings) << why;
         std::ostringstream output, errors;
         EXPECT_EQ(grab::Run(*settings, output, errors), 0) << errors.str();
-        std::map<std::string, Bytes> files;
-        for (const auto& entry : fs::directory_iterator(out))
-            files[entry.path().filename().string()] = images::testing::ReadFileBytes(entry.path());
+        std::map<std::string, Blocks> files;
+        for (const auto& entry : fs::directory_iterator(out)) {
+            const auto bytes = images::testing::ReadFileBytes(entry.path());
+            files[entry.path().filename().string()] =
+                Read(GetParam().format, std::string(bytes.begin(), bytes.end()));
+        }
         EXPECT_EQ(files.size(), 3u);
         return files;
-    }
-
-    Blocks Read(const Bytes& bytes) const {
-        const images::ImageFormat format = GetParam().format;
-        const auto blocks = format == images::ImageFormat::Jpeg ? JpegBlocks(bytes)
-                            : format == images::ImageFormat::Png ? PngBlocks(bytes)
-                                                                 : WebpBlocks(bytes);
-        EXPECT_TRUE(blocks);
-        return blocks.value_or(Blocks{});
     }
 
     static inline testing_support::TemporaryFolder* folder_ = nullptr;
@@ -290,15 +228,14 @@ TEST_P(MetadataGrab, FieldsReadBackWithTheFramesDateAndTime) {
         {"1", "1/25", "2024:01:01 00:00:00", "020"},
         {"2", "2/25", "2024:01:01 00:00:00", "060"},
     };
-    const Bytes clip = images::testing::ReadFileBytes(Clip(true));
+    const auto clip = images::testing::ReadFileBytes(Clip(true));
     std::string version = options::VersionText("tesselon-grab");
     version.pop_back(); // its newline
+    const std::string ns = kNamespace;
     std::set<std::string> framesSeen;
-    for (const auto& [name, bytes] : Grab(true, true)) {
+    for (const auto& [name, blocks] : Grab(true, true)) {
         SCOPED_TRACE(name);
-        const Blocks blocks = Read(bytes);
         auto xmp = XmpProperties(blocks.xmp);
-        const std::string ns = kNamespace;
         EXPECT_EQ(xmp["http://purl.org/dc/elements/1.1/|source"], "dated.mkv");
         EXPECT_EQ(xmp["http://ns.adobe.com/xap/1.0/|CreatorTool"], version);
         EXPECT_EQ(xmp[ns + "|sourceSha256"], testing_support::Sha256Hex(clip));
@@ -318,11 +255,10 @@ TEST_P(MetadataGrab, FieldsReadBackWithTheFramesDateAndTime) {
 }
 
 TEST_P(MetadataGrab, ClipWithoutCreationTimeHasNoDate) {
-    for (const auto& [name, bytes] : Grab(false, true)) {
+    for (const auto& [name, blocks] : Grab(false, true)) {
         SCOPED_TRACE(name);
-        const Blocks blocks = Read(bytes);
-        auto exif = ExifTexts(blocks.exif);
-        EXPECT_FALSE(exif[0x0131].empty());
+        const auto exif = ExifTexts(blocks.exif);
+        EXPECT_EQ(exif.count(0x0131), 1u);
         EXPECT_EQ(exif.count(0x9003), 0u);
         EXPECT_EQ(XmpProperties(blocks.xmp)["http://purl.org/dc/elements/1.1/|source"],
                   "plain.mkv");
@@ -336,18 +272,17 @@ TEST_P(MetadataGrab, CodedPictureIsTheSameAsWithout) {
     for (auto a = with.begin(), b = without.begin(); a != with.end(); ++a, ++b) {
         SCOPED_TRACE(a->first);
         EXPECT_EQ(a->first, b->first);
-        EXPECT_NE(a->second, b->second); // the metadata is there
-        const std::string coded = CodedData(GetParam().format, a->second);
-        EXPECT_GT(coded.size(), 100u);
-        EXPECT_EQ(coded, CodedData(GetParam().format, b->second));
-        EXPECT_TRUE(Read(b->second).exif.empty());
+        EXPECT_FALSE(a->second.exif.empty() || a->second.xmp.empty());
+        EXPECT_TRUE(b->second.exif.empty() && b->second.xmp.empty());
+        EXPECT_GT(a->second.coded.size(), 100u);
+        EXPECT_EQ(a->second.coded, b->second.coded);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, MetadataGrab,
-                         testing::Values(FormatCase{"jpg", images::ImageFormat::Jpeg},
-                                         FormatCase{"png", images::ImageFormat::Png},
-                                         FormatCase{"webp", images::ImageFormat::Webp}),
+                         testing::Values(FormatCase{"jpg", ImageFormat::Jpeg},
+                                         FormatCase{"png", ImageFormat::Png},
+                                         FormatCase{"webp", ImageFormat::Webp}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

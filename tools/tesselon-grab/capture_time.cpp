@@ -13,7 +13,8 @@ using Microseconds = chrono::duration<std::int64_t, std::micro>;
 // Reads a fixed number of digits; false when any is not one.
 class Cursor {
 public:
-    explicit Cursor(std::string_view text) : text_(text) {}
+    explicit Cursor(std::string_view text)
+        : text_(text) {}
 
     bool Digits(std::size_t count, int& value) {
         if (text_.size() < count)
@@ -93,7 +94,8 @@ std::optional<Parsed> Parse(std::string_view text) {
     if (!date.ok() || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     Parsed parsed{chrono::sys_days(date),
-                  chrono::hours(hour) + chrono::minutes(minute) + chrono::seconds(second), {}};
+                  chrono::hours(hour) + chrono::minutes(minute) + chrono::seconds(second),
+                  {}};
     if (!ReadFraction(cursor, parsed.time) || !ReadZone(cursor, parsed.zone))
         return std::nullopt;
     return parsed;

@@ -65,8 +65,8 @@ std::string FrameMetadata::Exif(const FrameRecord& record) const {
 // written once).
 std::string FrameMetadata::Xmp(const FrameRecord& record) const {
     const std::string prefix = kXmpPrefix;
-    std::string properties = Property("dc:source", source_.fileName) +
-                             Property("xmp:CreatorTool", software_);
+    std::string properties =
+        Property("dc:source", source_.fileName) + Property("xmp:CreatorTool", software_);
     if (!source_.sha256.empty())
         properties += Property(prefix + ":sourceSha256", source_.sha256);
     if (record.frame)

@@ -28,10 +28,11 @@ struct WriteJob {
     picture::Picture picture;
     std::filesystem::path path;
     std::string comment; // for the file's comment; none when empty
-    images::PictureMetadata metadata; // none when empty
     bool hash = false;   // hash the picture, for the report's repeat check
     // Receives the outcome and the picture's hash; must outlive Finish().
     FrameRecord* record = nullptr;
+    // Exif and XMP for the file; none when empty.
+    images::PictureMetadata metadata;
 };
 
 class FrameWriter {

@@ -283,9 +283,8 @@ private:
         } else {
             const std::string comment =
                 settings.provenance ? Provenance(video_, record) : std::string();
-            writer_.Add({std::move(picture), path, comment,
-                         metadata_ ? metadata_->For(record) : images::PictureMetadata{},
-                         settings.report.has_value(), &record});
+            writer_.Add({std::move(picture), path, comment, settings.report.has_value(), &record,
+                         metadata_ ? metadata_->For(record) : images::PictureMetadata{}});
         }
     }
 
