@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <system_error>
+#include <vector>
 
 namespace images {
 namespace {
@@ -58,14 +59,26 @@ void Configure(jpeg::BmpReader& reader, jpeg::JpegWriter& writer,
     writer.SetQuality(static_cast<std::uint32_t>(std::max(quality, 0)));
 }
 
+// Exif 2.32 section 4.5.4 and XMP part 3 section 1.1.3: each block behind
+// its identifier.
+std::vector<std::string> MetadataSegments(const PictureMetadata& metadata) {
+    std::vector<std::string> segments;
+    if (!metadata.exif.empty())
+        segments.push_back(std::string("Exif\0\0", 6) + metadata.exif);
+    if (!metadata.xmp.empty())
+        segments.push_back(std::string("http://ns.adobe.com/xap/1.0/\0", 29) + metadata.xmp);
+    return segments;
+}
+
 } // namespace
 
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
                          jpeg::CodecProgressFunction progress, unsigned encoderThreads,
-                         const std::string& comment, int quality) {
+                         const std::string& comment, int quality, const PictureMetadata& metadata) {
     jpeg::JpegWriter writer;
     writer.SetThreadCount(encoderThreads);
     writer.SetComment(comment.substr(0, jpeg::JpegWriter::kMaximumCommentLength));
+    writer.SetApplicationSegments(MetadataSegments(metadata));
     jpeg::BmpReader reader;
     jpeg::RasterImage image;
     if (auto failure = CodecFailure([&] { Configure(reader, writer, progress, quality); })) {

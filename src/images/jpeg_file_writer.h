@@ -1,6 +1,7 @@
 // Writes one in-memory BMP as a baseline JPEG file with our encoder.
 #pragma once
 
+#include "images/picture_metadata.h"
 #include "images/save_result.h"
 #include "jpeg/jpeg_writer.h"
 #include "jpeg/raster_coder.h"
@@ -20,10 +21,12 @@ namespace images {
 // was and no temporary file behind. Never throws for those failures. Runs on
 // the calling thread, and the encoder on `encoderThreads` threads in all (the
 // file is the same at any count); `bmp` is only read. A comment, when given,
-// goes into a comment segment of its own before the encoder's.
+// goes into a comment segment of its own before the encoder's. Metadata goes
+// into APP1 segments after the JFIF header: Exif, then XMP.
 SaveResult WriteJpegFile(std::span<const std::uint8_t> bmp, const std::filesystem::path& target,
                          jpeg::CodecProgressFunction progress, unsigned encoderThreads = 1,
                          const std::string& comment = {},
-                         int quality = jpeg::JpegWriter::kDefaultQuality);
+                         int quality = jpeg::JpegWriter::kDefaultQuality,
+                         const PictureMetadata& metadata = {});
 
 } // namespace images

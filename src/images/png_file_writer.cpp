@@ -55,28 +55,51 @@ struct PngWriteDeleter {
     }
 };
 
-void SetHeader(png_structp png, png_infop info, const SaveJob& job, const std::string& comment) {
+// An uncompressed iTXt chunk; libpng copies the text.
+void SetText(png_structp png, png_infop info, const char* key, const std::string& value) {
+    png_text text{};
+    text.compression = PNG_ITXT_COMPRESSION_NONE;
+    text.key = const_cast<png_charp>(key);
+    text.text = const_cast<png_charp>(value.c_str());
+    text.itxt_length = value.size();
+    png_set_text(png, info, &text, 1);
+}
+
+// The metadata's chunks come after the comment's, so that without them every
+// other byte of the file stays where it was.
+void SetMetadata(png_structp png, png_infop info, const PictureMetadata& metadata) {
+    if (!metadata.exif.empty()) {
+        // libpng copies the block; the pointer is not written through.
+        auto* bytes = reinterpret_cast<png_bytep>(const_cast<char*>(metadata.exif.data()));
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(metadata.exif.size()), bytes);
+    }
+    // The keyword XMP part 3 section 1.1.5 gives.
+    if (!metadata.xmp.empty())
+        SetText(png, info, "XML:com.adobe.xmp", metadata.xmp);
+}
+
+void SetHeader(png_structp png, png_infop info, const SaveJob& job, const std::string& comment,
+               const PictureMetadata& metadata) {
     png_set_IHDR(png, info, job.width, job.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, kZlibLevel);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, kRowFilters);
-    if (!comment.empty()) {
-        png_text text{};
-        text.compression = PNG_ITXT_COMPRESSION_NONE;
-        text.key = const_cast<png_charp>("Comment");
-        text.text = const_cast<png_charp>(comment.c_str());
-        text.itxt_length = comment.size();
-        png_set_text(png, info, &text, 1);
-    }
+    if (!comment.empty())
+        SetText(png, info, "Comment", comment);
+    SetMetadata(png, info, metadata);
 }
 
 // Every libpng call that can fail, under one setjmp. Nothing here owns a
 // resource: a longjmp out of libpng skips no destructor.
-bool Encode(png_structp png, png_infop info, const SaveJob& job, const std::string& comment) {
+bool Encode(png_structp png, png_infop info, const SaveJob& job, const std::string& comment,
+            const PictureMetadata& metadata) {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    SetHeader(png, info, job, comment);
+    SetHeader(png, info, job, comment, metadata);
     png_write_info(png, info);
+    // libpng 1.6.39 writes an eXIf chunk again at the end, which PNG allows
+    // once only: it has been written, so it goes.
+    png_free_data(png, info, PNG_FREE_EXIF, -1);
     // Our pixels are blue, green, red, unused: libpng reorders and drops.
     png_set_bgr(png);
     png_set_filler(png, 0, PNG_FILLER_AFTER);
@@ -89,7 +112,8 @@ bool Encode(png_structp png, png_infop info, const SaveJob& job, const std::stri
 
 } // namespace
 
-SaveResult WritePngFile(const SaveJob& job, const std::string& comment, EncoderSteps& steps) {
+SaveResult WritePngFile(const SaveJob& job, const std::string& comment,
+                        const PictureMetadata& metadata, EncoderSteps& steps) {
     if (job.width == 0 || job.height == 0 || job.pixels == nullptr)
         return SaveResult::FailedAt(job.path, "The image is empty");
     files::OutputFile file;
@@ -108,7 +132,7 @@ SaveResult WritePngFile(const SaveJob& job, const std::string& comment, EncoderS
         return SaveResult::FailedAt(job.path, "Could not open the file: " + ErrorText(error));
     png_set_write_fn(png.get(), &sink, WriteBytes, FlushNothing);
     png_set_write_status_fn(png.get(), RowWritten);
-    if (!Encode(png.get(), info, job, comment))
+    if (!Encode(png.get(), info, job, comment, metadata))
         return SaveResult::FailedAt(job.path, "Could not encode the image: " + sink.error);
     if (const int error = file.Commit())
         return SaveResult::FailedAt(job.path, "Could not write the file: " + ErrorText(error));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "images/encoder_steps.h"
+#include "images/picture_metadata.h"
 #include "images/save_job.h"
 #include "images/save_result.h"
 
@@ -12,8 +13,10 @@ namespace images {
 
 // Writes job's pixels to job.path, whole or not at all (files::OutputFile):
 // any failure leaves the target as it was. A comment, when given, goes into
-// an iTXt chunk "Comment" (UTF-8). Reports its rows to `steps`. Runs on the
-// calling thread; never throws for a failed write.
-SaveResult WritePngFile(const SaveJob& job, const std::string& comment, EncoderSteps& steps);
+// an iTXt chunk "Comment" (UTF-8); metadata into an eXIf chunk and an iTXt
+// chunk "XML:com.adobe.xmp", before the image data. Reports its rows to
+// `steps`. Runs on the calling thread; never throws for a failed write.
+SaveResult WritePngFile(const SaveJob& job, const std::string& comment,
+                        const PictureMetadata& metadata, EncoderSteps& steps);
 
 } // namespace images

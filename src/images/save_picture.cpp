@@ -16,7 +16,7 @@ SaveResult SaveJpeg(const SaveJob& job, const SaveSettings& settings) {
     if (!bmp)
         return SaveResult::FailedAt(job.path, "Not enough memory to build the image");
     return WriteJpegFile(bmp.Bytes(), job.path, settings.codecProgress, settings.encoderThreads,
-                         settings.comment, job.format.quality);
+                         settings.comment, job.format.quality, settings.metadata);
 }
 
 } // namespace
@@ -27,11 +27,11 @@ SaveResult SavePicture(const SaveJob& job, const SaveSettings& settings) {
     switch (job.format.format) {
     case ImageFormat::Png: {
         EncoderSteps steps(settings.bmpProgress, kSaveProgressSteps);
-        return WritePngFile(job, settings.comment, steps);
+        return WritePngFile(job, settings.comment, settings.metadata, steps);
     }
     case ImageFormat::Webp: {
         EncoderSteps steps(settings.bmpProgress, kSaveProgressSteps);
-        return WriteWebpFile(job, steps);
+        return WriteWebpFile(job, settings.metadata, steps);
     }
     case ImageFormat::Jpeg:
         break;
@@ -41,7 +41,7 @@ SaveResult SavePicture(const SaveJob& job, const SaveSettings& settings) {
 
 SaveResult SaveImage(const SaveJob& job) {
     return SavePicture(job, {StepBmpProgress, StepCodecProgress,
-                             jpeg::JpegWriter::AvailableCores(), {}});
+                             jpeg::JpegWriter::AvailableCores(), {}, {}});
 }
 
 } // namespace images

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "images/bmp_image_builder.h"
+#include "images/picture_metadata.h"
 #include "images/save_job.h"
 #include "images/save_result.h"
 #include "jpeg/raster_coder.h"
@@ -13,7 +14,7 @@
 namespace images {
 
 // How one picture is saved: who hears of the progress, on how many threads
-// the JPEG encoder runs, and the comment (none when empty).
+// the JPEG encoder runs, the comment (none when empty) and the metadata.
 struct SaveSettings {
     // JPEG: called at the BMP's steps. PNG, WebP: kSaveProgressSteps times
     // over the encoding, as far as it has come.
@@ -23,6 +24,8 @@ struct SaveSettings {
     unsigned encoderThreads = 1;
     // JPEG: a comment segment; PNG: an iTXt chunk "Comment"; WebP: none.
     std::string comment;
+    // Every format; none when empty.
+    PictureMetadata metadata;
 };
 
 // Writes job.pixels to job.path as job.format says. JPEG: BuildBmpImage with

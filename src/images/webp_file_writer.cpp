@@ -3,8 +3,10 @@
 #include "files/output_file.h"
 
 #include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 namespace images {
@@ -16,17 +18,56 @@ namespace {
 // twice as large.
 constexpr int kLosslessLevel = 1;
 
-// What the encoder's callbacks need.
+// What the encoder's callbacks need. With metadata to add, the encoder's
+// file is held whole first, for the mux to rebuild around its image data.
 struct WebpSink {
     files::OutputFile* file;
     EncoderSteps* steps;
+    std::string* held = nullptr;
 };
 
-int WriteBytes(const std::uint8_t* data, std::size_t size, const WebPPicture* picture) {
+void Put(files::OutputFile& file, const std::uint8_t* data, std::size_t size) {
     // A failed write is remembered by the file and reported by its commit.
+    file.sputn(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+int WriteBytes(const std::uint8_t* data, std::size_t size, const WebPPicture* picture) {
     auto* sink = static_cast<WebpSink*>(picture->custom_ptr);
-    sink->file->sputn(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (sink->held != nullptr)
+        sink->held->append(reinterpret_cast<const char*>(data), size);
+    else
+        Put(*sink->file, data, size);
     return 1;
+}
+
+struct MuxDeleter {
+    void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
+};
+
+WebPData DataOf(const std::string& bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// The encoded file with the metadata's chunks added; libwebpmux writes the
+// VP8X header and keeps the image chunk's bytes as they are. False when the
+// mux refuses.
+bool WriteWithMetadata(const std::string& encoded, const PictureMetadata& metadata,
+                       files::OutputFile& file) {
+    const WebPData image = DataOf(encoded);
+    const std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxCreate(&image, 0));
+    if (!mux)
+        return false;
+    const WebPData exif = DataOf(metadata.exif);
+    const WebPData xmp = DataOf(metadata.xmp);
+    if ((!metadata.exif.empty() && WebPMuxSetChunk(mux.get(), "EXIF", &exif, 0) != WEBP_MUX_OK) ||
+        (!metadata.xmp.empty() && WebPMuxSetChunk(mux.get(), "XMP ", &xmp, 0) != WEBP_MUX_OK))
+        return false;
+    WebPData assembled{};
+    if (WebPMuxAssemble(mux.get(), &assembled) != WEBP_MUX_OK)
+        return false;
+    Put(file, assembled.bytes, assembled.size);
+    WebPDataClear(&assembled);
+    return true;
 }
 
 int Progressed(int percent, const WebPPicture* picture) {
@@ -65,7 +106,7 @@ struct PictureOwner {
 
 } // namespace
 
-SaveResult WriteWebpFile(const SaveJob& job, EncoderSteps& steps) {
+SaveResult WriteWebpFile(const SaveJob& job, const PictureMetadata& metadata, EncoderSteps& steps) {
     if (job.width == 0 || job.height == 0 || job.pixels == nullptr)
         return SaveResult::FailedAt(job.path, "The image is empty");
     WebPConfig config;
@@ -86,7 +127,8 @@ SaveResult WriteWebpFile(const SaveJob& job, EncoderSteps& steps) {
     files::OutputFile file;
     if (const int error = file.Open(job.path))
         return SaveResult::FailedAt(job.path, "Could not open the file: " + ErrorText(error));
-    WebpSink sink{&file, &steps};
+    std::string held;
+    WebpSink sink{&file, &steps, metadata.Empty() ? nullptr : &held};
     picture.writer = WriteBytes;
     picture.custom_ptr = &sink;
     picture.progress_hook = Progressed;
@@ -94,6 +136,8 @@ SaveResult WriteWebpFile(const SaveJob& job, EncoderSteps& steps) {
     if (!WebPEncode(&config, &picture))
         return SaveResult::FailedAt(job.path,
                                     "Could not encode the image: " + EncodingError(picture.error_code));
+    if (!metadata.Empty() && !WriteWithMetadata(held, metadata, file))
+        return SaveResult::FailedAt(job.path, "Could not add the metadata to the WebP file");
     if (const int error = file.Commit())
         return SaveResult::FailedAt(job.path, "Could not write the file: " + ErrorText(error));
     steps.Finish();

@@ -118,6 +118,9 @@ void JpegWriter::EncodeImage(std::ostream& output, const RasterImage& image) {
 
     WriteStartOfImage();
     WriteJfifHeader();
+    for (const std::string& data : applicationSegments_) {
+        WriteApplicationSegment(data);
+    }
     if (!comment_.empty()) {
         WriteComment(comment_);
     }
@@ -181,6 +184,11 @@ void JpegWriter::CheckSettings() {
     }
     if (comment_.size() > kMaximumCommentLength) {
         throw EJpegBadOutputParameter("Comment longer than 65532 bytes");
+    }
+    for (const std::string& data : applicationSegments_) {
+        if (data.size() > kMaximumApplicationDataLength) {
+            throw EJpegBadOutputParameter("Application segment longer than 65533 bytes");
+        }
     }
 }
 
@@ -411,6 +419,13 @@ void JpegWriter::WriteJfifHeader() {
     };
     output_.WriteMarker(kApplication0);
     output_.WriteBlock(kBlock, sizeof kBlock);
+}
+
+// B.2.4.6: Application data syntax, APP1.
+void JpegWriter::WriteApplicationSegment(const std::string& data) {
+    output_.WriteMarker(kApplication1);
+    output_.WriteWord(static_cast<std::uint32_t>(data.size() + 2));
+    output_.WriteBlock(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
 }
 
 // B.2.4.5: Comment syntax; the text is followed by a 0 byte.

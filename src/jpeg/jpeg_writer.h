@@ -17,6 +17,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace jpeg {
 
@@ -48,6 +49,8 @@ public:
     static constexpr std::uint32_t kMaximumDimension = 65535;
     // A COM segment's length field counts itself, the text and its 0 byte.
     static constexpr std::size_t kMaximumCommentLength = 65535 - 3;
+    // An APPn segment's length field counts itself and the data.
+    static constexpr std::size_t kMaximumApplicationDataLength = 65535 - 2;
     static constexpr const char* kFixedComment = "Created using the Corvantis JPEG library";
 
     // Colour, quality 75, restart every 4 rows, scan 0 holding all three
@@ -76,6 +79,13 @@ public:
     // Written as a COM segment before the fixed one when not empty.
     void SetComment(std::string comment) { comment_ = std::move(comment); }
     const std::string& Comment() const { return comment_; }
+
+    // Each written, in order, as an APP1 segment right after the JFIF
+    // header: Exif and XMP blocks, their identifiers included. None by
+    // default; they change no other byte of the file.
+    void SetApplicationSegments(std::vector<std::string> segments) {
+        applicationSegments_ = std::move(segments);
+    }
 
     // Throws EJpegError "Scan Index Out of Range" for an index of 256 or more.
     // Only scans 0 to 2 are ever written.
@@ -126,6 +136,7 @@ private:
 
     void WriteStartOfImage();
     void WriteJfifHeader();
+    void WriteApplicationSegment(const std::string& data);
     void WriteComment(const std::string& text);
     void WriteFrameHeader();
     void WriteQuantizationTables();
@@ -143,6 +154,7 @@ private:
     unsigned threadCount_ = 1;
     std::unique_ptr<TaskPool> pool_; // made by the first encode on threads
     std::string comment_;
+    std::vector<std::string> applicationSegments_;
     std::int32_t passCount_ = 0;
     std::int32_t currentPass_ = 0;
     std::uint32_t imageWidth_ = 0;

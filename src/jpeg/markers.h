@@ -14,6 +14,7 @@ constexpr std::uint8_t kStartOfScan = 0xDA;              // SOS
 constexpr std::uint8_t kDefineQuantizationTables = 0xDB; // DQT
 constexpr std::uint8_t kDefineRestartInterval = 0xDD;    // DRI
 constexpr std::uint8_t kApplication0 = 0xE0;             // APP0, the JFIF header
+constexpr std::uint8_t kApplication1 = 0xE1;             // APP1, Exif and XMP
 constexpr std::uint8_t kComment = 0xFE;                  // COM
 
 } // namespace jpeg::marker

@@ -79,6 +79,10 @@ struct VideoFormat {
     // Frames per second as the stream states or FFmpeg guesses them; 0/1
     // when neither knows.
     Ratio frameRate{0, 1};
+    // When the file says it was made, as it says it (the container's
+    // "creation_time", ISO 8601, e.g. "2024-05-06T07:08:09.000000Z");
+    // empty when it does not.
+    std::string creationTime;
 };
 
 // The size a player shows a picture of width x height at: its pixels made

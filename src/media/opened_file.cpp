@@ -145,6 +145,8 @@ void OpenedFile::DescribeVideo(AVStream& stream, Orientation frameOrientation) {
     if (const AVRational rate = av_guess_frame_rate(format.get(), &stream, nullptr);
         rate.num > 0 && rate.den > 0)
         videoFormat.frameRate = {rate.num, rate.den};
+    if (const AVDictionaryEntry* made = av_dict_get(format->metadata, "creation_time", nullptr, 0))
+        videoFormat.creationTime = made->value;
 }
 
 FormatContextPtr OpenFormat(const std::filesystem::path& path, int* error) {

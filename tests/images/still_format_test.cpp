@@ -216,7 +216,7 @@ TEST_F(StillFiles, EncodersStepTheBarToItsEnd) {
     for (const StillFormat format : {kPng, kWebpLossless, kWebpLossy}) {
         stepsTaken = 0;
         const SaveJob job{64, 200, pixels.data(), directory_ / "STEPS", format};
-        ASSERT_TRUE(SavePicture(job, {CountStep, nullptr, 1, {}}).Written());
+        ASSERT_TRUE(SavePicture(job, {CountStep, nullptr, 1, {}, {}}).Written());
         EXPECT_EQ(stepsTaken, int(kSaveProgressSteps)) << FileExtension(format.format);
     }
 }
@@ -225,7 +225,7 @@ TEST_F(StillFiles, PngKeepsTheCommentAsText) {
     const auto pixels = testing::PictureBuffer(8, 8);
     const fs::path path = directory_ / "C.PNG";
     const std::string comment = "clip é.mp4 00:00:01.200 frame 30";
-    ASSERT_TRUE(SavePicture({8, 8, pixels.data(), path, kPng}, {nullptr, nullptr, 1, comment})
+    ASSERT_TRUE(SavePicture({8, 8, pixels.data(), path, kPng}, {nullptr, nullptr, 1, comment, {}})
                     .Written());
     const auto bytes = ReadFileBytes(path);
     const std::string text(bytes.begin(), bytes.end());

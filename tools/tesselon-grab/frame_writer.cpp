@@ -88,7 +88,7 @@ void FrameWriter::Write(WriteJob& job) const {
     // The writers already run one encode per core: each takes one thread.
     const auto result = images::SavePicture(
         images::SaveJob::Of(job.picture, rows, job.path, format_),
-        {nullptr, nullptr, 1, job.comment});
+        {nullptr, nullptr, 1, job.comment, std::move(job.metadata)});
     job.picture.Reset();
     record.written = result.Written();
     if (!record.written)

@@ -8,6 +8,7 @@
 #include "grab_report.h"
 #include "images/image_format.h"
 #include "images/label_band.h"
+#include "images/picture_metadata.h"
 #include "picture/picture.h"
 
 #include <condition_variable>
@@ -30,6 +31,8 @@ struct WriteJob {
     bool hash = false;   // hash the picture, for the report's repeat check
     // Receives the outcome and the picture's hash; must outlive Finish().
     FrameRecord* record = nullptr;
+    // Exif and XMP for the file; none when empty.
+    images::PictureMetadata metadata;
 };
 
 class FrameWriter {

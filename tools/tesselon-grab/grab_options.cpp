@@ -257,6 +257,10 @@ const GrabOption kGrabOptions[] = {
      [](const std::string& value, Parsing& parsing) {
          return ParseSide(value, parsing.settings.sheetWidth);
      }},
+    {"metadata", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.metadata);
+     }},
     {"report", Takes::kValue, 0, kValue,
      [](const std::string& value, Parsing& parsing) {
          parsing.settings.report = value;
@@ -420,6 +424,7 @@ bool CheckSheet(Parsing& parsing, std::string& error) {
          "a sheet is named <video>-sheet"},
         {settings.paced, "--paced", "a sheet's frames are picked, not played"},
         {settings.list, "--list", "--list writes no picture"},
+        {settings.metadata, "--metadata", "a sheet holds many frames, each of its own time"},
     };
     for (const auto& clash : clashes) {
         if (clash.given) {
@@ -560,6 +565,12 @@ The pictures:
   --provenance         write the video's name, the frame's time and number into
                        each JPEG file's comment segment (a PNG file's Comment
                        text; refused with webp)
+  --metadata           write Exif and XMP into every picture (JPEG, PNG or WebP):
+                       the frame's date and time (the video's creation time plus
+                       the frame's time, when the video has one) and the program;
+                       the video's name and SHA-256, the frame's number, exact
+                       time and the time base. The picture data is unchanged.
+                       e.g. tesselon-grab --metadata --format png clip.mp4 out
 
 Contact sheets:
   --sheet COLSxROWS    instead of a file per frame, one picture per video,

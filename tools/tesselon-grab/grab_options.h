@@ -58,6 +58,8 @@ struct Settings {
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
+    // --metadata: Exif and XMP in every picture (frame_metadata.h).
+    bool metadata = false;
     bool progress = false; // even when standard error is not a terminal
     bool progressJson = false; // --progress json: JSON lines for other programs
     bool skipExisting = false;

@@ -6,6 +6,7 @@
 #include "frame_checks.h"
 #include "frame_choice.h"
 #include "frame_list.h"
+#include "frame_metadata.h"
 #include "frame_writer.h"
 #include "interruption.h"
 #include "output_folder.h"
@@ -145,8 +146,9 @@ bool TakeConsecutive(const Settings& settings, playback::Canvas& canvas, CDShow&
     // rather than a picture the video does not hold.
     if (!source.IsPlaying())
         return false;
-    // The report and the comment segments give every frame's number.
-    if (settings.report || settings.provenance)
+    // The report, the comment segments and the metadata give every frame's
+    // number.
+    if (settings.report || settings.provenance || settings.metadata)
         source.WaitForFrameNumbers();
     for (int i = 0; i < settings.count && InterruptingSignal() == 0; ++i)
         take(playback::CaptureFrame(canvas, source, canvas.Rect()), {});
@@ -187,7 +189,7 @@ void DescribeFile(const fs::path& video, const Settings& settings, VideoRecord& 
     if (const auto bytes = fs::file_size(video, error); !error)
         record.bytes = bytes;
     // A pipe is not read here: it would block without a writer, or be used up.
-    if (settings.report && fs::is_regular_file(video, error))
+    if ((settings.report || settings.metadata) && fs::is_regular_file(video, error))
         record.sha256 = Sha256OfFile(video).value_or("");
 }
 
@@ -224,6 +226,16 @@ std::optional<images::LabelBand> BandFor(const std::optional<QString>& label, in
     return images::RenderLabelBand(*label, width, playback::LabelBandRowsFor(width));
 }
 
+// With --metadata, what the video's pictures carry of it.
+std::optional<FrameMetadata> MetadataFor(const Settings& settings, const fs::path& video,
+                                         const VideoRecord& record,
+                                         const media::VideoFormat& format) {
+    if (!settings.metadata)
+        return std::nullopt;
+    return FrameMetadata({video.filename().string(), record.sha256, format.creationTime,
+                          Reduced(format.timeBase.num, format.timeBase.den)});
+}
+
 // Names, records and hands to the writer every frame taken from one video;
 // with --list, records it only.
 class FrameTaker {
@@ -231,10 +243,12 @@ public:
     // With a sheet, the frames go onto it rather than into files of their
     // own, and the band is the sheet's width.
     FrameTaker(const fs::path& video, const fs::path& folder, const media::Ratio& timeBase,
-               int width, GrabContext& context, ContactSheetSink* sheet = nullptr)
+               int width, std::optional<FrameMetadata> metadata, GrabContext& context,
+               ContactSheetSink* sheet = nullptr)
         : video_(video)
         , folder_(folder)
         , timeBase_(timeBase)
+        , metadata_(std::move(metadata))
         , context_(context)
         , used_(context.usedNames[folder])
         , sheet_(sheet)
@@ -330,7 +344,7 @@ private:
         else if (settings.skipExisting && fs::exists(path))
             sheetRecord_.skipped = true;
         else
-            writer_.Add({std::move(sheet), path, comment, false, &sheetRecord_});
+            writer_.Add({std::move(sheet), path, comment, false, &sheetRecord_, {}});
     }
 
     static void CopyOutcome(const FrameRecord& sheet, FrameRecord& record) {
@@ -350,13 +364,15 @@ private:
         } else {
             const std::string comment =
                 settings.provenance ? Provenance(video_, record) : std::string();
-            writer_.Add({std::move(picture), path, comment, settings.report.has_value(), &record});
+            writer_.Add({std::move(picture), path, comment, settings.report.has_value(), &record,
+                         metadata_ ? metadata_->For(record) : images::PictureMetadata{}});
         }
     }
 
     const fs::path& video_;
     const fs::path folder_;
     const media::Ratio timeBase_;
+    const std::optional<FrameMetadata> metadata_;
     GrabContext& context_;
     playback::NameMaker& used_;
     ContactSheetSink* const sheet_;
@@ -416,7 +432,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
         }
     }
 
-    FrameTaker take(video, folder, format.timeBase, record.outputWidth, context,
+    FrameTaker take(video, folder, format.timeBase, record.outputWidth,
+                    MetadataFor(settings, video, record, format), context,
                     sheet ? &*sheet : nullptr);
     bool startFound = false;
     std::vector<Unanswered> unanswered;
