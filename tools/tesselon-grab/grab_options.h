@@ -20,6 +20,14 @@ inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = options::kExitUsage;
 
+// --scenes without a threshold, on the scene score (see scene_measure.h): a
+// cut between two different shots scores 0.2 and more on the clips tried,
+// motion within one shot (a pan, a zoom, moving test patterns) below 0.05.
+inline constexpr double kDefaultSceneThreshold = 0.1;
+// --min-gap without a value: a flash or a flicker changes the picture and
+// changes it back within a few frames, which half a second covers.
+inline constexpr double kDefaultMinGapSeconds = 0.5;
+
 // Which sides --size gave: both (WxH), or one, the other then following the
 // video's shape as shown (W, or xH).
 enum class GivenSide { Both, Width, Height };
@@ -49,6 +57,15 @@ struct Settings {
     int every = 1;
     bool everyGiven = false;
     std::optional<std::int64_t> interval;
+    // --keyframes: only the keyframes, decoded without the frames between.
+    bool keyframes = false;
+    // --scenes: the first frame of each shot, where the scene score exceeds
+    // the threshold; none without --scenes.
+    std::optional<double> sceneThreshold;
+    // --min-gap: after a frame taken for a scene change, changes within this
+    // many seconds are not taken.
+    double minGapSeconds = kDefaultMinGapSeconds;
+    bool minGapGiven = false;
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
@@ -68,7 +85,10 @@ struct Settings {
     bool help = false;
     bool version = false;
 
-    bool Sampling() const { return everyGiven || interval.has_value(); }
+    // Frames chosen to the end of the video (or --count), not a burst.
+    bool Sampling() const {
+        return everyGiven || interval.has_value() || keyframes || sceneThreshold.has_value();
+    }
     bool operator==(const Settings&) const = default;
 };
 

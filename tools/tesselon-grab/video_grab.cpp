@@ -4,8 +4,10 @@
 #include "frame_choice.h"
 #include "frame_writer.h"
 #include "interruption.h"
+#include "keyframe_selection.h"
 #include "output_folder.h"
 #include "progress_line.h"
+#include "scene_selection.h"
 #include "source_digest.h"
 
 #include "picture/picture.h"
@@ -205,6 +207,7 @@ playback::VideoSourceOptions SourceOptions(const Settings& settings) {
     // Nothing steps back here: no memory for recent frames beyond the newest.
     options.frameCacheBytes = 0;
     options.deinterlace = settings.deinterlace;
+    options.keyframesOnly = settings.keyframes;
     if (!settings.paced)
         options.timeSource = std::make_shared<media::FreeRunningTimeSource>();
     return options;
@@ -329,7 +332,14 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
 
     FrameTaker take(video, folder, format.timeBase, record.outputWidth, context);
     bool startFound = false;
-    if (settings.Sampling()) {
+    std::string scanError;
+    if (settings.keyframes) {
+        source.WaitForFrameNumbers();
+        startFound = TakeKeyframes(settings, canvas, source, std::ref(take));
+    } else if (settings.sceneThreshold) {
+        source.WaitForFrameNumbers();
+        startFound = TakeScenes(video, settings, canvas, source, std::ref(take), scanError);
+    } else if (settings.Sampling()) {
         source.WaitForFrameNumbers();
         startFound = TakeSampled(settings, canvas, source, std::ref(take));
     } else {
@@ -340,10 +350,14 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     record.interrupted = InterruptingSignal() != 0 &&
                          (settings.Sampling() || take.Taken() < settings.count);
     source.Close();
-    if (!startFound)
+    if (!scanError.empty())
+        record.error = std::move(scanError);
+    else if (!startFound)
         record.error = NothingFrom(settings.startMs);
+    // Keyframes and shots lie at no fixed step: only repeats are checked.
+    const bool fixedStep = !settings.interval && !settings.keyframes && !settings.sceneThreshold;
     const std::optional<std::int64_t> numberStep =
-        settings.interval ? std::nullopt : std::optional<std::int64_t>(settings.every);
+        fixedStep ? std::optional<std::int64_t>(settings.every) : std::nullopt;
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
     return record;
 }
