@@ -2,7 +2,8 @@
 // keyframes of a clip with a fixed keyframe interval, read back from the
 // frame numbers their pictures spell; the first frame of each shot of a clip
 // of distinct shots joined at known frames, with a two-frame flash that
-// --min-gap keeps to one frame; and the command lines each refuses.
+// --min-gap keeps to one frame; a pan that stays one shot; and the command
+// lines each refuses.
 #include "grab.h"
 #include "grab_options.h"
 #include "grab_report.h"
@@ -136,6 +137,15 @@ TEST_F(FrameSelection, ScenesAreTheFirstFrameOfEachShotAndAFlashIsOneAtMost) {
                 EXPECT_GT(*frames[i].sceneScore, grab::kDefaultSceneThreshold);
         }
     }
+}
+
+// One shot panning fast across a still test pattern: motion, not a cut.
+TEST_F(FrameSelection, APanIsOneShot) {
+    const fs::path clip = MakeClip(
+        "pan.mp4", "-f lavfi -i testsrc2=s=640x360:r=25:d=1 -vf "
+                   "\"loop=loop=-1:size=1,crop=176:144:x='t*200':y='t*50'\" -t 3");
+    settings_.sceneThreshold = grab::kDefaultSceneThreshold;
+    EXPECT_EQ(Numbers(Grab(clip)), (std::vector<std::int64_t>{0}));
 }
 
 TEST(FrameSelectionOptions, ThresholdIsTheNextArgumentWhenANumber) {
