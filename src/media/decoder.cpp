@@ -36,8 +36,26 @@ void Decoder::Decode(const AVPacket* packet, const std::function<void(AVFrame&)>
     if (!context_)
         return;
     fresh_ = false;
+    if (keyframesOnly_ && packet != nullptr) {
+        if ((packet->flags & AV_PKT_FLAG_KEY) == 0)
+            return;
+        // Each keyframe alone, drained at once, so that its picture is never
+        // reordered among pictures that were not decoded: through the
+        // decoder's own skip_frame, an open GOP's recovery points came out
+        // backwards. A keyframe that is no whole picture alone gives none.
+        avcodec_send_packet(context_.get(), packet);
+        Receive(onFrame);
+        avcodec_send_packet(context_.get(), nullptr);
+        Receive(onFrame);
+        avcodec_flush_buffers(context_.get());
+        return;
+    }
     // A packet the decoder refuses (damaged data) is dropped; decoding goes on.
     avcodec_send_packet(context_.get(), packet);
+    Receive(onFrame);
+}
+
+void Decoder::Receive(const std::function<void(AVFrame&)>& onFrame) {
     // Ends on EAGAIN (more input needed), EOF (drained) or an error alike.
     while (avcodec_receive_frame(context_.get(), frame_.get()) >= 0) {
         onFrame(*frame_);
@@ -58,6 +76,10 @@ void Decoder::Restart() {
     if (parameters_)
         context_ = Open();
     fresh_ = true;
+}
+
+void Decoder::DecodeKeyframesOnly() {
+    keyframesOnly_ = true;
 }
 
 } // namespace media

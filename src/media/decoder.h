@@ -32,8 +32,15 @@ public:
     // Stays invalid when the codec does not open again.
     void Restart();
 
+    // From now on, and across restarts, only packets marked as keyframes
+    // are decoded, each on its own; the others are skipped unread, as a
+    // keyframe-only pass over a video wants.
+    void DecodeKeyframesOnly();
+
 private:
     CodecContextPtr Open() const;
+    // Hands over every frame the codec has ready.
+    void Receive(const std::function<void(AVFrame&)>& onFrame);
 
     const AVCodec* codec_ = nullptr;
     ParametersPtr parameters_;
@@ -42,6 +49,7 @@ private:
     FramePtr frame_;
     // Nothing sent since the codec was opened: a restart would change nothing.
     bool fresh_ = true;
+    bool keyframesOnly_ = false;
 };
 
 } // namespace media

@@ -87,6 +87,8 @@ OpenResult MediaStream::Impl::Open(const std::filesystem::path& path) {
 
 void MediaStream::Impl::StartThreads() {
     control.StartEpoch(0);
+    if (options.keyframesOnly)
+        file.video->DecodeKeyframesOnly();
     // Read before the demuxing thread takes the file.
     const PictureSource picture = PictureSourceOf(*file.format->streams[file.videoIndex]);
     demuxLoop = std::make_unique<DemuxLoop>(std::move(file.format), file, control, queues);

@@ -118,6 +118,10 @@ struct MediaStreamOptions {
     // shows without decoding.
     std::size_t frameCacheBytes = std::size_t{256} << 20;
     Deinterlace deinterlace = Deinterlace::Auto;
+    // Decode only the keyframes, which the decoder can show on their own:
+    // stepping forward goes from one to the next without decoding the
+    // pictures between them.
+    bool keyframesOnly = false;
 };
 
 class MediaStream {

@@ -62,7 +62,8 @@ OpenResult CDShow::Open(const std::filesystem::path& path, platform::DisplayDevi
     }
     try {
         stream = std::make_shared<media::MediaStream>(media::MediaStreamOptions{
-            options_.timeSource, options_.audio, options_.frameCacheBytes, options_.deinterlace});
+            options_.timeSource, options_.audio, options_.frameCacheBytes, options_.deinterlace,
+            options_.keyframesOnly});
     } catch (const std::bad_alloc&) {
         return {OpenStep::StreamObject, "out of memory"};
     }

@@ -42,6 +42,8 @@ struct VideoSourceOptions {
     // Memory for recently decoded pictures, which stepping back shows at once.
     std::size_t frameCacheBytes = media::MediaStreamOptions{}.frameCacheBytes;
     media::Deinterlace deinterlace = media::Deinterlace::Auto;
+    // Only keyframes are decoded and shown (see media::MediaStreamOptions).
+    bool keyframesOnly = false;
     // The bounded wait of FetchWait::UpToOneFrame.
     std::chrono::milliseconds displayFrame{16};
 };

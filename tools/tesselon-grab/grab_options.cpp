@@ -117,6 +117,38 @@ bool ParseStart(const std::string& text, std::int32_t& startMs) {
     return true;
 }
 
+// --scenes' threshold, from 0 to 1; empty for the default.
+bool ParseThreshold(const std::string& text, std::optional<double>& threshold) {
+    double value = kDefaultSceneThreshold;
+    if (!text.empty() && (!ParseNumber(text, value) || !(value >= 0 && value <= 1)))
+        return false;
+    threshold = value;
+    return true;
+}
+
+// --scenes takes its threshold as the next argument when that is a number, so
+// that `--scenes 0.2 video.mp4` and `--scenes video.mp4` both read as meant;
+// the table's parser knows only options that always take a value, so the
+// value, or its absence, is joined to the option first.
+std::vector<std::string> JoinSceneThreshold(const std::vector<std::string>& arguments) {
+    std::vector<std::string> joined;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--") {
+            joined.insert(joined.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                          arguments.end());
+            break;
+        }
+        if (arguments[i] != "--scenes") {
+            joined.push_back(arguments[i]);
+            continue;
+        }
+        double value = 0;
+        const bool numberFollows = i + 1 < arguments.size() && ParseNumber(arguments[i + 1], value);
+        joined.push_back("--scenes=" + (numberFollows ? arguments[++i] : std::string()));
+    }
+    return joined;
+}
+
 bool ParseDeinterlace(const std::string& text, media::Deinterlace& deinterlace) {
     for (const auto choice : {media::Deinterlace::Auto, media::Deinterlace::On,
                               media::Deinterlace::Off}) {
@@ -217,6 +249,20 @@ const GrabOption kGrabOptions[] = {
     {"list", Takes::kNothing, 0, nullptr,
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.list);
+     }},
+    {"keyframes", Takes::kNothing, 0, nullptr,
+     [](const std::string&, Parsing& parsing) {
+         return Set(parsing.settings.keyframes);
+     }},
+    {"scenes", Takes::kValue, 0, "a threshold from 0 to 1",
+     [](const std::string& value, Parsing& parsing) {
+         return ParseThreshold(value, parsing.settings.sceneThreshold);
+     }},
+    {"min-gap", Takes::kValue, 0, "a number of seconds, 0 or more",
+     [](const std::string& value, Parsing& parsing) {
+         parsing.settings.minGapGiven = true;
+         double& seconds = parsing.settings.minGapSeconds;
+         return ParseNumber(value, seconds) && seconds >= 0 && seconds <= 1e6;
      }},
     {"paced", Takes::kNothing, 0, nullptr,
      [](const std::string&, Parsing& parsing) {
@@ -368,7 +414,8 @@ std::optional<std::string> RequestConflict(const Parsing& parsing) {
     const std::pair<bool, const char*> others[] = {
         {settings.everyGiven, "--every"}, {settings.interval.has_value(), "--interval"},
         {settings.countGiven, "--count"}, {parsing.startGiven, "--start"},
-        {settings.paced, "--paced"}};
+        {settings.paced, "--paced"}, {settings.keyframes, "--keyframes"},
+        {settings.sceneThreshold.has_value(), "--scenes"}};
     for (const auto& [given, name] : others) {
         if (given)
             return option + " and " + name + " cannot be used together";
@@ -449,6 +496,22 @@ bool CheckSheet(Parsing& parsing, std::string& error) {
     return true;
 }
 
+// Two ways of choosing frames that exclude each other, named; null when none
+// does.
+const char* OtherChoiceThan(const Settings& settings) {
+    if (settings.keyframes && settings.sceneThreshold)
+        return "--keyframes and --scenes";
+    if (settings.keyframes && settings.everyGiven)
+        return "--keyframes and --every";
+    if (settings.keyframes && settings.interval)
+        return "--keyframes and --interval";
+    if (settings.sceneThreshold && settings.everyGiven)
+        return "--scenes and --every";
+    if (settings.sceneThreshold && settings.interval)
+        return "--scenes and --interval";
+    return nullptr;
+}
+
 // What no single option can refuse: options that exclude each other, and
 // the videos and the folder.
 std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::string>& positional,
@@ -458,6 +521,10 @@ std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::s
         return CheckMerge(parsing, positional, error);
     if (settings.everyGiven && settings.interval)
         return Fail("--every and --interval cannot be used together", error);
+    if (const char* other = OtherChoiceThan(settings))
+        return Fail(std::string(other) + " cannot be used together", error);
+    if (settings.minGapGiven && !settings.sceneThreshold)
+        return Fail("--min-gap needs --scenes", error);
     if (settings.paced && settings.Sampling())
         return Fail("--paced takes consecutive frames only", error);
     if (parsing.frames || parsing.times) {
@@ -521,8 +588,9 @@ Where the files go:
 
 Which frames:
   --start SECONDS      begin at the first frame at or after SECONDS (default 0)
-  --count N            at most N frames per video (default 100; with --every or
-                       --interval, to the end of the video unless given)
+  --count N            at most N frames per video (default 100; with --every,
+                       --interval, --keyframes or --scenes, to the end of the
+                       video unless given)
   --every N            every Nth frame by frame number, to the end of the video
   --interval SECONDS   the first frame at or after each multiple of SECONDS,
                        to the end of the video
@@ -539,6 +607,22 @@ Which frames:
                        two pictures; an entry past the last frame is an error
                        (exit 1) and the others are written. Neither goes with
                        --start, --count, --every, --interval or --paced.
+  --keyframes          only the keyframes, found from the packets: the frames
+                       between them are not decoded, so this is fast
+                         tesselon-grab --keyframes --size native --out keys clip.mp4
+  --scenes [THRESHOLD] the first frame of the video and of each shot after it: a
+                       frame whose scene score exceeds THRESHOLD (0 to 1, default
+                       0.1). The score is FFmpeg's scene measure (as its scdet and
+                       select filters compute it) on a 64-pixel-wide grey copy of
+                       each frame: the smaller of its mean absolute difference
+                       from the frame before, as a fraction of full scale, and
+                       how much that differs from the previous frame's, so that
+                       steady motion scores low. The report gives each score
+                         tesselon-grab --scenes 0.2 --report r.json --out shots clip.mp4
+  --min-gap SECONDS    with --scenes, a change within SECONDS after the last frame
+                       taken is not taken (default 0.5), so that a flash gives one
+                       frame, not two or more; 0 takes every change
+                         tesselon-grab --scenes --min-gap 2 --out shots clip.mp4
   --paced              follow the video's clock instead of decoding at full speed
                        (consecutive frames only)
 
@@ -654,7 +738,8 @@ std::string VersionText() {
 
 std::optional<Settings> ParseArguments(const std::vector<std::string>& arguments,
                                        std::string& error) {
-    const options::ParsedLine line = options::Parse(OptionTable(), JoinProgressForm(arguments));
+    const options::ParsedLine line =
+        options::Parse(OptionTable(), JoinSceneThreshold(JoinProgressForm(arguments)));
     if (line.refusal)
         return Fail(line.refusal->mistake == options::Mistake::kMissingValue
                         ? line.refusal->option + " needs " + RowNamed(line.refusal->option).needs

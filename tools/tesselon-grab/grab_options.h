@@ -21,6 +21,16 @@ inline constexpr int kExitAllWritten = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = options::kExitUsage;
 
+// --scenes without a threshold, on the scene score (see scene_measure.h):
+// cuts between test patterns, colour bars, a fractal and a white flash scored
+// 0.26 to 0.36, motion within one shot (a pan, a zoom, moving patterns) 0.015
+// at most. Cuts between alike shots score lower, so the threshold sits well
+// below the cuts rather than midway.
+inline constexpr double kDefaultSceneThreshold = 0.1;
+// --min-gap without a value: a flash or a flicker changes the picture and
+// changes it back within a few frames, which half a second covers.
+inline constexpr double kDefaultMinGapSeconds = 0.5;
+
 // Which sides --size gave: both (WxH), or one, the other then following the
 // video's shape as shown (W, or xH).
 enum class GivenSide { Both, Width, Height };
@@ -55,6 +65,15 @@ struct Settings {
     std::vector<FrameRequest> requests;
     // --list: print the frames that would be taken, as JSON lines; write none.
     bool list = false;
+    // --keyframes: only the keyframes, decoded without the frames between.
+    bool keyframes = false;
+    // --scenes: the first frame of each shot, where the scene score exceeds
+    // the threshold; none without --scenes.
+    std::optional<double> sceneThreshold;
+    // --min-gap: after a frame taken for a scene change, changes within this
+    // many seconds are not taken.
+    double minGapSeconds = kDefaultMinGapSeconds;
+    bool minGapGiven = false;
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
@@ -84,7 +103,10 @@ struct Settings {
     bool help = false;
     bool version = false;
 
-    bool Sampling() const { return everyGiven || interval.has_value(); }
+    // Frames chosen to the end of the video (or --count), not a burst.
+    bool Sampling() const {
+        return everyGiven || interval.has_value() || keyframes || sceneThreshold.has_value();
+    }
     bool Sheet() const { return sheetColumns > 0; }
     bool operator==(const Settings&) const = default;
 };

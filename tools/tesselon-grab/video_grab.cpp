@@ -9,8 +9,10 @@
 #include "frame_metadata.h"
 #include "frame_writer.h"
 #include "interruption.h"
+#include "keyframe_selection.h"
 #include "output_folder.h"
 #include "progress_line.h"
+#include "scene_selection.h"
 #include "source_digest.h"
 
 #include "picture/picture.h"
@@ -213,6 +215,7 @@ playback::VideoSourceOptions SourceOptions(const Settings& settings) {
     // Nothing steps back here: no memory for recent frames beyond the newest.
     options.frameCacheBytes = 0;
     options.deinterlace = settings.deinterlace;
+    options.keyframesOnly = settings.keyframes;
     if (!settings.paced)
         options.timeSource = std::make_shared<media::FreeRunningTimeSource>();
     return options;
@@ -437,9 +440,16 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
                     sheet ? &*sheet : nullptr);
     bool startFound = false;
     std::vector<Unanswered> unanswered;
+    std::string scanError;
     if (!settings.requests.empty()) {
         TakeRequested(settings, canvas, source, std::ref(take), unanswered);
         startFound = true;
+    } else if (settings.keyframes) {
+        source.WaitForFrameNumbers();
+        startFound = TakeKeyframes(settings, canvas, source, std::ref(take));
+    } else if (settings.sceneThreshold) {
+        source.WaitForFrameNumbers();
+        startFound = TakeScenes(video, settings, canvas, source, std::ref(take), scanError);
     } else if (settings.Sampling()) {
         source.WaitForFrameNumbers();
         startFound = TakeSampled(settings, canvas, source, std::ref(take));
@@ -454,12 +464,14 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     record.interrupted = InterruptingSignal() != 0 &&
                          (settings.Sampling() || take.Taken() < settings.count);
     source.Close();
-    if (!startFound)
+    if (!scanError.empty())
+        record.error = std::move(scanError);
+    else if (!startFound)
         record.error = NothingFrom(settings.startMs);
-    // Frames asked for by name, and picks by time, lie anywhere: they are
-    // checked for repeats only.
-    const bool anyStep = settings.interval || !settings.requests.empty() ||
-                         (settings.Sheet() && !settings.Sampling());
+    // Frames asked for by name, keyframes, shots and picks by time lie at no
+    // fixed step: only repeats are checked.
+    const bool anyStep = settings.interval || !settings.requests.empty() || settings.keyframes ||
+                         settings.sceneThreshold || (settings.Sheet() && !settings.Sampling());
     const std::optional<std::int64_t> numberStep =
         anyStep ? std::nullopt : std::optional<std::int64_t>(settings.every);
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
