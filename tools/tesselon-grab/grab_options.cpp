@@ -183,6 +183,10 @@ const GrabOption kGrabOptions[] = {
          parsing.settings.interval = ParseSeconds(value);
          return parsing.settings.interval && *parsing.settings.interval > 0;
      }},
+    {"best-of", Takes::kValue, 0, kFrames,
+     [](const std::string& value, Parsing& parsing) {
+         return ParseWhole(value, 1, 1'000'000, parsing.settings.bestOf);
+     }},
     {"paced", Takes::kNothing, 0, nullptr,
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.paced);
@@ -308,6 +312,8 @@ std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::s
         return CheckMerge(parsing, positional, error);
     if (settings.everyGiven && settings.interval)
         return Fail("--every and --interval cannot be used together", error);
+    if (settings.everyGiven && settings.bestOf)
+        return Fail("--every and --best-of cannot be used together", error);
     if (settings.paced && settings.Sampling())
         return Fail("--paced takes consecutive frames only", error);
     if (!ApplyQuality(parsing, error))
@@ -362,6 +368,11 @@ Which frames:
   --every N            every Nth frame by frame number, to the end of the video
   --interval SECONDS   the first frame at or after each multiple of SECONDS,
                        to the end of the video
+  --best-of N          of every N consecutive frames the sharpest, to the end of
+                       the video; with --interval, the sharpest of each interval
+                       (N then does not matter). Sharpness is the variance of the
+                       Laplacian of the luma; e.g. --best-of 5 --count 20 takes
+                       the sharpest of frames 0-4, 5-9, ... twenty times
   --paced              follow the video's clock instead of decoding at full speed
                        (consecutive frames only)
 
@@ -393,7 +404,11 @@ Checking:
   --report FILE        write a report, JSON (or CSV when FILE ends in .csv): per
                        video its path, size, SHA-256, codec, frame size and aspect;
                        per frame its file, exact time, number, key frame, picture
-                       type and checks (gap, repeat, irregular time step); totals;
+                       type and checks (gap, repeat, irregular time step), its
+                       sharpness (variance of the Laplacian of the luma, larger
+                       is sharper) and nearDuplicate when it is almost the same
+                       picture as the frame before (mean difference of a 32 x 32
+                       grey copy under 1 grey level); totals;
                        FILE - is standard output
   --merge-reports OUT IN...
                        merge reports of separate runs into OUT (JSON or CSV)

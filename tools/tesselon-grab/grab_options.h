@@ -49,6 +49,9 @@ struct Settings {
     int every = 1;
     bool everyGiven = false;
     std::optional<std::int64_t> interval;
+    // --best-of N: the sharpest of every N frames (of every interval with
+    // --interval); 0 when not given, 1 takes every frame.
+    int bestOf = 0;
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
@@ -68,7 +71,7 @@ struct Settings {
     bool help = false;
     bool version = false;
 
-    bool Sampling() const { return everyGiven || interval.has_value(); }
+    bool Sampling() const { return everyGiven || interval.has_value() || bestOf > 0; }
     bool operator==(const Settings&) const = default;
 };
 

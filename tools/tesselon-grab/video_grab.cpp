@@ -1,5 +1,6 @@
 #include "video_grab.h"
 
+#include "best_of.h"
 #include "frame_checks.h"
 #include "frame_choice.h"
 #include "frame_writer.h"
@@ -8,7 +9,9 @@
 #include "progress_line.h"
 #include "source_digest.h"
 
+#include "picture/likeness.h"
 #include "picture/picture.h"
+#include "picture/sharpness.h"
 #include "playback/canvas.h"
 #include "playback/frame_capture.h"
 #include "playback/video_source.h"
@@ -237,6 +240,8 @@ public:
         record.requested = std::move(choice.requested);
         record.sceneScore = choice.sceneScore;
         record.sharpness = choice.sharpness;
+        if (context_.settings.report)
+            MarkNearDuplicate(frame.picture, record);
         const NameValues values{video_.stem().string(), frame.timeMs, frame.time / 10,
                                 frame.number,           index_++,     context_.settings.count};
         const std::optional<std::string> base = context_.names.Expand(values);
@@ -262,14 +267,30 @@ public:
     bool Deinterlaced() const { return deinterlaced_; }
 
 private:
+    // Against the frame taken before; the grey copy is small and quick to
+    // make, and the writers, which take frames in any order, never see two
+    // frames together.
+    void MarkNearDuplicate(const picture::Picture& picture, FrameRecord& record) {
+        if (!picture) {
+            before_.reset();
+            return;
+        }
+        const picture::GreyCopy grey = picture::MakeGreyCopy(picture);
+        record.nearDuplicate = before_ && picture::NearDuplicate(grey, *before_);
+        before_ = grey;
+    }
+
     void Write(picture::Picture picture, const fs::path& path, FrameRecord& record) {
         const Settings& settings = context_.settings;
         if (!picture) {
             record.error = "out of memory";
         } else if (settings.skipExisting && fs::exists(path)) {
             record.skipped = true;
-            if (settings.report)
+            if (settings.report) {
                 record.pictureHash = PictureHash(picture);
+                if (!record.sharpness)
+                    record.sharpness = picture::Sharpness(picture);
+            }
         } else {
             const std::string comment =
                 settings.provenance ? Provenance(video_, record) : std::string();
@@ -286,6 +307,7 @@ private:
     FrameWriter writer_;
     int index_ = 0;
     bool deinterlaced_ = false;
+    std::optional<picture::GreyCopy> before_;
 };
 
 } // namespace
@@ -329,7 +351,10 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
 
     FrameTaker take(video, folder, format.timeBase, record.outputWidth, context);
     bool startFound = false;
-    if (settings.Sampling()) {
+    if (settings.bestOf > 0) {
+        source.WaitForFrameNumbers();
+        startFound = TakeBestOf(settings, canvas, source, std::ref(take));
+    } else if (settings.Sampling()) {
         source.WaitForFrameNumbers();
         startFound = TakeSampled(settings, canvas, source, std::ref(take));
     } else {
@@ -343,7 +368,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     if (!startFound)
         record.error = NothingFrom(settings.startMs);
     const std::optional<std::int64_t> numberStep =
-        settings.interval ? std::nullopt : std::optional<std::int64_t>(settings.every);
+        settings.interval || settings.bestOf > 0 ? std::nullopt
+                                                 : std::optional<std::int64_t>(settings.every);
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
     return record;
 }
