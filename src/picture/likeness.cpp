@@ -8,31 +8,51 @@
 
 namespace picture {
 
+namespace {
+
+constexpr int kSide = kGreyCopySide;
+
+// The first pixel of each of the kSide cells along `length` pixels, and
+// `length` after the last.
+std::array<int, kSide + 1> CellStarts(int length) {
+    std::array<int, kSide + 1> starts{};
+    for (int cell = 0; cell <= kSide; ++cell)
+        starts[std::size_t(cell)] = int((std::int64_t(cell) * length + kSide - 1) / kSide);
+    return starts;
+}
+
+} // namespace
+
 GreyCopy MakeGreyCopy(const Picture& picture) {
     GreyCopy grey{};
     const int width = picture.Width();
     const int height = picture.Height();
     if (picture.IsNull() || height == 0)
         return grey;
-    constexpr int side = kGreyCopySide;
-    std::vector<int> cellOfColumn(static_cast<std::size_t>(width));
-    for (int x = 0; x < width; ++x)
-        cellOfColumn[std::size_t(x)] = int(std::int64_t(x) * side / width);
-    // A cell holds at most 512 × 512 pixels of a 16384-pixel side: its sum
-    // of levels fits 32 bits.
-    std::array<std::uint32_t, side * side> sums{};
-    std::array<std::uint32_t, side * side> counts{};
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = picture.Row(y);
-        const std::size_t cellRow = std::size_t(std::int64_t(y) * side / height) * side;
-        for (int x = 0; x < width; ++x) {
-            const std::size_t cell = cellRow + std::size_t(cellOfColumn[std::size_t(x)]);
-            sums[cell] += std::uint32_t(Luma(row + 4 * x));
-            ++counts[cell];
+    const std::array<int, kSide + 1> columns = CellStarts(width);
+    const std::array<int, kSide + 1> rows = CellStarts(height);
+    std::vector<std::uint16_t> luma(std::size_t(width), 0);
+    // Each column's levels over one row of cells: at most 512 rows of 255.
+    std::vector<std::uint32_t> columnSums(std::size_t(width), 0);
+    for (int cellRow = 0; cellRow < kSide; ++cellRow) {
+        std::fill(columnSums.begin(), columnSums.end(), 0u);
+        for (int y = rows[std::size_t(cellRow)]; y < rows[std::size_t(cellRow) + 1]; ++y) {
+            LumaRow(picture.Row(y), width, luma.data());
+            for (int x = 0; x < width; ++x)
+                columnSums[std::size_t(x)] += luma[std::size_t(x)];
+        }
+        const int cellHeight = rows[std::size_t(cellRow) + 1] - rows[std::size_t(cellRow)];
+        for (int cell = 0; cell < kSide; ++cell) {
+            const int left = columns[std::size_t(cell)];
+            const int right = columns[std::size_t(cell) + 1];
+            std::uint64_t total = 0;
+            for (int x = left; x < right; ++x)
+                total += columnSums[std::size_t(x)];
+            const std::uint64_t pixels = std::uint64_t(right - left) * std::uint64_t(cellHeight);
+            grey[std::size_t(cellRow * kSide + cell)] =
+                pixels ? float(double(total) / double(pixels)) : 0.0f;
         }
     }
-    for (std::size_t cell = 0; cell < grey.size(); ++cell)
-        grey[cell] = counts[cell] ? float(sums[cell]) / float(counts[cell]) : 0.0f;
     return grey;
 }
 

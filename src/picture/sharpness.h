@@ -23,9 +23,8 @@ double Sharpness(const Picture& picture);
 // red, unused), `stride` bytes apart: a surface measured where it lies.
 double Sharpness(const std::uint8_t* pixels, int width, int height, int stride);
 
-// BT.601 luma of one pixel of 4 bytes (blue, green, red, unused), 0 to 255.
-inline int Luma(const std::uint8_t* pixel) {
-    return (29 * pixel[0] + 150 * pixel[1] + 77 * pixel[2] + 128) >> 8;
-}
+// BT.601 luma of `width` pixels of 4 bytes (blue, green, red, unused), 0
+// to 255 each.
+void LumaRow(const std::uint8_t* pixels, int width, std::uint16_t* luma);
 
 } // namespace picture
