@@ -87,7 +87,9 @@ TEST_P(OneViewOpening, ShowsTheFrameRowsAtTheVideosSizeAndKeepsTheShapeOnResizes
     ASSERT_EQ(view, dialog->Views(0)[0]);
     const QRect room = dialog->screen()->availableGeometry();
     const QSizeF frame = FrameRowsOf(view, dialog->List());
-    if (dialog->frameGeometry().width() < room.width()) {
+    // A video narrower than the menu bar on one row opens at the least size.
+    if (dialog->frameGeometry().width() < room.width() &&
+        dialog->ClientSize() != dialog->MinimumClientSize()) {
         EXPECT_EQ(frame.width(), GetParam().width);
         EXPECT_NEAR(frame.height(), GetParam().height, 1.0);
     }
