@@ -10,6 +10,7 @@
 #include <QPolygon>
 #include <QRegion>
 #include <QStyle>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,6 +23,9 @@ constexpr int kFontPoints = 8;
 constexpr int kFirstRepeatDelay = 200;
 constexpr int kFastestRepeatDelay = 100;
 constexpr int kRepeatAcceleration = 20;
+// A marked tab's diamond: its half-diagonal, and the room it takes after the name.
+constexpr int kMarkRadius = 3;
+constexpr int kMarkRoom = 2 * kMarkRadius + 4;
 // The grey of a disabled scroll button's arrow.
 const QColor kDisabledGlyph(96, 96, 96);
 
@@ -130,7 +134,8 @@ void CGXTabBeam::AppendTab(const QString& name, QWidget* sheet) {
 }
 
 void CGXTabBeam::MeasureTab(int index) {
-    const int width = kSlant + QFontMetrics(boldFont_).horizontalAdvance(tabs_[index].name);
+    const int width = kSlant + QFontMetrics(boldFont_).horizontalAdvance(tabs_[index].name) +
+                      (tabs_[index].marked ? kMarkRoom : 0);
     tabs_[index].width = width;
     widths_[index] = width;
     update();
@@ -138,6 +143,25 @@ void CGXTabBeam::MeasureTab(int index) {
 
 void CGXTabBeam::SetTabName(int index, const QString& name) {
     tabs_[index].name = name;
+}
+
+void CGXTabBeam::SetTabMarked(int index, bool marked) {
+    if (tabs_[index].marked == marked)
+        return;
+    tabs_[index].marked = marked;
+    MeasureTab(index);
+}
+
+bool CGXTabBeam::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const int index = TabAtX(help->pos().x());
+    if (index >= 0 && !tabs_[index].toolTip.isEmpty())
+        QToolTip::showText(help->globalPos(), tabs_[index].toolTip, this);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 int CGXTabBeam::TabOfSheet(const QWidget* sheet) const {
@@ -438,8 +462,19 @@ void CGXTabBeam::DrawTab(QPainter& painter, int index) {
     painter.setPen(Qt::black);
     const int textHeight = QFontMetrics(font).height();
     const int top = std::max(0, h - textHeight - 1) / 2;
-    painter.drawText(QRect(left + kSlant, top, width, h - 1 - top),
+    const int markRoom = tab.marked ? kMarkRoom : 0;
+    painter.drawText(QRect(left + kSlant, top, width - markRoom, h - 1 - top),
                      Qt::AlignCenter | Qt::TextSingleLine, tab.name);
+    if (tab.marked) {
+        // Centred in the room after the name, in the palette's highlight.
+        const QPoint centre(left + kSlant + width - markRoom / 2 - 1, (h - 1) / 2);
+        const QPolygon diamond({centre + QPoint(0, -kMarkRadius), centre + QPoint(kMarkRadius, 0),
+                                centre + QPoint(0, kMarkRadius), centre + QPoint(-kMarkRadius, 0)});
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette().color(QPalette::Highlight));
+        painter.drawPolygon(diamond);
+        painter.setBrush(Qt::NoBrush);
+    }
     painter.setFont(normalFont_);
 }
 

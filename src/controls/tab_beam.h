@@ -30,6 +30,10 @@ struct TabEntry {
     QString name;
     bool selected = false;
     QPointer<QWidget> sheet;
+    // Shown when the pointer rests on the tab; none when empty.
+    QString toolTip{};
+    // Drawn with a small diamond after its name (the images windows' sharpest picture).
+    bool marked = false;
 };
 
 class CGXTabBeam : public QWidget {
@@ -53,6 +57,9 @@ public:
     // Width = 7 + the name's width in the bold font (used for every tab).
     void MeasureTab(int index);
     void SetTabName(int index, const QString& name);
+    void SetTabToolTip(int index, const QString& text) { tabs_[index].toolTip = text; }
+    // Marks or unmarks the tab; its width follows.
+    void SetTabMarked(int index, bool marked);
     // First tab that stands for `sheet`, else -1 (also for a null sheet).
     int TabOfSheet(const QWidget* sheet) const;
 
@@ -89,6 +96,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

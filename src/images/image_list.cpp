@@ -1,5 +1,7 @@
 #include "images/image_list.h"
 
+#include "picture/sharpness.h"
+
 #include "images/save_preferences.h"
 
 #include "platform/client_aspect.h"
@@ -103,6 +105,26 @@ void ImageList::ReadLease::Release() {
     if (list_ != nullptr)
         list_->readers_.fetch_sub(1);
     list_ = nullptr;
+}
+
+void ImageList::MeasureSharpness() {
+    sharpness_.assign(static_cast<std::size_t>(count_), 0.0);
+    for (int i = 0; i < Added(); ++i)
+        if (const picture::Picture* shown = PictureAt(i))
+            sharpness_[static_cast<std::size_t>(i)] = picture::Sharpness(*shown);
+}
+
+std::optional<double> ImageList::Sharpness(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= sharpness_.size())
+        return std::nullopt;
+    return sharpness_[static_cast<std::size_t>(index)];
+}
+
+int ImageList::Sharpest() const {
+    if (sharpness_.empty())
+        return -1;
+    return static_cast<int>(std::max_element(sharpness_.begin(), sharpness_.end()) -
+                            sharpness_.begin());
 }
 
 } // namespace images

@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <optional>
 #include <cstdint>
 #include <vector>
 
@@ -57,6 +58,14 @@ public:
     // black picture's when the position is empty.
     const std::uint8_t* PixelsOf(int index) const;
     QString Name(int index) const;
+
+    // Measures every picture's sharpness (picture::Sharpness) once the batch
+    // is complete; an empty position scores 0.
+    void MeasureSharpness();
+    // Image `index`'s score; none before MeasureSharpness.
+    std::optional<double> Sharpness(int index) const;
+    // The sharpest image (the first of equals), or -1 before MeasureSharpness.
+    int Sharpest() const;
 
     int ViewCount() const { return static_cast<int>(current_.size()); }
     // The image that view `view` shows; 0 at construction.
@@ -118,6 +127,7 @@ private:
     // The pixels of an empty position, made when first asked for.
     mutable std::vector<std::uint8_t> black_;
     std::vector<int> current_;
+    std::vector<double> sharpness_;
     QString labelText_;
     bool labelOn_ = true;
     bool bandRendered_ = false;

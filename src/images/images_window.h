@@ -79,6 +79,9 @@ public:
 
     // Shows image i in the first tab window and makes it current.
     void SelectImage(int index);
+    // Control, Sharpest (F): shows the sharpest image in the tab window that
+    // has the focus, or in the first.
+    void ShowSharpest();
     // Enables or disables the menu commands (the table differs per dialog).
     virtual void SetCommandsEnabled(bool enabled) = 0;
     // Reads which image each tab window shows into the list.
@@ -173,6 +176,10 @@ private:
     void CreateMenu();
     void Initialise();
     void CreateViews(int view);
+    // Each tab's tooltip says its image's sharpness; the sharpest tab is marked.
+    void ShowSharpness();
+    // The tab window that has the focus, or the first.
+    int FocusedView() const;
     platform::PictureGrid Grid() const;
     void FitToFirstSize();
     void UpdateMinimumSize();

@@ -66,6 +66,7 @@ inline constexpr int ID_IMAGES_ABOUT = 32779;
 inline constexpr int ID_IMAGES_SAVE_ALL = 32780;
 inline constexpr int ID_IMAGES_COPY = 32792;
 inline constexpr int ID_IMAGES_FORMAT = 32793;
+inline constexpr int ID_IMAGES_SHARPEST = 32794;
 inline constexpr int ID_IMAGES_CONTACT_SHEET = 32795;
 
 // Main frame: the video view, and the status bar's panes.
@@ -87,5 +88,8 @@ inline constexpr int IDS_CONTACT = 61212;
 inline constexpr int IDS_CANCELING = 61213;
 inline constexpr int IDS_CLOSING = 61214;
 inline constexpr int IDS_CAPTURE_OUT_OF_MEMORY = 61230;
+// An image tab's tooltip: %1 = its sharpness; the second for the sharpest.
+inline constexpr int IDS_SHARPNESS = 61236;
+inline constexpr int IDS_SHARPNESS_SHARPEST = 61237;
 
 } // namespace res

@@ -10,7 +10,7 @@ namespace res {
 namespace {
 
 // Framework prompts hold "status bar prompt\ntool tip".
-constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 33> kStrings{{
     {IDS_APP_NAME, "Tesselon"},
     {IDS_APP_TITLE, "Tesselon"},
     {IDS_IDLE_MESSAGE, "Ready"},
@@ -43,6 +43,8 @@ constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
     {IDS_CLOSING, "Closing, wait ..."},
     {IDS_CAPTURE_OUT_OF_MEMORY,
      "Not enough memory to copy image %1. The images copied were freed; playback goes on."},
+    {IDS_SHARPNESS, "Sharpness: %1"},
+    {IDS_SHARPNESS_SHARPEST, "Sharpness: %1 \u2605 the sharpest of the batch"},
 }};
 
 } // namespace

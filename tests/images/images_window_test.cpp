@@ -87,7 +87,9 @@ TEST_P(OneViewOpening, ShowsTheFrameRowsAtTheVideosSizeAndKeepsTheShapeOnResizes
     ASSERT_EQ(view, dialog->Views(0)[0]);
     const QRect room = dialog->screen()->availableGeometry();
     const QSizeF frame = FrameRowsOf(view, dialog->List());
-    if (dialog->frameGeometry().width() < room.width()) {
+    // A video narrower than the menu bar on one row opens at the least size.
+    if (dialog->frameGeometry().width() < room.width() &&
+        dialog->ClientSize() != dialog->MinimumClientSize()) {
         EXPECT_EQ(frame.width(), GetParam().width);
         EXPECT_NEAR(frame.height(), GetParam().height, 1.0);
     }
@@ -304,7 +306,7 @@ TEST_F(ImagesWindowTest, CommandsFollowTheEnablingTableOfEachDialog) {
     QStringList menus;
     for (QAction* menu : one->MenuBar()->actions())
         menus.append(menu->text());
-    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Options", "&Help"}));
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Options", "&Control", "&Help"}));
     EXPECT_EQ(one->Command(res::ID_IMAGES_SAVE_ALL)->text(), "Save a&ll");
     EXPECT_EQ(one->Command(res::ID_IMAGES_ABOUT)->text(), "&About Tesselon ...");
 }

@@ -1,6 +1,7 @@
 #include "frame_writer.h"
 
 #include "images/save_picture.h"
+#include "picture/sharpness.h"
 
 #include <algorithm>
 #include <cstring>
@@ -78,8 +79,11 @@ void FrameWriter::Loop() {
 
 void FrameWriter::Write(WriteJob& job) const {
     FrameRecord& record = *job.record;
-    if (job.hash)
+    if (job.hash) {
         record.pictureHash = PictureHash(job.picture);
+        if (!record.sharpness)
+            record.sharpness = picture::Sharpness(job.picture);
+    }
     int rows = job.picture.Height();
     if (band_) {
         images::StampLabelBand(job.picture, *band_);

@@ -1,6 +1,7 @@
 // Writes captured frames as picture files on threads of its own, one per core
 // (at most four), while capturing goes on: the label band stamped under each
-// frame, its pixels hashed for the report's repeat check when asked, then the
+// frame, its pixels hashed for the report's repeat check and scored for
+// sharpness when asked, then the
 // program's save path of one image. A few frames per thread wait at most, so
 // memory does not grow with the number of frames taken.
 #pragma once
@@ -28,7 +29,9 @@ struct WriteJob {
     picture::Picture picture;
     std::filesystem::path path;
     std::string comment; // for the file's comment; none when empty
-    bool hash = false;   // hash the picture, for the report's repeat check
+    // Hash the picture for the report's repeat check, and score its
+    // sharpness unless the record has it already.
+    bool hash = false;
     // Receives the outcome and the picture's hash; must outlive Finish().
     FrameRecord* record = nullptr;
     // Exif and XMP for the file; none when empty.

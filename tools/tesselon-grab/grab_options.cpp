@@ -264,6 +264,10 @@ const GrabOption kGrabOptions[] = {
          double& seconds = parsing.settings.minGapSeconds;
          return ParseNumber(value, seconds) && seconds >= 0 && seconds <= 1e6;
      }},
+    {"best-of", Takes::kValue, 0, kFrames,
+     [](const std::string& value, Parsing& parsing) {
+         return ParseWhole(value, 1, 1'000'000, parsing.settings.bestOf);
+     }},
     {"paced", Takes::kNothing, 0, nullptr,
      [](const std::string&, Parsing& parsing) {
          return Set(parsing.settings.paced);
@@ -415,7 +419,7 @@ std::optional<std::string> RequestConflict(const Parsing& parsing) {
         {settings.everyGiven, "--every"}, {settings.interval.has_value(), "--interval"},
         {settings.countGiven, "--count"}, {parsing.startGiven, "--start"},
         {settings.paced, "--paced"}, {settings.keyframes, "--keyframes"},
-        {settings.sceneThreshold.has_value(), "--scenes"}};
+        {settings.sceneThreshold.has_value(), "--scenes"}, {settings.bestOf > 0, "--best-of"}};
     for (const auto& [given, name] : others) {
         if (given)
             return option + " and " + name + " cannot be used together";
@@ -509,6 +513,10 @@ const char* OtherChoiceThan(const Settings& settings) {
         return "--scenes and --every";
     if (settings.sceneThreshold && settings.interval)
         return "--scenes and --interval";
+    if (settings.bestOf > 0 && settings.keyframes)
+        return "--keyframes and --best-of";
+    if (settings.bestOf > 0 && settings.sceneThreshold)
+        return "--scenes and --best-of";
     return nullptr;
 }
 
@@ -525,6 +533,8 @@ std::optional<Settings> CheckTogether(Parsing& parsing, const std::vector<std::s
         return Fail(std::string(other) + " cannot be used together", error);
     if (settings.minGapGiven && !settings.sceneThreshold)
         return Fail("--min-gap needs --scenes", error);
+    if (settings.everyGiven && settings.bestOf)
+        return Fail("--every and --best-of cannot be used together", error);
     if (settings.paced && settings.Sampling())
         return Fail("--paced takes consecutive frames only", error);
     if (parsing.frames || parsing.times) {
@@ -623,6 +633,11 @@ Which frames:
                        taken is not taken (default 0.5), so that a flash gives one
                        frame, not two or more; 0 takes every change
                          tesselon-grab --scenes --min-gap 2 --out shots clip.mp4
+  --best-of N          of every N consecutive frames the sharpest, to the end of
+                       the video; with --interval, the sharpest of each interval
+                       (N then does not matter). Sharpness is the variance of the
+                       Laplacian of the luma; e.g. --best-of 5 --count 20 takes
+                       the sharpest of frames 0-4, 5-9, ... twenty times
   --paced              follow the video's clock instead of decoding at full speed
                        (consecutive frames only)
 
@@ -678,7 +693,11 @@ Checking:
   --report FILE        write a report, JSON (or CSV when FILE ends in .csv): per
                        video its path, size, SHA-256, codec, frame size and aspect;
                        per frame its file, exact time, number, key frame, picture
-                       type and checks (gap, repeat, irregular time step); totals;
+                       type and checks (gap, repeat, irregular time step), its
+                       sharpness (variance of the Laplacian of the luma, larger
+                       is sharper) and nearDuplicate when it is almost the same
+                       picture as the frame before (mean difference of a 32 x 32
+                       grey copy under 1 grey level); totals;
                        FILE - is standard output
   --merge-reports OUT IN...
                        merge reports of separate runs into OUT (JSON or CSV)

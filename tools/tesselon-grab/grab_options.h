@@ -74,6 +74,9 @@ struct Settings {
     // many seconds are not taken.
     double minGapSeconds = kDefaultMinGapSeconds;
     bool minGapGiven = false;
+    // --best-of N: the sharpest of every N frames (of every interval with
+    // --interval); 0 when not given, 1 takes every frame.
+    int bestOf = 0;
     std::optional<std::string> label;
     std::optional<std::filesystem::path> report;
     bool provenance = false;
@@ -105,7 +108,8 @@ struct Settings {
 
     // Frames chosen to the end of the video (or --count), not a burst.
     bool Sampling() const {
-        return everyGiven || interval.has_value() || keyframes || sceneThreshold.has_value();
+        return everyGiven || interval.has_value() || keyframes || sceneThreshold.has_value() ||
+               bestOf > 0;
     }
     bool Sheet() const { return sheetColumns > 0; }
     bool operator==(const Settings&) const = default;

@@ -3,6 +3,7 @@
 #include "contact_sheet_sink.h"
 #include "evenly_spaced.h"
 #include "exact_frames.h"
+#include "best_of.h"
 #include "frame_checks.h"
 #include "frame_choice.h"
 #include "frame_list.h"
@@ -15,7 +16,9 @@
 #include "scene_selection.h"
 #include "source_digest.h"
 
+#include "picture/likeness.h"
 #include "picture/picture.h"
+#include "picture/sharpness.h"
 #include "playback/canvas.h"
 #include "playback/frame_capture.h"
 #include "playback/video_source.h"
@@ -268,6 +271,8 @@ public:
         record.sharpness = choice.sharpness;
         const int place = choice.place.value_or(static_cast<int>(places_.size()));
         places_.push_back(place);
+        if (context_.settings.report)
+            MarkNearDuplicate(frame.picture, record);
         if (context_.progress)
             context_.progress->Frame(frame.number);
         if (sheet_) {
@@ -314,8 +319,6 @@ public:
 
 private:
     void Keep(picture::Picture picture, FrameRecord& record) {
-        if (context_.progress)
-            context_.progress->Frame();
         if (!picture) {
             record.error = "out of memory";
             return;
@@ -356,14 +359,30 @@ private:
         record.error = sheet.error;
     }
 
+    // Against the frame taken before; the grey copy is small and quick to
+    // make, and the writers, which take frames in any order, never see two
+    // frames together.
+    void MarkNearDuplicate(const picture::Picture& picture, FrameRecord& record) {
+        if (!picture) {
+            before_.reset();
+            return;
+        }
+        const picture::GreyCopy grey = picture::MakeGreyCopy(picture);
+        record.nearDuplicate = before_ && picture::NearDuplicate(grey, *before_);
+        before_ = grey;
+    }
+
     void Write(picture::Picture picture, const fs::path& path, FrameRecord& record) {
         const Settings& settings = context_.settings;
         if (!picture) {
             record.error = "out of memory";
         } else if (settings.skipExisting && fs::exists(path)) {
             record.skipped = true;
-            if (settings.report)
+            if (settings.report) {
                 record.pictureHash = PictureHash(picture);
+                if (!record.sharpness)
+                    record.sharpness = picture::Sharpness(picture);
+            }
         } else {
             const std::string comment =
                 settings.provenance ? Provenance(video_, record) : std::string();
@@ -384,6 +403,7 @@ private:
     FrameWriter writer_;
     std::vector<int> places_; // each frame's, in the order taken
     bool deinterlaced_ = false;
+    std::optional<picture::GreyCopy> before_;
 };
 
 } // namespace
@@ -450,6 +470,9 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     } else if (settings.sceneThreshold) {
         source.WaitForFrameNumbers();
         startFound = TakeScenes(video, settings, canvas, source, std::ref(take), scanError);
+    } else if (settings.bestOf > 0) {
+        source.WaitForFrameNumbers();
+        startFound = TakeBestOf(settings, canvas, source, std::ref(take));
     } else if (settings.Sampling()) {
         source.WaitForFrameNumbers();
         startFound = TakeSampled(settings, canvas, source, std::ref(take));
@@ -471,7 +494,8 @@ VideoRecord GrabVideo(const fs::path& video, GrabContext& context) {
     // Frames asked for by name, keyframes, shots and picks by time lie at no
     // fixed step: only repeats are checked.
     const bool anyStep = settings.interval || !settings.requests.empty() || settings.keyframes ||
-                         settings.sceneThreshold || (settings.Sheet() && !settings.Sampling());
+                         settings.sceneThreshold || settings.bestOf > 0 ||
+                         (settings.Sheet() && !settings.Sampling());
     const std::optional<std::int64_t> numberStep =
         anyStep ? std::nullopt : std::optional<std::int64_t>(settings.every);
     MarkChecks(record.frames, numberStep, Reduced(format.timeBase.num, format.timeBase.den));
