@@ -210,6 +210,22 @@ void CGXTabBeam::StepTabs(ScrollButton button) {
     RepaintButtons();
 }
 
+bool CGXTabBeam::ScrollIntoView(int index) {
+    if (index < 0 || index >= Count())
+        return false;
+    if (index < firstVisible_) {
+        firstVisible_ = index;
+    } else if (index > LastWholeTab()) {
+        // A strip narrower than the tab still starts with it.
+        while (firstVisible_ < index && index > LastWholeTab())
+            ++firstVisible_;
+    } else {
+        return false;
+    }
+    update();
+    return true;
+}
+
 void CGXTabBeam::PickTabAt(int x) {
     if (x < buttonAreaWidth_)
         return;
@@ -236,16 +252,8 @@ void CGXTabBeam::PickTabAt(int x) {
             entry.selected = false;
         }
     }
-    if (current_ < firstVisible_) {
-        firstVisible_ = current_;
+    if (!ScrollIntoView(current_) && (changed || selectionCleared))
         update();
-    } else if (current_ > LastWholeTab()) {
-        while (current_ > LastWholeTab())
-            ++firstVisible_;
-        update();
-    } else if (changed || selectionCleared) {
-        update();
-    }
     PostToWidget(parentWidget(), platform::WM_TAB_CHOSEN, current_);
 }
 

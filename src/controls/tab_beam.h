@@ -68,6 +68,9 @@ public:
     // Set directly by the tab window when it shows a sheet; does not repaint.
     void SetCurrent(int index) { current_ = index; }
     int FirstVisible() const { return firstVisible_; }
+    // Scrolls the strip so that tab `index` shows whole, when it does not;
+    // true when it scrolled (and repaints).
+    bool ScrollIntoView(int index);
     // Unchecked: index must be below Count().
     const TabEntry& Entry(int index) const { return tabs_[index]; }
     const QFont& NormalFont() const { return normalFont_; }

@@ -9,6 +9,7 @@
 #include "res/resource_ids.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace images {
@@ -109,9 +110,18 @@ void ImageList::ReadLease::Release() {
 
 void ImageList::MeasureSharpness() {
     sharpness_.assign(static_cast<std::size_t>(count_), 0.0);
-    for (int i = 0; i < Added(); ++i)
-        if (const picture::Picture* shown = PictureAt(i))
-            sharpness_[static_cast<std::size_t>(i)] = picture::Sharpness(*shown);
+    // A batch of 1080p pictures takes a quarter of a second on one core,
+    // while the window waits to show: every core measures a share.
+    const int threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8);
+    const auto measure = [this, threads](int first) {
+        for (int i = first; i < Added(); i += threads)
+            if (const picture::Picture* shown = PictureAt(i))
+                sharpness_[static_cast<std::size_t>(i)] = picture::Sharpness(*shown);
+    };
+    std::vector<std::jthread> helpers;
+    for (int first = 1; first < threads; ++first)
+        helpers.emplace_back(measure, first);
+    measure(0);
 }
 
 std::optional<double> ImageList::Sharpness(int index) const {

@@ -71,14 +71,14 @@ void ImagesWindow::CreateMenu() {
     QMenu* edit = menuBar_->addMenu(QStringLiteral("&Edit"));
     connect(add(edit, res::ID_IMAGES_COPY, QStringLiteral("&Copy")), &QAction::triggered, this,
             &ImagesWindow::OnCopy);
+    QMenu* control = menuBar_->addMenu(QStringLiteral("&Control"));
+    connect(add(control, res::ID_IMAGES_SHARPEST, QStringLiteral("&Sharpest")),
+            &QAction::triggered, this, &ImagesWindow::ShowSharpest);
     QMenu* options = menuBar_->addMenu(QStringLiteral("&Options"));
     connect(add(options, res::ID_IMAGES_LABEL, QStringLiteral("&Label")), &QAction::triggered, this,
             &ImagesWindow::OnLabel);
     connect(add(options, res::ID_IMAGES_FORMAT, QStringLiteral("Image &format...")),
             &QAction::triggered, this, [this] { EditImageFormat(format_, this, runModal_); });
-    QMenu* control = menuBar_->addMenu(QStringLiteral("&Control"));
-    connect(add(control, res::ID_IMAGES_SHARPEST, QStringLiteral("&Sharpest")),
-            &QAction::triggered, this, &ImagesWindow::ShowSharpest);
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     connect(add(help, res::ID_IMAGES_ABOUT, QStringLiteral("&About Tesselon ...")),
             &QAction::triggered, this, &ImagesWindow::OnAbout);
@@ -320,7 +320,9 @@ void ImagesWindow::ShowSharpest() {
     if (sharpest < 0 || tabWindows_.empty())
         return;
     const int view = FocusedView();
-    TabWindow(view)->ShowSheet(Views(view)[static_cast<std::size_t>(sharpest)]);
+    controls::CGXTabWnd* tabWindow = TabWindow(view);
+    tabWindow->ShowSheet(Views(view)[static_cast<std::size_t>(sharpest)]);
+    tabWindow->Beam()->ScrollIntoView(sharpest);
     list_.SetCurrent(view, sharpest);
 }
 

@@ -306,7 +306,7 @@ TEST_F(ImagesWindowTest, CommandsFollowTheEnablingTableOfEachDialog) {
     QStringList menus;
     for (QAction* menu : one->MenuBar()->actions())
         menus.append(menu->text());
-    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Options", "&Control", "&Help"}));
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Control", "&Options", "&Help"}));
     EXPECT_EQ(one->Command(res::ID_IMAGES_SAVE_ALL)->text(), "Save a&ll");
     EXPECT_EQ(one->Command(res::ID_IMAGES_ABOUT)->text(), "&About Tesselon ...");
 }

@@ -110,6 +110,20 @@ TEST_F(Sharpest, TheCommandShowsTheSharpestImage) {
     EXPECT_EQ(dialog->List().Current(0), kSharpest);
 }
 
+TEST_F(Sharpest, TheStripScrollsToTheSharpestTab) {
+    constexpr int kFarTab = 35;
+    CapturedBatch batch(40);
+    Stripes(batch, kFarTab, 90);
+    const auto dialog = OpenOn<CImagesDlg>(batch);
+    const controls::CGXTabBeam* beam = dialog->TabWindow(0)->Beam();
+    ASSERT_LT(beam->LastWholeTab(), kFarTab); // out of sight at first
+    dialog->Command(res::ID_IMAGES_SHARPEST)->trigger();
+    Settle();
+    EXPECT_EQ(ShownImage(*dialog, 0), kFarTab);
+    EXPECT_LE(beam->FirstVisible(), kFarTab);
+    EXPECT_GE(beam->LastWholeTab(), kFarTab);
+}
+
 TEST_F(Sharpest, KeyFShowsItInTheViewWithTheFocusOnly) {
     const auto dialog = OpenOn<CImages4Dlg>(batch_);
     dialog->activateWindow();
