@@ -41,17 +41,8 @@ QRect CImages4Dlg::QuarterRect(int view, QSize client) {
 
 void CImages4Dlg::OnSaveAs() {
     BeginSave();
-    std::optional<std::filesystem::path> chosen;
-    while (!chosen) {
-        chosen = AskSavePath(QString());
-        if (!chosen) {
-            AbandonSave();
-            return;
-        }
-        if (!TestSaveDirectory())
-            chosen.reset();
-    }
-    if (FileExists(*chosen) && !ConfirmReplace(*chosen))
+    const std::optional<std::filesystem::path> chosen = ChooseOneSavePath(QString());
+    if (!chosen)
         return;
     // A composite that cannot be had fails the save as any empty job does.
     composite_ = BuildComposite(List());

@@ -90,17 +90,8 @@ void CImagesDlg::OnSaveContactSheet() {
     const QString stem = QFileInfo(VideoName()).completeBaseName();
     const QString initialName = (stem.isEmpty() ? QStringLiteral("contact") : stem) +
                                 QStringLiteral("-sheet");
-    std::optional<std::filesystem::path> chosen;
-    while (!chosen) {
-        chosen = AskSavePath(initialName);
-        if (!chosen) {
-            AbandonSave();
-            return;
-        }
-        if (!TestSaveDirectory())
-            chosen.reset();
-    }
-    if (FileExists(*chosen) && !ConfirmReplace(*chosen))
+    const std::optional<std::filesystem::path> chosen = ChooseOneSavePath(initialName);
+    if (!chosen)
         return;
     // A sheet that cannot be had fails the save as any empty job does.
     sheet_ = BuildContactSheet(List(), VideoName());

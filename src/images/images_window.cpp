@@ -501,6 +501,22 @@ bool ImagesWindow::ChooseSaveAllTargets(std::vector<std::filesystem::path>& targ
     return false;
 }
 
+std::optional<std::filesystem::path> ImagesWindow::ChooseOneSavePath(const QString& initialName) {
+    std::optional<std::filesystem::path> chosen;
+    while (!chosen) {
+        chosen = AskSavePath(initialName);
+        if (!chosen) {
+            AbandonSave();
+            return std::nullopt;
+        }
+        if (!TestSaveDirectory())
+            chosen.reset();
+    }
+    if (FileExists(*chosen) && !ConfirmReplace(*chosen))
+        return std::nullopt;
+    return chosen;
+}
+
 std::optional<std::filesystem::path> ImagesWindow::AskSavePath(const QString& initialName) {
     platform::FileDialogOptions options;
     options.filter = QStringLiteral("Joint Photographic Experts Group (JPEG) (*,jpg)|*.jpg|"

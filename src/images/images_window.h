@@ -151,6 +151,10 @@ protected:
     // The save-file dialog; the chosen file's directory becomes the save
     // directory. Nothing when cancelled.
     std::optional<std::filesystem::path> AskSavePath(const QString& initialName);
+    // The file for a save of one picture: asked for until a file can be made
+    // in its folder, an existing one replaced only when the user agrees.
+    // Nothing when the user gave up (the save is abandoned then).
+    std::optional<std::filesystem::path> ChooseOneSavePath(const QString& initialName);
     // A job for image `index` of the list, written to `target`.
     SaveJob JobFor(int index, const std::filesystem::path& target) const;
 
