@@ -14,7 +14,6 @@
 #include <QSlider>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -22,18 +21,6 @@ namespace {
 bool CanStep() {
     return gCommandsEnabled == 1 && gSource != nullptr && gPresenter != nullptr &&
            gSource->IsOpen() && gSource->RenderEnabled();
-}
-
-// The number of the open file's last frame, its frames counted.
-std::int64_t LastFrameNumber() {
-    std::int64_t known = 0, beyond = 1;
-    while (gSource->TimeOfFrame(beyond))
-        known = std::exchange(beyond, beyond * 2);
-    while (beyond - known > 1) {
-        const std::int64_t middle = known + (beyond - known) / 2;
-        (gSource->TimeOfFrame(middle) ? known : beyond) = middle;
-    }
-    return known;
 }
 
 } // namespace
@@ -198,7 +185,7 @@ QString PlaybackPosition::GoTo(const GoToTarget& target, const QString& typed) {
         if (!frameTime) {
             return platform::LoadString(res::IDS_GO_TO_NO_FRAME)
                 .arg(typed.trimmed())
-                .arg(LastFrameNumber());
+                .arg(gSource->LastFrameNumber().value_or(0));
         }
         time = *frameTime;
     }

@@ -59,8 +59,8 @@ void Configure(jpeg::BmpReader& reader, jpeg::JpegWriter& writer,
     writer.SetQuality(static_cast<std::uint32_t>(std::max(quality, 0)));
 }
 
-// Exif 2.32 section 4.5.4 and XMP part 3 section 1.1.3: each block behind
-// its identifier.
+// Each block behind the identifier the Exif and XMP standards give for JPEG
+// (APP1 "Exif\0\0" and "http://ns.adobe.com/xap/1.0/\0").
 std::vector<std::string> MetadataSegments(const PictureMetadata& metadata) {
     std::vector<std::string> segments;
     if (!metadata.exif.empty())

@@ -73,7 +73,7 @@ void SetMetadata(png_structp png, png_infop info, const PictureMetadata& metadat
         auto* bytes = reinterpret_cast<png_bytep>(const_cast<char*>(metadata.exif.data()));
         png_set_eXIf_1(png, info, static_cast<png_uint_32>(metadata.exif.size()), bytes);
     }
-    // The keyword XMP part 3 section 1.1.5 gives.
+    // The keyword the XMP standard gives for PNG.
     if (!metadata.xmp.empty())
         SetText(png, info, "XML:com.adobe.xmp", metadata.xmp);
 }

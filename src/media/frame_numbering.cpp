@@ -42,6 +42,13 @@ std::optional<StreamTime> FrameNumbering::TimeOf(std::int64_t number) const {
     return index_->TimeOf(number);
 }
 
+std::optional<std::int64_t> FrameNumbering::Count() const {
+    std::lock_guard lock(mutex_);
+    if (!index_)
+        return std::nullopt;
+    return static_cast<std::int64_t>(index_->Count());
+}
+
 bool FrameNumbering::WaitUntilCounted(std::stop_token stop) const {
     std::unique_lock lock(mutex_);
     ended_.wait(lock, stop, [&] { return !counting_; });

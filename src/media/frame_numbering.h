@@ -30,6 +30,8 @@ public:
     std::optional<std::int64_t> NumberOf(StreamTime time) const;
     bool Known() const;
     std::optional<StreamTime> TimeOf(std::int64_t number) const;
+    // How many frames the file holds; none until they are counted.
+    std::optional<std::int64_t> Count() const;
     // Waits until the count has ended; true when it counted every frame.
     bool WaitUntilCounted(std::stop_token stop) const;
 

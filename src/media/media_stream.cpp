@@ -295,6 +295,10 @@ std::optional<StreamTime> MediaStream::TimeOfFrame(std::int64_t number) const {
     return impl_->numbering.TimeOf(number);
 }
 
+std::optional<std::int64_t> MediaStream::FrameCount() const {
+    return impl_->numbering.Count();
+}
+
 bool MediaStream::WaitForFrameNumbers(std::stop_token stop) const {
     return impl_->numbering.WaitUntilCounted(stop);
 }

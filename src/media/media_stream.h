@@ -191,6 +191,8 @@ public:
     // The time of frame number, as GetTime counts; none out of range or
     // until the frames are counted.
     std::optional<StreamTime> TimeOfFrame(std::int64_t number) const;
+    // How many frames the file holds, once they are counted.
+    std::optional<std::int64_t> FrameCount() const;
     // Waits until the count has ended; true when it counted every frame.
     // A stop request ends the wait at once.
     bool WaitForFrameNumbers(std::stop_token stop = {}) const;

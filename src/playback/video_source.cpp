@@ -322,6 +322,16 @@ std::optional<media::StreamTime> CDShow::TimeOfFrame(std::int64_t number) {
     return stream_->TimeOfFrame(number);
 }
 
+std::optional<std::int64_t> CDShow::LastFrameNumber() {
+    std::lock_guard lock(mutex_);
+    if (!open_ || !stream_)
+        return std::nullopt;
+    const std::optional<std::int64_t> count = stream_->FrameCount();
+    if (!count || *count == 0)
+        return std::nullopt;
+    return *count - 1;
+}
+
 media::VideoFormat CDShow::Format() {
     std::lock_guard lock(mutex_);
     return open_ && stream_ ? stream_->Format() : media::VideoFormat{};

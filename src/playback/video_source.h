@@ -136,6 +136,9 @@ public:
     bool WaitForFrameNumbers(std::stop_token stop = {});
     // The time of frame number of the open file; none until counted.
     std::optional<media::StreamTime> TimeOfFrame(std::int64_t number);
+    // The number of the open file's last frame; none until counted, or when
+    // it holds no frame.
+    std::optional<std::int64_t> LastFrameNumber();
     // The video stream as the file describes it; empty with nothing open.
     media::VideoFormat Format();
 

@@ -14,29 +14,11 @@ namespace {
 // A frame this close ahead is reached by decoding on; further, by seeking.
 constexpr media::StreamTime kStepSpan = media::kStreamUnitsPerSecond;
 
-// The number of the video's last frame, found through the frame index
-// (doubling, then halving); none when the frames are not counted.
-std::optional<std::int64_t> LastFrame(CDShow& source) {
-    if (!source.TimeOfFrame(0))
-        return std::nullopt;
-    std::int64_t known = 0; // a frame that exists
-    std::int64_t beyond = 1;
-    while (source.TimeOfFrame(beyond)) {
-        known = beyond;
-        beyond *= 2;
-    }
-    while (beyond - known > 1) {
-        const std::int64_t middle = known + (beyond - known) / 2;
-        (source.TimeOfFrame(middle) ? known : beyond) = middle;
-    }
-    return known;
-}
-
 // "frame 5000 is past the last frame, 2999"; "time 130 is past the last
 // frame, 2999 at 119.960 s".
 std::string PastTheEnd(const FrameRequest& request, CDShow& source) {
     std::string why = request.requested + " is past the last frame";
-    const std::optional<std::int64_t> last = LastFrame(source);
+    const std::optional<std::int64_t> last = source.LastFrameNumber();
     if (!last)
         return why;
     why += ", " + std::to_string(*last);

@@ -60,7 +60,7 @@ std::string FrameMetadata::Exif(const FrameRecord& record) const {
     return images::ExifBlock(fields);
 }
 
-// XMP part 1, section 7: one rdf:Description of simple properties, in a
+// One rdf:Description of simple properties (the plainest XMP form), in a
 // packet wrapper that leaves no room for editing in place (the file is
 // written once).
 std::string FrameMetadata::Xmp(const FrameRecord& record) const {
