@@ -1,5 +1,6 @@
 #include "exact_frames.h"
 
+#include "frame_reach.h"
 #include "interruption.h"
 
 #include "playback/frame_capture.h"
@@ -10,9 +11,6 @@
 namespace grab {
 
 namespace {
-
-// A frame this close ahead is reached by decoding on; further, by seeking.
-constexpr media::StreamTime kStepSpan = media::kStreamUnitsPerSecond;
 
 // "frame 5000 is past the last frame, 2999"; "time 130 is past the last
 // frame, 2999 at 119.960 s".
@@ -38,17 +36,6 @@ struct Target {
     media::StreamTime time = 0;
     int place = 0;
 };
-
-// Shows the first frame at or after time, from a frame shown at or before it.
-media::StepResult Advance(CDShow& source, media::StreamTime time, platform::Surface* target,
-                          platform::Rect rect) {
-    if (time - source.ShownTime() > kStepSpan)
-        return source.ShowFrameAt(time, target, rect);
-    media::StepResult result = media::StepResult::Frame;
-    while (result == media::StepResult::Frame && source.ShownTime() < time)
-        result = source.StepForward(target, rect);
-    return result;
-}
 
 } // namespace
 
@@ -89,7 +76,7 @@ void TakeRequested(const Settings& settings, playback::Canvas& canvas, CDShow& s
         if (!shown)
             result = source.ShowFrameAt(target.time, surface, rect);
         else if (target.time > source.ShownTime())
-            result = Advance(source, target.time, surface, rect);
+            result = Reach(source, target.time, surface, rect);
         if (result == media::StepResult::AtEnd) {
             // Sorted: every target from here on lies past the end too.
             for (; i < targets.size(); ++i)

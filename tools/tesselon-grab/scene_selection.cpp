@@ -1,5 +1,6 @@
 #include "scene_selection.h"
 
+#include "frame_reach.h"
 #include "interruption.h"
 #include "scene_measure.h"
 
@@ -12,9 +13,6 @@ namespace grab {
 
 namespace {
 
-// A pick this close ahead is reached by decoding on; further, by seeking.
-constexpr media::StreamTime kStepSpan = media::kStreamUnitsPerSecond;
-
 media::StreamTime SecondsToStreamTime(double seconds) {
     return static_cast<media::StreamTime>(
         std::llround(seconds * static_cast<double>(media::kStreamUnitsPerSecond)));
@@ -23,15 +21,7 @@ media::StreamTime SecondsToStreamTime(double seconds) {
 // Shows the frame at time exactly: the scan and the source time frames alike.
 bool Show(CDShow& source, media::StreamTime time, platform::Surface* target,
           platform::Rect rect) {
-    const media::StreamTime shown = source.ShownTime();
-    media::StepResult result = media::StepResult::Frame;
-    if (time <= shown || time - shown > kStepSpan) {
-        result = source.ShowFrameAt(time, target, rect);
-    } else {
-        do
-            result = source.StepForward(target, rect);
-        while (result == media::StepResult::Frame && source.ShownTime() < time);
-    }
+    const media::StepResult result = Reach(source, time, target, rect);
     return result == media::StepResult::Frame && source.ShownTime() == time;
 }
 

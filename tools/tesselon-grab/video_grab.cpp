@@ -7,6 +7,7 @@
 #include "frame_checks.h"
 #include "frame_choice.h"
 #include "frame_list.h"
+#include "frame_reach.h"
 #include "frame_metadata.h"
 #include "frame_writer.h"
 #include "interruption.h"
@@ -38,9 +39,6 @@ namespace grab {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A pick this close ahead is reached by decoding on; further, by seeking.
-constexpr media::StreamTime kStepSpan = media::kStreamUnitsPerSecond;
 
 std::string PictureTypeName(char type) {
     switch (type) {
@@ -77,18 +75,6 @@ std::string Provenance(const fs::path& video, const FrameRecord& record) {
     std::snprintf(ms, sizeof ms, "%.3f", record.ms);
     return "source=" + video.filename().string() + " time=" + ToString(record.time) + " s (" + ms +
            " ms) frame=" + (record.frame ? std::to_string(*record.frame) : "unknown");
-}
-
-// Steps or seeks to the first frame at or after time.
-media::StepResult Reach(CDShow& source, media::StreamTime time, platform::Surface* target,
-                        platform::Rect rect) {
-    if (time - source.ShownTime() > kStepSpan)
-        return source.ShowFrameAt(time, target, rect);
-    media::StepResult result;
-    do
-        result = source.StepForward(target, rect);
-    while (result == media::StepResult::Frame && source.ShownTime() < time);
-    return result;
 }
 
 // Why nothing was taken when no frame lies at or after the start.
